@@ -14,6 +14,7 @@
 // | 13   | Corrupt            | a structure is inconsistent (bad CRC, size, pointer) |
 // | 14   | TooLarge           | a size in the file exceeds what the reader accepts   |
 // | 20   | BlockNotFound      | the drawing has no block of the requested name       |
+// | 30   | BadArgument        | a handle, id or key the reader never gave out        |
 
 #include <cstdint>
 
@@ -29,6 +30,7 @@ enum class Error : std::uint16_t {
     Corrupt = 13,
     TooLarge = 14,
     BlockNotFound = 20,
+    BadArgument = 30,
 };
 
 // A short English sentence for messages and tools.

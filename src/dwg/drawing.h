@@ -1,0 +1,67 @@
+#pragma once
+// Reading block attributes from a DWG drawing.
+//
+//   dwg::Drawing d;
+//   if (dwg::Drawing::open(path, d) != dwg::Error::Ok) ...
+//   std::uint64_t block; d.find_block("*Model_Space", block);
+//   std::vector<dwg::Entity> list; d.entities(block, list);
+//
+// One Drawing per file; a Drawing is not shared between threads while it is
+// read, different Drawings may be read on different threads at once.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.h"
+
+namespace dwg {
+
+namespace detail {
+struct Document;
+}
+
+// The numbers are the drawing component's entity kinds.
+enum class EntityKind : std::uint16_t { Other = 0, BlockReference = 7, Attribute = 16 };
+
+struct Entity {
+    EntityKind kind = EntityKind::Other;
+    std::uint64_t handle = 0;
+    std::string tag;    // attributes only, UTF-8
+    std::string value;  // attributes only, UTF-8
+};
+
+class Drawing {
+public:
+    Drawing();
+    ~Drawing();
+    Drawing(Drawing&&) noexcept;
+    Drawing& operator=(Drawing&&) noexcept;
+
+    // Reads the file and its structure (sections, object map, classes).
+    // FileNotFound when the path names no file.
+    static Error open(const std::filesystem::path& path, Drawing& out);
+    static Error parse(std::vector<std::uint8_t> bytes, Drawing& out);
+
+    // The six-character version string at the start of the file ("AC1015").
+    std::string_view version() const;
+
+    // "*Model_Space" and "*Paper_Space" (any letter case) name the model space
+    // and the active layout's paper space; any other name is looked up among
+    // the block records. `block` is the block record's handle.
+    Error find_block(std::string_view name, std::uint64_t& block) const;
+
+    // Every entity of the block once, in the block's stored order; each block
+    // reference is followed by its attributes in their own order. On an error
+    // `out` keeps the entities read before it.
+    Error entities(std::uint64_t block, std::vector<Entity>& out) const;
+
+private:
+    std::unique_ptr<detail::Document> doc_;
+};
+
+}  // namespace dwg

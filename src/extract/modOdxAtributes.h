@@ -1,0 +1,40 @@
+#pragma once
+// Reading the attributes of one space of a drawing through the drawing
+// component. One object of this class is the program's attribute module: the
+// sample import and the per-drawing extraction read `DrawingAttributes` right
+// after calling one of the two readers.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace extract {
+
+// All texts UTF-8. SpaceCode is "M" (model space) or "P" (paper space).
+struct AttributeRecord {
+    std::string Tag;
+    std::string Value;
+    std::string SpaceCode;
+};
+
+class modOdxAtributes {
+public:
+    std::vector<AttributeRecord> DrawingAttributes;
+
+    // Replaces DrawingAttributes with one record per distinct tag of the
+    // space ("Rev" and "REV" are one tag, spelled as first met), valued from
+    // the first attribute met; each record carries spaceCode. A missing or
+    // unreadable drawing leaves the list empty and reports nothing.
+    void ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
+
+    // Replaces DrawingAttributes with every attribute of the space in entity
+    // order, duplicates kept, Tag and Value only (SpaceCode stays empty).
+    // Returns the component's LastError: 0 when the drawing was read, 3 when
+    // the file does not exist, another code (see dwg/error.h) when it could
+    // not be opened or its space could not be read; the list then holds what
+    // was gathered.
+    std::uint16_t ReadSpaceAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
+};
+
+}  // namespace extract
