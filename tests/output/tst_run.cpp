@@ -167,28 +167,3 @@ TEST_F(RunTest, CsvIsNeverShortened) {
     ASSERT_TRUE(Process(OutputKind::Csv).completed());
     EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"" + v1000 + "\",\r\n");
 }
-
-TEST(OpenWithAssociatedProgram, OnlyAFileTypeWithoutAProgramIsShown) {
-    struct Case {
-        int shellCode;
-        bool message;
-    } cases[] = {{42, false}, {33, false}, {kShellNoAssociation, true}, {2, false}, {5, false}, {32, false}};
-    for (const auto& c : cases) {
-        std::vector<std::string> shown;
-        std::vector<std::filesystem::path> opened;
-        OpenWithAssociatedProgram(
-            "/out/r\xC3\xA9sultat.csv",
-            [&](const std::filesystem::path& p) {
-                opened.push_back(p);
-                return c.shellCode;
-            },
-            [&](const std::string& m) { shown.push_back(m); });
-        ASSERT_EQ(opened.size(), 1u);
-        EXPECT_TRUE(opened[0] == std::filesystem::path(u8"/out/r\u00e9sultat.csv"));
-        const std::vector<std::string> expected =
-            c.message ? std::vector<std::string>{kNoAssociatedProgramMessage} : std::vector<std::string>{};
-        EXPECT_EQ(shown, expected) << c.shellCode;
-    }
-    EXPECT_STREQ(kNoAssociatedProgramMessage,
-                 "There wasn't an associated program with the file type. You will need to open the file manualy.");
-}
