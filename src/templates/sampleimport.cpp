@@ -6,14 +6,13 @@
 
 namespace templates {
 
-QList<TemplateItem> importSampleAttributes(const QString& drawingPath, const QString& spaceCode)
+QList<TemplateItem> importSampleAttributes(extract::modOdxAtributes& attributes, const QString& drawingPath,
+                                           const QString& spaceCode)
 {
-    namespace attrs = extract::modOdxAtributes;
-    attrs::ReadDrawingAttributes(std::filesystem::path(drawingPath.toStdU16String()),
-                                 spaceCode.toStdString());
+    attributes.ReadDrawingAttributes(std::filesystem::path(drawingPath.toStdU16String()), spaceCode.toStdString());
     QList<TemplateItem> rows;
-    rows.reserve(static_cast<qsizetype>(attrs::DrawingAttributes.size()));
-    for (const auto& record : attrs::DrawingAttributes) {
+    rows.reserve(static_cast<qsizetype>(attributes.DrawingAttributes.size()));
+    for (const auto& record : attributes.DrawingAttributes) {
         TemplateItem item;
         item.Checked = true;
         item.Tag = QString::fromStdString(record.Tag);
