@@ -25,7 +25,7 @@ std::optional<MdbTable> ReadWithLibmdb(const std::filesystem::path& file) {
             std::vector<std::vector<char>> bound(n, std::vector<char>(MDB_BIND_SIZE));
             std::vector<int> lengths(n);
             for (unsigned i = 0; i < n; ++i) {
-                auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+                auto* col = static_cast<::MdbColumn*>(g_ptr_array_index(table->columns, i));
                 result.columns.push_back({col->name, col->col_type, col->col_size});
                 mdb_bind_column(table, static_cast<int>(i) + 1, bound[i].data(), &lengths[i]);
             }
