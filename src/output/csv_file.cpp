@@ -1,0 +1,123 @@
+#include "csv_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <system_error>
+
+#include "text_encoding.h"
+
+namespace output {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wmode(mode, mode + std::strlen(mode));
+    return _wfopen(path.c_str(), wmode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+Status system_failure(Errc code, int error) {
+    return {code, std::strerror(error)};
+}
+
+Status write_file(const std::filesystem::path& path, const char* mode, std::string_view bytes) {
+    errno = 0;
+    std::FILE* f = open_file(path, mode);
+    if (!f) return system_failure(Errc::cannot_write, errno ? errno : EIO);
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+    const int write_error = written == bytes.size() ? 0 : (errno ? errno : EIO);
+    // Closed in every case, so that a later run can open the file again.
+    const bool closed = std::fclose(f) == 0;
+    if (write_error) return system_failure(Errc::cannot_write, write_error);
+    if (!closed) return system_failure(Errc::cannot_write, errno ? errno : EIO);
+    return {};
+}
+
+std::optional<std::string> read_file(const std::filesystem::path& path, int& error) {
+    errno = 0;
+    std::FILE* f = open_file(path, "rb");
+    if (!f) {
+        error = errno ? errno : EIO;
+        return std::nullopt;
+    }
+    std::string data;
+    char buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = EIO;
+        return std::nullopt;
+    }
+    return data;
+}
+
+}  // namespace
+
+std::string csv_line(const std::vector<std::string_view>& cells) {
+    std::string line;
+    for (std::string_view cell : cells) {
+        line += '"';
+        for (char c : cell) {
+            if (c == '"') line += '"';
+            line += c;
+        }
+        line += "\",";
+    }
+    line += "\r\n";
+    return line;
+}
+
+CsvFile::CsvFile(std::filesystem::path path) : path_(std::move(path)) {
+    if (std::FILE* f = open_file(path_, "rb")) {
+        char start[3] = {};
+        utf8_ = std::fread(start, 1, 3, f) == 3 && std::string_view(start, 3) == kByteOrderMark;
+        std::fclose(f);
+    }
+}
+
+Status CsvFile::WriteLine(const std::vector<std::string_view>& cells) {
+    const std::string line = csv_line(cells);
+    if (!utf8_) {
+        if (auto ansi = utf8_to_cp1252(line)) return write_file(path_, "ab", *ansi);
+        if (Status converted = ConvertToUtf8(); !converted.ok()) return converted;
+    }
+    return write_file(path_, "ab", line);
+}
+
+Status CsvFile::ConvertToUtf8() {
+    std::string existing;
+    std::error_code ec;
+    if (std::filesystem::exists(path_, ec)) {
+        int error = 0;
+        auto data = read_file(path_, error);
+        if (!data) return system_failure(Errc::cannot_write, error);
+        existing = cp1252_to_utf8(*data);
+    }
+    // The converted copy replaces the file only once it is complete, so a
+    // failure leaves the lines written so far as they were.
+    std::filesystem::path converting = path_;
+    converting += ".converting";
+    std::string content(kByteOrderMark);
+    content += existing;
+    if (Status written = write_file(converting, "wb", content); !written.ok()) {
+        std::filesystem::remove(converting, ec);
+        return written;
+    }
+    std::filesystem::rename(converting, path_, ec);
+    if (ec) {
+        std::filesystem::remove(converting, ec);
+        return {Errc::cannot_write, ec.message()};
+    }
+    utf8_ = true;
+    return {};
+}
+
+}  // namespace output

@@ -1,0 +1,124 @@
+#pragma once
+// The output side of a processing run: the fields chosen for it, starting the
+// output file, one row per drawing, and handing the finished file to the
+// desktop. Texts are UTF-8 throughout.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "errors.h"
+#include "extract/modOdxAtributes.h"
+
+namespace output {
+
+// The 1-based index of the file type chosen in the run's save dialog.
+enum class OutputKind : int { Access97 = 1, Access2000 = 2, Csv = 3 };
+
+// "mdb" for both database kinds, "csv" for CSV, "" for anything else.
+std::string_view KindText(OutputKind kind);
+
+// Database format versions, as the engine names them.
+constexpr int dbVersion30 = 32;  // Access 97
+constexpr int dbVersion40 = 64;  // Access 2000
+
+struct OutputField {
+    std::string FieldName;  // the database column's name
+    std::string Tag;        // the attribute that supplies the value; the CSV header cell
+    std::string SpaceCode;  // "M" or "P"
+};
+
+// A row of the template list, as the run reads it.
+struct TemplateRow {
+    bool Checked = false;
+    std::string FieldName;
+    std::string Tag;
+    std::string SpaceCode;
+};
+
+// Values changed to fit one database record.
+struct Adjustment {
+    std::string Drawing;
+    std::vector<std::string> Shortened;  // column names, in column order
+    std::vector<std::string> Replaced;   // columns whose characters Access 97 cannot hold became "?"
+};
+
+// Reads every attribute of one space of a drawing into `records`, in entity
+// order; returns the drawing component's code (0 read, 3 no such file).
+using AttributeSource = std::function<std::uint16_t(const std::string& drawingPath, const std::string& spaceCode,
+                                                    std::vector<extract::AttributeRecord>& records)>;
+
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+class modUtilities {
+public:
+    modUtilities();
+
+    std::vector<OutputField> OutputFields;
+    extract::modOdxAtributes Attributes;  // DrawingAttributes: the last drawing's records
+
+    // Rebuilds OutputFields from the ticked rows, in list order. None ticked
+    // is an error and leaves OutputFields empty.
+    Status CollectOutputFields(const std::vector<TemplateRow>& rows);
+
+    // Whether "Location" and the field names make a valid column list, so a
+    // database run can be refused before any file is touched.
+    Status CheckDatabaseColumns() const;
+
+    // Creates the database with table "Main": "Location", then one text column
+    // per field named by its FieldName. formatVersion: dbVersion30 or dbVersion40.
+    Status CreateOutputDatabase(const std::string& outputPath, int formatVersion);
+
+    // Writes the header line: "File Name", then each field's Tag.
+    Status WriteCsvHeader(const std::string& outputPath);
+
+    // Reads the drawing's space and appends its row for kindText ("mdb" or
+    // "csv"; anything else writes nothing). Returns the drawing component's
+    // code; a drawing that could not be opened gives no row. A row that could
+    // not be written is reported in `failure` and is not in the file.
+    std::uint16_t ExtractDrawing(const std::string& drawingPath, const std::string& spaceCode,
+                                 const std::string& outputPath, std::string_view kindText, Status& failure);
+
+    // Values shortened or changed so far to fit database records.
+    const std::vector<Adjustment>& Adjustments() const { return adjustments_; }
+    void ClearAdjustments() { adjustments_.clear(); }
+
+    // Replaces the drawing reader (tests; the default reads through Attributes).
+    void SetAttributeSource(AttributeSource source) { source_ = std::move(source); }
+
+    // Time spent inside the drawing reader since the last reset.
+    double SecondsReading() const { return seconds_reading_; }
+    void ResetTiming() { seconds_reading_ = 0; }
+
+private:
+    Status WriteDatabaseRow(const std::string& drawingPath, const std::string& outputPath);
+    Status WriteCsvRow(const std::string& drawingPath, const std::string& outputPath);
+
+    AttributeSource source_;
+    std::vector<Adjustment> adjustments_;
+    double seconds_reading_ = 0;
+};
+
+// Text of the note that lists the changed values, at most maxDrawings
+// drawings named (0: all).
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings);
+
+// The desktop's answer to "open this file with its program", in the shell's
+// numbers: above 32 opened, 31 no program for the file's type, anything else
+// another failure.
+using DesktopOpener = std::function<int(const std::filesystem::path& file)>;
+
+inline constexpr int kShellNoAssociation = 31;
+
+inline constexpr const char* kNoAssociatedProgramMessage =
+    "There wasn't an associated program with the file type. You will need to open the file manualy.";
+
+// Hands the file to the desktop without waiting for the program. Only a file
+// type without a program is shown to the user (as an information message).
+void OpenWithAssociatedProgram(const std::string& path, const DesktopOpener& opener,
+                               const std::function<void(const std::string& message)>& showInformation);
+
+}  // namespace output

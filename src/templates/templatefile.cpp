@@ -1,0 +1,241 @@
+#include "templates/templatefile.h"
+
+#include "templates/codepage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+#include <optional>
+
+namespace templates {
+namespace {
+
+constexpr char utf8Bom[] = "\xEF\xBB\xBF";
+
+// A template of a million rows is a few tens of megabytes; anything far beyond
+// that is not a template, and reading it whole would only exhaust memory.
+constexpr qint64 maxTemplateBytes = qint64(256) * 1024 * 1024;
+
+QString decode(QByteArrayView bytes)
+{
+    if (bytes.startsWith(QByteArrayView(utf8Bom, 3)))
+        return QString::fromUtf8(bytes.sliced(3));
+    return fromWindows1252(bytes);
+}
+
+QStringView trimBlanks(QStringView line)
+{
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && line[begin] == u' ')
+        ++begin;
+    while (end > begin && line[end - 1] == u' ')
+        --end;
+    return line.sliced(begin, end - begin);
+}
+
+// Signs, leading zeros, decimals and exponents all count ("+1", "01", "1.0").
+std::optional<double> readNumber(QStringView field)
+{
+    bool ok = false;
+    const double value = field.toString().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// Appends the row a line gives, or returns false for a line no template holds.
+bool parseLine(QStringView line, QList<TemplateItem>& items)
+{
+    line = trimBlanks(line);
+    if (line.isEmpty())
+        return false;
+    const QList<QStringView> fields = line.split(u'\t');
+    if (fields.size() < 5)
+        return false;
+    const auto mark = readNumber(fields[0]);
+    if (!mark)
+        return false;
+    TemplateItem item;
+    item.Checked = *mark == 1.0;
+    item.FieldName = fields[1].toString();
+    item.Tag = fields[2].toString();
+    item.SampleValue = fields[3].toString();
+    item.SpaceCode = fields[4].toString();
+    items.append(std::move(item));
+    return true;
+}
+
+QString oneLine(const QString& field)
+{
+    QString out = field;
+    for (QChar& c : out) {
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    }
+    return out;
+}
+
+} // namespace
+
+QString templateErrorMessage(TemplateError error)
+{
+    switch (error) {
+    case TemplateError::None:
+        return QStringLiteral("no error");
+    case TemplateError::FileNotFound:
+        return QStringLiteral("the template file does not exist");
+    case TemplateError::CannotOpen:
+        return QStringLiteral("the template file cannot be opened");
+    case TemplateError::ReadFailed:
+        return QStringLiteral("the template file cannot be read");
+    case TemplateError::TooLarge:
+        return QStringLiteral("the file is too large to be a template");
+    case TemplateError::CannotCreate:
+        return QStringLiteral("the template file cannot be created");
+    case TemplateError::WriteFailed:
+        return QStringLiteral("the template file cannot be written");
+    case TemplateError::CannotReplace:
+        return QStringLiteral("the existing template file is in use and cannot be replaced");
+    case TemplateError::FolderNotCreated:
+        return QStringLiteral("the template folder cannot be created");
+    }
+    return QStringLiteral("unknown error");
+}
+
+TemplateReadResult parseTemplate(QByteArrayView bytes, const LineCallback& afterEachLine)
+{
+    TemplateReadResult result;
+    const QString text = decode(bytes);
+    const QStringView all(text);
+
+    qsizetype pos = 0;
+    while (pos < all.size()) {
+        qsizetype end = pos;
+        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
+            ++end;
+        const QStringView line = all.sliced(pos, end - pos);
+        // CR LF is one line end; a lone CR or a lone LF is one as well.
+        pos = end;
+        if (pos < all.size()) {
+            if (all[pos] == u'\r' && pos + 1 < all.size() && all[pos + 1] == u'\n')
+                pos += 2;
+            else
+                pos += 1;
+        }
+        if (!parseLine(line, result.items))
+            ++result.skippedLines;
+        if (afterEachLine)
+            afterEachLine();
+    }
+    return result;
+}
+
+TemplateReadResult readTemplateFile(const QString& path, const LineCallback& afterEachLine)
+{
+    TemplateReadResult result;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = TemplateError::FileNotFound;
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = TemplateError::CannotOpen;
+        result.detail = QStringLiteral("It is a folder.");
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = TemplateError::CannotOpen;
+        result.detail = file.errorString();
+        return result;
+    }
+    const qint64 size = file.size();
+    if (size > maxTemplateBytes) {
+        result.error = TemplateError::TooLarge;
+        return result;
+    }
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 n = file.read(buffer, sizeof buffer);
+        if (n < 0) {
+            result.error = TemplateError::ReadFailed;
+            result.detail = file.errorString();
+            return result;
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + n > maxTemplateBytes) {
+            result.error = TemplateError::TooLarge;
+            return result;
+        }
+        bytes.append(buffer, static_cast<qsizetype>(n));
+    }
+    file.close();
+    return parseTemplate(bytes, afterEachLine);
+}
+
+QByteArray formatTemplate(const QList<TemplateItem>& items)
+{
+    QString text;
+    for (const TemplateItem& item : items) {
+        text += item.Checked ? u'1' : u'0';
+        text += u'\t';
+        text += oneLine(item.FieldName);
+        text += u'\t';
+        text += oneLine(item.Tag);
+        text += u'\t';
+        text += oneLine(item.SampleValue);
+        text += u'\t';
+        text += oneLine(item.SpaceCode);
+        text += QLatin1String("\r\n");
+    }
+    if (auto ansi = toWindows1252(text))
+        return *ansi;
+    return QByteArray(utf8Bom, 3) + text.toUtf8();
+}
+
+TemplateStatus writeTemplate(QIODevice& device, const QList<TemplateItem>& items)
+{
+    const QByteArray bytes = formatTemplate(items);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return {TemplateError::WriteFailed, device.errorString()};
+        done += n;
+    }
+    return {};
+}
+
+TemplateStatus writeTemplateFile(const QString& path, const QList<TemplateItem>& items)
+{
+    const QFileInfo target(path);
+    if (target.isDir())
+        return {TemplateError::CannotCreate, QStringLiteral("A folder of that name exists.")};
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        // An existing file that cannot be opened for writing is read-only or
+        // held by another program; otherwise the folder is the problem.
+        const TemplateError error = target.exists() ? TemplateError::CannotReplace : TemplateError::CannotCreate;
+        return {error, file.errorString()};
+    }
+    if (const TemplateStatus status = writeTemplate(file, items); !status.ok()) {
+        file.cancelWriting();
+        return status;
+    }
+    if (!file.commit()) {
+        const TemplateError error = file.error() == QFileDevice::RenameError && QFileInfo::exists(path)
+                                        ? TemplateError::CannotReplace
+                                        : TemplateError::WriteFailed;
+        return {error, file.errorString()};
+    }
+    return {};
+}
+
+} // namespace templates

@@ -1,0 +1,400 @@
+#include "templates/templatefile.h"
+#include "templates/templatestore.h"
+#include "templates/sampleimport.h"
+
+#include "extract/modOdxAtributes.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace templates;
+
+Q_DECLARE_METATYPE(TemplateItem)
+
+namespace {
+
+TemplateItem row(bool checked, const QString& field, const QString& tag, const QString& value,
+                 const QString& space = QStringLiteral("M"))
+{
+    return TemplateItem{checked, field, tag, value, space};
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Accepts the first `room` bytes, then refuses every write.
+class FailDevice : public QIODevice {
+public:
+    explicit FailDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+    QByteArray written;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override
+    {
+        const qint64 n = qMin(len, room_ - written.size());
+        if (n <= 0) {
+            setErrorString(QStringLiteral("device full"));
+            return -1;
+        }
+        written.append(data, n);
+        return n;
+    }
+
+private:
+    qint64 room_;
+};
+
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+class TestTemplateFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesTheExactBytes_data();
+    void writesTheExactBytes();
+    void roundTrip_data();
+    void roundTrip();
+    void lenientLines_data();
+    void lenientLines();
+    void malformedLinesAreSkippedAndCounted_data();
+    void malformedLinesAreSkippedAndCounted();
+    void undefinedAnsiBytesAndGarbageNeverFail();
+    void controlCharactersInFieldsBecomeBlanks();
+    void noRowLimit();
+    void callbackRunsOncePerLine();
+    void failingDeviceReportsTheFailure();
+    void savingOverAnExistingTemplateReplacesIt();
+    void failedSaveLeavesTheOldFile();
+    void readingFailures();
+    void templateFolder();
+    void templateNamesListsOnlyTemplateFiles();
+    void importFromCorpus_data();
+    void importFromCorpus();
+};
+
+void TestTemplateFile::writesTheExactBytes_data()
+{
+    QTest::addColumn<QList<TemplateItem>>("items");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("empty list, empty file") << QList<TemplateItem>{} << QByteArray();
+    QTest::newRow("checked model-space row")
+        << QList<TemplateItem>{row(true, "DWG_NO", "DWG_NO", "XYZ")} << QByteArray("1\tDWG_NO\tDWG_NO\tXYZ\tM\r\n");
+    QTest::newRow("unchecked, renamed, empty value, paper space")
+        << QList<TemplateItem>{row(false, "Drawing number", "DWG_NO", "", "P")}
+        << QByteArray("0\tDrawing number\tDWG_NO\t\tP\r\n");
+    QTest::newRow("Western text stays one byte a character, no mark")
+        << QList<TemplateItem>{row(true, "Révision", "REV", "€ 5 – ü")}
+        << QByteArray("1\tR\xE9vision\tREV\t\x80 5 \x96 \xFC\tM\r\n");
+    QTest::newRow("Greek makes the whole file UTF-8 with a mark")
+        << QList<TemplateItem>{row(true, "é", "A", "x"), row(true, "ΤΙΤΛΟΣ", "B", "")}
+        << QByteArray("\xEF\xBB\xBF" "1\t\xC3\xA9\tA\tx\tM\r\n1\t\xCE\xA4\xCE\x99\xCE\xA4\xCE\x9B\xCE\x9F\xCE\xA3\tB\t\tM\r\n");
+}
+
+void TestTemplateFile::writesTheExactBytes()
+{
+    QFETCH(QList<TemplateItem>, items);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(formatTemplate(items), bytes);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.xat");
+    QVERIFY(writeTemplateFile(path, items).ok());
+    QCOMPARE(readAll(path), bytes);
+}
+
+void TestTemplateFile::roundTrip_data()
+{
+    QTest::addColumn<QList<TemplateItem>>("items");
+
+    QTest::newRow("empty") << QList<TemplateItem>{};
+    QTest::newRow("checked and unchecked")
+        << QList<TemplateItem>{row(true, "A", "A", "1"), row(false, "B", "B", "2"), row(true, "C", "C", "3", "P")};
+    QTest::newRow("renamed field keeps its tag") << QList<TemplateItem>{row(true, "Sheet number", "SHEET", "4")};
+    QTest::newRow("empty sample value and empty field name")
+        << QList<TemplateItem>{row(true, "", "T", ""), row(false, "X", "X", "")};
+    QTest::newRow("blanks inside fields survive")
+        << QList<TemplateItem>{row(true, "  two  blanks ", " TAG ", "  v  ")};
+    QTest::newRow("duplicate tags give two rows")
+        << QList<TemplateItem>{row(true, "REV", "REV", "A"), row(false, "REV", "REV", "B")};
+    QTest::newRow("Chinese and symbols") << QList<TemplateItem>{row(true, "图号", "图号", "Ω ≤ 5 😀")};
+    QTest::newRow("quotes, commas, percent codes")
+        << QList<TemplateItem>{row(true, "a,b", "\"q\"", "%%c50, \"x\"")};
+}
+
+void TestTemplateFile::roundTrip()
+{
+    QFETCH(QList<TemplateItem>, items);
+    const TemplateReadResult back = parseTemplate(formatTemplate(items));
+    QVERIFY(back.ok());
+    QCOMPARE(back.skippedLines, 0);
+    QCOMPARE(back.items, items);
+}
+
+void TestTemplateFile::lenientLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<TemplateItem>>("items");
+
+    const QList<TemplateItem> ab{row(true, "A", "A", "1"), row(false, "B", "B", "2")};
+    QTest::newRow("lone CR") << QByteArray("1\tA\tA\t1\tM\r0\tB\tB\t2\tM\r") << ab;
+    QTest::newRow("lone LF") << QByteArray("1\tA\tA\t1\tM\n0\tB\tB\t2\tM\n") << ab;
+    QTest::newRow("last line without an end") << QByteArray("1\tA\tA\t1\tM\r\n0\tB\tB\t2\tM") << ab;
+    QTest::newRow("blanks around the line")
+        << QByteArray("   1\tA\tA\t1\tM   \r\n 0\tB\tB\t2\tM \r\n") << ab;
+    QTest::newRow("fields after the fifth") << QByteArray("1\tA\tA\t1\tM\textra\t\r\n0\tB\tB\t2\tM\tmore\r\n") << ab;
+
+    const auto mark = [](const char* first, bool checked) {
+        QTest::newRow(first) << (QByteArray(first) + "\tF\tT\tV\tM\r\n")
+                             << QList<TemplateItem>{row(checked, "F", "T", "V")};
+    };
+    mark("+1", true);
+    mark("01", true);
+    mark("1.0", true);
+    mark("1 ", true);
+    mark("0", false);
+    mark("2", false);
+    mark("-1", false);
+    mark("0.5", false);
+}
+
+void TestTemplateFile::lenientLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<TemplateItem>, items);
+    const TemplateReadResult back = parseTemplate(bytes);
+    QCOMPARE(back.skippedLines, 0);
+    QCOMPARE(back.items, items);
+}
+
+void TestTemplateFile::malformedLinesAreSkippedAndCounted_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("skipped");
+
+    const QByteArray good = "1\tA\tA\t1\tM\r\n";
+    QTest::newRow("empty line") << good + "\r\n" + good << 2 << 1;
+    QTest::newRow("blank line") << good + "    \r\n" << 1 << 1;
+    QTest::newRow("four fields") << QByteArray("1\tA\tA\t1\r\n") + good << 1 << 1;
+    QTest::newRow("one field") << QByteArray("hello\r\n") << 0 << 1;
+    QTest::newRow("first field not a number") << QByteArray("x\tA\tA\t1\tM\r\n") + good << 1 << 1;
+    QTest::newRow("first field empty") << QByteArray("\tA\tA\t1\tM\r\n") << 0 << 1;
+    QTest::newRow("first field nan") << QByteArray("nan\tA\tA\t1\tM\r\n") << 0 << 1;
+    QTest::newRow("CR LF CR LF at the end") << good + "\r\n" << 1 << 1;
+}
+
+void TestTemplateFile::malformedLinesAreSkippedAndCounted()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(int, skipped);
+    const TemplateReadResult back = parseTemplate(bytes);
+    QVERIFY(back.ok());
+    QCOMPARE(back.items.size(), rows);
+    QCOMPARE(back.skippedLines, skipped);
+}
+
+void TestTemplateFile::undefinedAnsiBytesAndGarbageNeverFail()
+{
+    const TemplateReadResult undefined = parseTemplate(QByteArray("1\tA\x81\x9D\tT\tV\tM\r\n"));
+    QCOMPARE(undefined.items.size(), 1);
+    QCOMPARE(undefined.items[0].FieldName, QString::fromUtf16(u"A\u0081\u009D"));
+
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage.append(static_cast<char>((i * 7919) % 256));
+    const TemplateReadResult back = parseTemplate(garbage);
+    QVERIFY(back.ok());
+    QVERIFY(back.skippedLines > 0);
+
+    // A mark followed by bytes that are not UTF-8.
+    QVERIFY(parseTemplate(QByteArray("\xEF\xBB\xBF" "1\t\xFF\xFE\tT\tV\tM\r\n")).items.size() == 1);
+}
+
+void TestTemplateFile::controlCharactersInFieldsBecomeBlanks()
+{
+    const QList<TemplateItem> items{row(true, "A", "A", "x\ty\r\nz")};
+    const TemplateReadResult back = parseTemplate(formatTemplate(items));
+    QCOMPARE(back.skippedLines, 0);
+    QCOMPARE(back.items, (QList<TemplateItem>{row(true, "A", "A", "x y  z")}));
+}
+
+void TestTemplateFile::noRowLimit()
+{
+    QList<TemplateItem> items;
+    for (int i = 0; i < 40000; ++i)
+        items.append(row(i % 3 != 0, QString("F%1").arg(i), QString("T%1").arg(i), QString::number(i)));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.xat");
+    QVERIFY(writeTemplateFile(path, items).ok());
+    const TemplateReadResult back = readTemplateFile(path);
+    QVERIFY(back.ok());
+    QCOMPARE(back.items.size(), items.size());
+    QCOMPARE(back.items, items);
+}
+
+void TestTemplateFile::callbackRunsOncePerLine()
+{
+    int calls = 0;
+    const TemplateReadResult back =
+        parseTemplate(QByteArray("1\tA\tA\t\tM\r\n\r\n0\tB\tB\t\tM\r\n"), [&calls] { ++calls; });
+    QCOMPARE(calls, 3);
+    QCOMPARE(back.items.size(), 2);
+}
+
+void TestTemplateFile::failingDeviceReportsTheFailure()
+{
+    const QList<TemplateItem> items{row(true, "A", "A", "1"), row(true, "B", "B", "2")};
+    for (qint64 room : {0, 5, 13}) {
+        FailDevice device(room);
+        const TemplateStatus status = writeTemplate(device, items);
+        QCOMPARE(status.error, TemplateError::WriteFailed);
+        QCOMPARE(status.detail, QStringLiteral("device full"));
+    }
+    FailDevice roomy(1000);
+    QVERIFY(writeTemplate(roomy, items).ok());
+    QCOMPARE(roomy.written, formatTemplate(items));
+}
+
+void TestTemplateFile::savingOverAnExistingTemplateReplacesIt()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("over.xat");
+    QList<TemplateItem> longer;
+    for (int i = 0; i < 10; ++i)
+        longer.append(row(true, "LONG", "LONG", "a long old value"));
+    QVERIFY(writeTemplateFile(path, longer).ok());
+    const QList<TemplateItem> shorter{row(false, "S", "S", "")};
+    QVERIFY(writeTemplateFile(path, shorter).ok());
+    QCOMPARE(readAll(path), QByteArray("0\tS\tS\t\tM\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"over.xat"});
+}
+
+void TestTemplateFile::failedSaveLeavesTheOldFile()
+{
+    QTemporaryDir dir;
+    const QList<TemplateItem> items{row(true, "A", "A", "1")};
+
+    QCOMPARE(writeTemplateFile(dir.filePath("missing/t.xat"), items).error, TemplateError::CannotCreate);
+    QVERIFY(QDir(dir.path()).mkdir("folder.xat"));
+    QCOMPARE(writeTemplateFile(dir.filePath("folder.xat"), items).error, TemplateError::CannotCreate);
+
+    if (runningAsRoot())
+        QSKIP("file permissions do not bind root");
+    const QString path = dir.filePath("locked.xat");
+    writeBytes(path, "0\tOLD\tOLD\t\tP\r\n");
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    QCOMPARE(writeTemplateFile(path, items).error, TemplateError::CannotReplace);
+    QCOMPARE(readAll(path), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
+
+    const QString roDir = dir.filePath("ro");
+    QVERIFY(QDir(dir.path()).mkdir("ro"));
+    writeBytes(roDir + "/t.xat", "0\tOLD\tOLD\t\tP\r\n");
+    QVERIFY(QFile::setPermissions(roDir, QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(!writeTemplateFile(roDir + "/t.xat", items).ok());
+    QCOMPARE(readAll(roDir + "/t.xat"), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
+    QFile::setPermissions(roDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestTemplateFile::readingFailures()
+{
+    QTemporaryDir dir;
+    QCOMPARE(readTemplateFile(dir.filePath("nothing.xat")).error, TemplateError::FileNotFound);
+    QCOMPARE(readTemplateFile(dir.path()).error, TemplateError::CannotOpen);
+    writeBytes(dir.filePath("empty.xat"), QByteArray());
+    const TemplateReadResult empty = readTemplateFile(dir.filePath("empty.xat"));
+    QVERIFY(empty.ok());
+    QVERIFY(empty.items.isEmpty());
+    QCOMPARE(empty.skippedLines, 0);
+    for (auto e : {TemplateError::None, TemplateError::FileNotFound, TemplateError::CannotOpen,
+                   TemplateError::ReadFailed, TemplateError::TooLarge, TemplateError::CannotCreate,
+                   TemplateError::WriteFailed, TemplateError::CannotReplace, TemplateError::FolderNotCreated})
+        QVERIFY(!templateErrorMessage(e).isEmpty());
+}
+
+void TestTemplateFile::templateFolder()
+{
+    QTemporaryDir app;
+    const QString folder = templates::templateFolder(app.path());
+    QCOMPARE(folder, app.path() + "/Files");
+    QCOMPARE(templatePath(app.path(), "a.xat"), app.path() + "/Files/a.xat");
+    QVERIFY(ensureTemplateFolder(folder).ok());
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(ensureTemplateFolder(folder).ok());
+
+    QTemporaryDir other;
+    writeBytes(other.filePath("Files"), "not a folder");
+    QCOMPARE(ensureTemplateFolder(templates::templateFolder(other.path())).error, TemplateError::FolderNotCreated);
+    QCOMPARE(ensureTemplateFolder(other.filePath("no/such/Files")).error, TemplateError::FolderNotCreated);
+}
+
+void TestTemplateFile::templateNamesListsOnlyTemplateFiles()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"b.xat", "A.XAT", "c.xal", "d.xat.bak", "noext", "e.xat"})
+        writeBytes(dir.filePath(name), QByteArray());
+    QVERIFY(QDir(dir.path()).mkdir("folder.xat"));
+    QCOMPARE(templateNames(dir.path()), (QStringList{"A.XAT", "b.xat", "e.xat"}));
+    QVERIFY(templateNames(dir.filePath("missing")).isEmpty());
+}
+
+void TestTemplateFile::importFromCorpus_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("space");
+    QTest::addColumn<QList<TemplateItem>>("items");
+
+    QTest::newRow("duplicate tags: first value wins")
+        << "generated/b_duplicate_tags.dwg" << "M"
+        << QList<TemplateItem>{row(true, "TITLE", "TITLE", "Title 01"), row(true, "REV", "REV", "R01")};
+    QTest::newRow("tags differing in case: one row, spelled as first met")
+        << "generated/c_case_variants.dwg" << "M"
+        << QList<TemplateItem>{row(true, "Rev", "Rev", "lower-camel")};
+    QTest::newRow("paper space read as paper")
+        << "generated/d_paper_only.dwg" << "P"
+        << QList<TemplateItem>{row(true, "DWG_NO", "DWG_NO", "P-200", "P"), row(true, "TITLE", "TITLE", "PAPER ONLY", "P"),
+                               row(true, "REV", "REV", "B", "P")};
+    QTest::newRow("model space of a paper-only drawing is empty")
+        << "generated/d_paper_only.dwg" << "M" << QList<TemplateItem>{};
+    QTest::newRow("a missing drawing gives nothing") << "generated/no_such.dwg" << "M" << QList<TemplateItem>{};
+}
+
+void TestTemplateFile::importFromCorpus()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, space);
+    QFETCH(QList<TemplateItem>, items);
+    const QString path = QStringLiteral(QUORVANE_CORPUS_DIR) + u'/' + file;
+    const QString probe = QStringLiteral(QUORVANE_CORPUS_DIR "/generated/a_title_block.dwg");
+    if (!QFileInfo::exists(probe))
+        QSKIP("corpus not present");
+    extract::modOdxAtributes attributes;
+    if (attributes.ReadSpaceAttributes(probe.toStdString(), "M") != 0)
+        QSKIP("the drawing reader does not read 2000 files yet");
+    QCOMPARE(importSampleAttributes(attributes, path, space), items);
+}
+
+QTEST_GUILESS_MAIN(TestTemplateFile)
+#include "tst_templatefile.moc"
