@@ -395,6 +395,7 @@ TEST_P(Writer, RefusesBadColumnsBeforeWritingAnything)
     for (const BadColumns& c : cases) {
         SCOPED_TRACE(c.label);
         const fs::path f = file("bad");
+        EXPECT_EQ(jet::check_columns(v(), c.columns).code, c.expected);
         const jet::Status s = jet::create(f, v(), "Main", c.columns);
         EXPECT_EQ(s.code, c.expected) << s.detail;
         EXPECT_FALSE(s.detail.empty());
@@ -404,6 +405,15 @@ TEST_P(Writer, RefusesBadColumnsBeforeWritingAnything)
     // 64 characters and 255 columns are still fine.
     EXPECT_TRUE(jet::create(file("limits"), v(), "Main", {std::string(64, 'n')}).ok());
     EXPECT_TRUE(jet::create(file("limits255"), v(), "Main", names(255, "F")).ok());
+}
+
+TEST_P(Writer, RefusesTableNamesItCannotKey)
+{
+    for (const char* bad : {"", "Ma in", "Main!", "Größe", "_Main"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(jet::create(file("t"), v(), bad, {"Location"}).code, jet::Errc::bad_table_name);
+    }
+    EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
 TEST(WriterJet3, RefusesNamesOutsideCodePage1252)
@@ -620,3 +630,62 @@ TEST_P(Writer, OpenRefusesWhatItCannotAppendTo)
 }
 
 }  // namespace
+
+// ---- csv2mdb -----------------------------------------------------------------
+
+namespace {
+
+Outcome csv2mdb(const std::string& format, const fs::path& csv, const fs::path& mdb)
+{
+    return run(quote(CSV2MDB) + " --format " + format + " " + quote(csv) + " " + quote(mdb));
+}
+
+}  // namespace
+
+TEST_P(Writer, Csv2mdbTellsQuotedEmptyFromUnquoted)
+{
+    const fs::path csv = dir_.path() / "in.csv";
+    std::ofstream(csv, std::ios::binary) << "Location,Title,\"Rev, No\"\r\n"
+                                            "C:\\a.dwg,\"\",\r\n"
+                                            "\"C:\\b \"\"x\"\".dwg\",\"two\nlines\",Ä\r\n"
+                                            "c,,\"\"\n";
+    const fs::path f = file("csv");
+    const Outcome r = csv2mdb(v() == jet::Version::Jet3 ? "97" : "2000", csv, f);
+    ASSERT_EQ(r.status, 0) << r.out;
+    check_readers(f, v(), {"Location", "Title", "Rev, No"},
+                  {{"C:\\a.dwg", "", std::nullopt}, {"C:\\b \"x\".dwg", "two\nlines", "Ä"}, {"c", std::nullopt, ""}});
+}
+
+TEST(Csv2mdb, ReportsErrorsWithANonZeroExit)
+{
+    TempDir dir;
+    struct Case {
+        const char* label;
+        std::string csv;
+        std::string args;
+    };
+    const std::vector<Case> cases = {
+        {"unclosed quote", "Location\n\"abc\n", "--format 2000"},
+        {"same column twice", "Location,A,a\n", "--format 2000"},
+        {"empty header cell", "Location,,B\n", "--format 97"},
+        {"value too long", "Location\n" + std::string(256, 'x') + "\n", "--format 97"},
+        {"unknown format", "Location\n", "--format 2003"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path csv = dir.path() / "in.csv";
+        const fs::path mdb = dir.path() / "out.mdb";
+        fs::remove(mdb);
+        std::ofstream(csv, std::ios::binary) << c.csv;
+        const Outcome r = run(quote(CSV2MDB) + " " + c.args + " " + quote(csv) + " " + quote(mdb));
+        EXPECT_NE(r.status, 0);
+        EXPECT_FALSE(r.out.empty());
+    }
+    // An existing output file is kept.
+    const fs::path csv = dir.path() / "in.csv";
+    std::ofstream(csv, std::ios::binary) << "Location\n";
+    const fs::path mdb = dir.path() / "keep.mdb";
+    std::ofstream(mdb) << "keep";
+    EXPECT_NE(csv2mdb("97", csv, mdb).status, 0);
+    EXPECT_EQ(slurp(mdb), "keep");
+}
