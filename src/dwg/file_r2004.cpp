@@ -18,7 +18,9 @@
 //   0x13  2  code page              0x80  0x6C  encrypted file header
 //
 // Encrypted file header (after unmasking), offset / size / meaning:
-//   0x00 12  "AcFssFcAJMB\0"        0x50  4  page-map page id
+//   0x00 12  "AcFssFcAJMB\0"        0x34  8  address of the copy of this header,
+//                                           the file's last 0x6C bytes
+//   0x50  4  page-map page id
 //   0x54  8  page-map address - 0x100
 //   0x5C  4  section-map page id    0x68  4  CRC-32 of the 0x6C bytes, field as 0
 //
@@ -357,6 +359,10 @@ Error read_sections_r2004(std::span<const std::uint8_t> file, Sections& out)
     const std::uint32_t stored_crc = le32(header.data() + 0x68);
     std::fill_n(header.begin() + 0x68, 4, std::uint8_t{0});
     if (crc32_r2004(0, header) != stored_crc) return Error::Corrupt;
+    // The header's copy ends the file, so a file cut short is known before
+    // any page is read, even where the pages left would still do.
+    const std::uint64_t copy_at = le64(header.data() + 0x34);
+    if (copy_at > file.size() || file.size() - copy_at < kFileHeaderSize) return Error::Truncated;
     const std::uint64_t page_map_at = le64(header.data() + 0x54);
     const std::uint32_t section_map_id = le32(header.data() + 0x5C);
     if (page_map_at > file.size()) return Error::Truncated;

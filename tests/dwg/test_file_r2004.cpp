@@ -317,7 +317,7 @@ TEST_P(Damaged2004, TruncationsAreErrors)
     const std::uint64_t map_at = page_map_address(file);
     for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{6}, std::size_t{0x7F}, std::size_t{0xFF},
                             std::size_t{0x100}, std::size_t{0x1000}, file.size() / 3, file.size() / 2,
-                            static_cast<std::size_t>(map_at) + 10}) {
+                            static_cast<std::size_t>(map_at) + 10, file.size() - 0x6C, file.size() - 1}) {
         if (cut >= file.size()) continue;
         const Bytes part(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
         Sections s;
