@@ -10,12 +10,17 @@ packages=(
   mdbtools mdbtools-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
-  nodejs npm python3
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+# Node.js, npm and Python may come from elsewhere than Debian (a Node.js that
+# bundles npm conflicts with Debian's npm package): only a missing command
+# brings in Debian's.
+for tool in node:nodejs npm:npm python3:python3; do
+  command -v "${tool%%:*}" >/dev/null 2>&1 || missing+=("${tool##*:}")
 done
 
 if ((${#missing[@]})); then

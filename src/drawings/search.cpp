@@ -19,19 +19,22 @@ bool isSeparator(QChar c)
 #endif
 }
 
-// Folded to code points so that "?" takes one character even outside the
-// Basic Multilingual Plane.
-QList<uint> foldedCodePoints(const QString &text)
+bool isLowSurrogateAt(QStringView s, qsizetype i)
 {
-    return text.toCaseFolded().toUcs4();
+    return i > 0 && i < s.size() && s[i].isLowSurrogate() && s[i - 1].isHighSurrogate();
 }
 
-bool matchFolded(const QList<uint> &name, const QList<uint> &pattern)
+// Both sides already case-folded. "?" takes one character, so a surrogate
+// pair counts as one; a star never ends inside a pair.
+bool matchFolded(QStringView name, QStringView pattern)
 {
     qsizetype n = 0, p = 0;
     qsizetype starP = -1, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || (pattern[p] != u'*' && pattern[p] == name[n]))) {
+        if (p < pattern.size() && pattern[p] == u'?') {
+            n += isLowSurrogateAt(name, n + 1) ? 2 : 1;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] != u'*' && pattern[p] == name[n]) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == u'*') {
@@ -40,7 +43,8 @@ bool matchFolded(const QList<uint> &name, const QList<uint> &pattern)
         } else if (starP >= 0) {
             // Let the last star take one more character and retry.
             p = starP + 1;
-            n = ++starN;
+            starN += isLowSurrogateAt(name, starN + 1) ? 2 : 1;
+            n = starN;
         } else {
             return false;
         }
@@ -61,7 +65,7 @@ QString AddBackslash(const QString &path)
 
 bool MatchSpec(const QString &name, const QString &pattern)
 {
-    return matchFolded(foldedCodePoints(name), foldedCodePoints(pattern));
+    return matchFolded(name.toCaseFolded(), pattern.toCaseFolded());
 }
 
 DrawingSearch::DrawingSearch(bool includeSubfolders, FoundFn found, QString pattern)
@@ -71,7 +75,7 @@ DrawingSearch::DrawingSearch(bool includeSubfolders, FoundFn found, QString patt
 
 void DrawingSearch::SearchFolder(const QString &folder)
 {
-    const QList<uint> pattern = foldedCodePoints(m_pattern);
+    const QString pattern = m_pattern.toCaseFolded();
     // The listing stays open while a sub-folder is searched, so its rows come
     // at the place the sub-folder has in its parent's listing.
     platform::listFolder(folder, [&](const platform::FolderEntry &entry) {
@@ -80,7 +84,7 @@ void DrawingSearch::SearchFolder(const QString &folder)
                 SearchFolder(folder + entry.name + QDir::separator());
             return;
         }
-        if (matchFolded(foldedCodePoints(entry.name), pattern)) {
+        if (matchFolded(entry.name.toCaseFolded(), pattern)) {
             ++m_found;
             m_foundFn(folder + entry.name);
         }

@@ -1,9 +1,8 @@
-// Placeholders until the 2004 and 2007 file-structure readers exist.
+// Placeholder until the 2007 file-structure reader exists.
 #include "sections.h"
 
 namespace dwg::detail {
 
-Error read_sections_r2004(std::span<const std::uint8_t>, Sections&) { return Error::UnsupportedVersion; }
 Error read_sections_r2007(std::span<const std::uint8_t>, Sections&) { return Error::UnsupportedVersion; }
 
 }  // namespace dwg::detail

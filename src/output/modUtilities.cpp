@@ -249,12 +249,4 @@ std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::si
     return report + replaced;
 }
 
-void OpenWithAssociatedProgram(const std::string& path, const DesktopOpener& opener,
-                               const std::function<void(const std::string& message)>& showInformation) {
-    if (!opener) return;
-    if (opener(PathFromUtf8(path)) == kShellNoAssociation && showInformation) {
-        showInformation(kNoAssociatedProgramMessage);
-    }
-}
-
 }  // namespace output

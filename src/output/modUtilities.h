@@ -1,7 +1,6 @@
 #pragma once
 // The output side of a processing run: the fields chosen for it, starting the
-// output file, one row per drawing, and handing the finished file to the
-// desktop. Texts are UTF-8 throughout.
+// output file, and one row per drawing. Texts are UTF-8 throughout.
 
 #include <cstdint>
 #include <filesystem>
@@ -105,20 +104,5 @@ private:
 // Text of the note that lists the changed values, at most maxDrawings
 // drawings named (0: all).
 std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings);
-
-// The desktop's answer to "open this file with its program", in the shell's
-// numbers: above 32 opened, 31 no program for the file's type, anything else
-// another failure.
-using DesktopOpener = std::function<int(const std::filesystem::path& file)>;
-
-inline constexpr int kShellNoAssociation = 31;
-
-inline constexpr const char* kNoAssociatedProgramMessage =
-    "There wasn't an associated program with the file type. You will need to open the file manualy.";
-
-// Hands the file to the desktop without waiting for the program. Only a file
-// type without a program is shown to the user (as an information message).
-void OpenWithAssociatedProgram(const std::string& path, const DesktopOpener& opener,
-                               const std::function<void(const std::string& message)>& showInformation);
 
 }  // namespace output

@@ -129,6 +129,8 @@ void TestDrawingFiles::matchSpec_data()
     QTest::newRow("question mark") << "abc" << "a?c" << true;
     QTest::newRow("question mark needs one") << "ac" << "a?c" << false;
     QTest::newRow("question mark, astral") << QString::fromUtf8("😀.dwg") << "?.dwg" << true;
+    QTest::newRow("two question marks, astral") << QString::fromUtf8("😀") << "*??" << false;
+    QTest::newRow("star before astral") << QString::fromUtf8("a😀b.dwg") << QString::fromUtf8("*😀?.DWG") << true;
     QTest::newRow("stars") << "abcabd" << "*ab*d" << true;
     QTest::newRow("stars, no match") << "abcabe" << "*ab*d" << false;
     QTest::newRow("star only, empty") << "" << "*" << true;

@@ -1,72 +1,10 @@
 // The run over a scripted drawing reader: rows, order, reports, progress and
 // the failures a run must survive or refuse.
 
-#include <map>
-
-#include "output/processing_run.h"
-#include "test_support.h"
+#include "run_fixture.h"
 
 using namespace output;
-using output_test::read_bytes;
-using output_test::ScratchDir;
-using output_test::write_bytes;
-
-namespace {
-
-struct FakeDrawing {
-    std::uint16_t code = 0;
-    std::vector<extract::AttributeRecord> attributes;
-};
-
-// Records every callback in order, as one line of text each.
-struct Recorder {
-    std::vector<std::string> events;
-    RunCallbacks callbacks() {
-        RunCallbacks c;
-        c.ShowProgress = [this](int max) { events.push_back("show " + std::to_string(max)); };
-        c.SetProgress = [this](int v) { events.push_back("value " + std::to_string(v)); };
-        c.HideProgress = [this] { events.push_back("hide"); };
-        c.DrawingNotProcessed = [this](const std::string& m) { events.push_back("critical " + m); };
-        c.RunFailed = [this](const std::string& m) { events.push_back("failed " + m); };
-        c.ValuesChanged = [this](const std::string& m) { events.push_back("note " + m); };
-        return c;
-    }
-};
-
-class RunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        run.Utilities.SetAttributeSource([this](const std::string& path, const std::string& space,
-                                                std::vector<extract::AttributeRecord>& records) {
-            reads.push_back(path + " " + space);
-            if (hook) hook(path);
-            auto it = drawings.find(path);
-            if (it == drawings.end()) return std::uint16_t{3};
-            records = it->second.attributes;
-            return it->second.code;
-        });
-    }
-
-    RunResult Process(OutputKind kind = OutputKind::Csv) {
-        request.Kind = kind;
-        if (request.OutputPath.empty()) request.OutputPath = dir.file("out.csv");
-        return run.Run(request, recorder.callbacks());
-    }
-
-    ScratchDir dir;
-    ProcessingRun run;
-    RunRequest request;
-    Recorder recorder;
-    std::map<std::string, FakeDrawing> drawings;
-    std::vector<std::string> reads;
-    std::function<void(const std::string&)> hook;
-};
-
-TemplateRow Field(const std::string& tag, bool checked = true, const std::string& space = "M") {
-    return {checked, tag, tag, space};
-}
-
-}  // namespace
+using namespace output_test;
 
 TEST_F(RunTest, OneCsvRowPerTickedDrawingInListOrderWithTheWindowsMessages) {
     drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"DWG_NO", "A-1", ""}, {"REV", "C", ""}}};
@@ -221,27 +159,11 @@ TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows
     EXPECT_EQ(reads.size(), 2u);  // c is never read
 }
 
-TEST(OpenWithAssociatedProgram, OnlyAFileTypeWithoutAProgramIsShown) {
-    struct Case {
-        int shellCode;
-        bool message;
-    } cases[] = {{42, false}, {33, false}, {kShellNoAssociation, true}, {2, false}, {5, false}, {32, false}};
-    for (const auto& c : cases) {
-        std::vector<std::string> shown;
-        std::vector<std::filesystem::path> opened;
-        OpenWithAssociatedProgram(
-            "/out/r\xC3\xA9sultat.csv",
-            [&](const std::filesystem::path& p) {
-                opened.push_back(p);
-                return c.shellCode;
-            },
-            [&](const std::string& m) { shown.push_back(m); });
-        ASSERT_EQ(opened.size(), 1u);
-        EXPECT_TRUE(opened[0] == std::filesystem::path(u8"/out/r\u00e9sultat.csv"));
-        const std::vector<std::string> expected =
-            c.message ? std::vector<std::string>{kNoAssociatedProgramMessage} : std::vector<std::string>{};
-        EXPECT_EQ(shown, expected) << c.shellCode;
-    }
-    EXPECT_STREQ(kNoAssociatedProgramMessage,
-                 "There wasn't an associated program with the file type. You will need to open the file manualy.");
+TEST_F(RunTest, CsvIsNeverShortened) {
+    const std::string v1000 = std::string(1000, 'y');
+    drawings["/d/a.dwg"] = {0, {{"A", v1000, ""}}};
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/a.dwg"}};
+    ASSERT_TRUE(Process(OutputKind::Csv).completed());
+    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"" + v1000 + "\",\r\n");
 }

@@ -1,0 +1,60 @@
+#include "app/checklist.h"
+
+#include <QHeaderView>
+
+namespace {
+// The check state last reported for a row, so that text changes are not
+// taken for check changes.
+constexpr int ReportedCheckRole = Qt::UserRole + 0x51;
+} // namespace
+
+CheckList::CheckList(QWidget* parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    header()->setStretchLastSection(false);
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    connect(this, &QTreeWidget::itemChanged, this, &CheckList::onItemChanged);
+}
+
+QTreeWidgetItem* CheckList::addRow(const QStringList& texts, bool checked)
+{
+    auto* item = new QTreeWidgetItem(texts);
+    item->setFlags((item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable) & ~Qt::ItemIsAutoTristate);
+    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    item->setData(0, ReportedCheckRole, int(item->checkState(0)));
+    addTopLevelItem(item);
+    return item;
+}
+
+void CheckList::setAllChecked(bool checked)
+{
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        topLevelItem(i)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool CheckList::isChecked(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item && item->checkState(0) == Qt::Checked;
+}
+
+void CheckList::onItemChanged(QTreeWidgetItem* item, int column)
+{
+    if (column != 0)
+        return;
+    const QVariant state = item->data(0, Qt::CheckStateRole);
+    if (!state.isValid() || item->data(0, ReportedCheckRole) == state)
+        return;
+    item->setData(0, ReportedCheckRole, state);
+    emit itemCheckChanged(item);
+}
+
+void CheckList::commitData(QWidget* editor)
+{
+    QTreeWidget::commitData(editor);
+    if (QTreeWidgetItem* item = currentItem())
+        emit labelEditEnded(item);
+}

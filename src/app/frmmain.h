@@ -1,0 +1,187 @@
+#pragma once
+// The main window: a title band and four steps on a page taller than the
+// window, slid by the scroll bar at its right edge. Lengths in the design are
+// twips (1/1440 inch), turned into pixels through the screen's logical DPI.
+//
+// The controls are public and keep their design names (also as objectName),
+// so the step handlers, spread over frmmain_*.cpp, and the tests reach them
+// directly.
+
+#include "app/checklist.h"
+#include "app/uiservices.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTreeWidgetItem;
+
+// The folders the program works with, living as long as the program.
+struct ProgramFolders {
+    QString ApplicationFolder; // holds the program file; no trailing separator
+    QString SampleDrawingsFolder;
+    QString ImportDrawingsFolder;
+    QString ProcessFileFolder;
+
+    QString filesFolder() const { return ApplicationFolder + QStringLiteral("/Files"); }
+    QString samplesFolder() const { return ApplicationFolder + QStringLiteral("/Samples"); }
+};
+
+struct ProgramVersion {
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+};
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // ui: dialogs and messages (null: the real Qt ones, owned by the window).
+    // applicationFolder: empty means the folder of the running program.
+    explicit frmMain(UiServices* ui = nullptr, const QString& applicationFolder = QString(),
+                     QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    static QString applicationTitle() { return QStringLiteral("Quorvane"); }
+    static ProgramVersion programVersion();
+    // "Quorvane, v2.2" for 2.0.2: the minor number is not shown.
+    static QString captionFor(const ProgramVersion& version);
+
+    UiServices& ui() { return *ui_; }
+    ProgramFolders folders;
+
+    // Design lengths.
+    int twipsToPixelsX(double twips) const;
+    int twipsToPixelsY(double twips) const;
+    double pixelsToTwipsX(int pixels) const;
+    double pixelsToTwipsY(int pixels) const;
+
+    // ---- Controls, by frame -------------------------------------------------
+    QWidget* pctDocument = nullptr;
+    QScrollBar* vscDocumentScroll = nullptr;
+    QFrame* pctSectionFrame[5] = {}; // 0 title band, 1..4 the steps
+    QLabel* lblURL[4] = {};          // 2 "Save template?", 3 "Save file list?"; 0 and 1 unused
+
+    // title band
+    QLabel* Picture1 = nullptr;
+    QLabel* Label5 = nullptr;
+
+    // Step 1
+    QLabel* lblStepOne = nullptr;
+    QLabel* lblInstructionsStepOne = nullptr;
+    QRadioButton* optTemplateMode[2] = {};
+    QComboBox* cmbTemplates = nullptr;
+    QLineEdit* txtTemplateDwg = nullptr;
+    QPushButton* cmdOpenTemplateFile = nullptr;
+
+    // Step 2
+    QLabel* lblStepTwo = nullptr;
+    QLabel* lblInstructionsStepTwo = nullptr;
+    QRadioButton* optSpace[2] = {};
+    QPushButton* cmdImport = nullptr;
+    CheckList* lsvTemplateItems = nullptr; // Field Name, Tag, Sample Value, Space
+    QCheckBox* chkSelectAllTags = nullptr;
+
+    // Step 3
+    QLabel* lblStepThree = nullptr;
+    QLabel* lblInstructionsStepThree = nullptr;
+    QPushButton* cmdOpenDirectory = nullptr;
+    QLabel* lblFileList = nullptr;
+    QComboBox* cmbFileList = nullptr;
+    CheckList* lsvDrawingsToProcess = nullptr; // File Name
+    QCheckBox* chkSelectAllDrawings = nullptr;
+
+    // Step 4
+    QLabel* lblStepFour = nullptr;
+    QLabel* lblInstructionsStepFour = nullptr;
+    QPushButton* cmdProcess = nullptr;
+    QCheckBox* chkOpenDataBase = nullptr;
+    QProgressBar* pbrProgress = nullptr;
+
+    // ---- The wizard shell ---------------------------------------------------
+    void Form_Load();
+    void LoadSettings();
+    void Form_Resize();
+    void EnableStepOne(bool available);
+    void EnableStepTwo(bool available);
+    void EnableStepThree(bool available);
+    void EnableStepFour(bool available);
+    void vscDocumentScroll_Change();
+    void vscDocumentScroll_Scroll();
+    void lblURL_Click(int index);
+    void lblURL_MouseMove(int index);
+    void pctSectionFrame_MouseMove(int index);
+    // Shows the one message the desktop's answer calls for: no program for the type.
+    void OpenWithAssociatedProgram(const QString& path);
+
+    // Borders: a single line marks the current step.
+    void setFrameBorder(int index, bool on);
+    bool hasFrameBorder(int index) const;
+
+    // Colours of the design.
+    static QColor red();
+    static QColor black();
+    static QColor lightGrey();
+    static QColor navy();
+    static QColor blue();
+    static void setTextColour(QWidget* widget, const QColor& colour);
+    static QColor textColour(const QWidget* widget);
+
+    // ---- Steps 1 and 2: templates (frmmain_templates.cpp) -------------------
+    void setupTemplateStep();
+    void LoadTemplateNames();
+    void OpenTemplate();
+    void SaveTemplate();
+    void optTemplateMode_Click(int index);
+    void cmdOpenTemplateFile_Click();
+    void cmbTemplates_Click();
+    void cmbTemplates_Change();
+    void cmdImport_Click();
+    void chkSelectAllTags_Click();
+    void lsvTemplateItems_ItemCheck(QTreeWidgetItem* item);
+    void lsvTemplateItems_AfterLabelEdit(QTreeWidgetItem* item);
+    // (members of the template steps go here)
+    // ---- end of Steps 1 and 2 ----------------------------------------------
+
+    // ---- Step 3: drawings (frmmain_drawings.cpp) ----------------------------
+    void setupDrawingStep();
+    void LoadFileListNames();
+    void OpenFileList();
+    void SaveFileList();
+    void cmdOpenDirectory_Click();
+    void cmbFileList_Click();
+    void chkSelectAllDrawings_Click();
+    void lsvDrawingsToProcess_ItemCheck(QTreeWidgetItem* item);
+    // (members of the drawing step go here)
+    // ---- end of Step 3 -----------------------------------------------------
+
+    // ---- Step 4: the processing run (frmmain_process.cpp) -------------------
+    void setupProcessStep();
+    void cmdProcess_Click();
+    // (members of the processing step go here)
+    // ---- end of Step 4 -----------------------------------------------------
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void placeControls();
+    void place(QWidget* widget, int left, int top, int width, int height);
+
+    std::unique_ptr<UiServices> ownUi_;
+    UiServices* ui_ = nullptr;
+};

@@ -1,0 +1,130 @@
+// The platform layer: reading stored settings and handing a file to the desktop.
+#include "platform/openfile.h"
+#include "platform/settings.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+using platform::DesktopCommands;
+using platform::OpenResult;
+
+namespace {
+
+struct Call {
+    QString program;
+    QStringList arguments;
+};
+
+// A desktop that answers xdg-mime from a table and records what it starts.
+struct FakeDesktop {
+    std::optional<QString> filetype;
+    std::optional<QString> defaultProgram;
+    bool startSucceeds = true;
+    std::vector<Call> calls;
+
+    DesktopCommands commands()
+    {
+        DesktopCommands c;
+        c.query = [this](const QString& program, const QStringList& arguments) -> std::optional<QString> {
+            calls.push_back({program, arguments});
+            if (arguments.value(1) == QLatin1String("filetype"))
+                return filetype;
+            return defaultProgram;
+        };
+        c.start = [this](const QString& program, const QStringList& arguments) {
+            calls.push_back({program, arguments});
+            return startSucceeds;
+        };
+        return c;
+    }
+};
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+    }
+
+    void readSetting()
+    {
+        {
+            QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pellowen"));
+            s.setValue(QStringLiteral("Quorvane/Import Drawings"), QStringLiteral("/drawings"));
+            s.setValue(QStringLiteral("Other/Import Drawings"), QStringLiteral("/elsewhere"));
+        }
+        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Import Drawings", "x"), QStringLiteral("/drawings"));
+        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Process File", "dflt"), QStringLiteral("dflt"));
+        QCOMPARE(platform::readSetting("Pellowen", "Missing", "Import Drawings", "dflt"), QStringLiteral("dflt"));
+        QCOMPARE(platform::readSetting("Nobody", "Quorvane", "Import Drawings", "dflt"), QStringLiteral("dflt"));
+        // Reading creates no store.
+        QVERIFY(!QFile::exists(dir_.path() + QStringLiteral("/Nobody.conf")));
+    }
+
+#ifndef Q_OS_WIN
+    void openFile_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<std::optional<QString>>("filetype");
+        QTest::addColumn<std::optional<QString>>("defaultProgram");
+        QTest::addColumn<bool>("startSucceeds");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("started");
+        using S = std::optional<QString>;
+        QTest::newRow("associated") << true << S("text/csv\n") << S("calc.desktop\n") << true << int(OpenResult::Opened) << true;
+        QTest::newRow("with parameters") << true << S("text/plain; charset=us-ascii\n") << S("ed.desktop\n") << true
+                                         << int(OpenResult::Opened) << true;
+        QTest::newRow("no program") << true << S("application/x-msaccess\n") << S("\n") << true
+                                    << int(OpenResult::NoAssociatedProgram) << false;
+        QTest::newRow("missing file") << false << S("text/csv") << S("calc.desktop") << true << int(OpenResult::Failed)
+                                      << false;
+        QTest::newRow("no xdg-mime") << true << S() << S() << true << int(OpenResult::Failed) << false;
+        QTest::newRow("type unknown") << true << S("\n") << S("x.desktop") << true << int(OpenResult::Failed) << false;
+        QTest::newRow("start fails") << true << S("text/csv") << S("calc.desktop") << false << int(OpenResult::Failed)
+                                     << true;
+    }
+
+    void openFile()
+    {
+        QFETCH(bool, exists);
+        QFETCH(std::optional<QString>, filetype);
+        QFETCH(std::optional<QString>, defaultProgram);
+        QFETCH(bool, startSucceeds);
+        QFETCH(int, result);
+        QFETCH(bool, started);
+        const QString path = dir_.path() + QStringLiteral("/out put.csv");
+        QFile::remove(path);
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        FakeDesktop desktop{filetype, defaultProgram, startSucceeds, {}};
+        QCOMPARE(int(platform::openWithAssociatedProgram(path, desktop.commands())), result);
+        const bool didStart = !desktop.calls.empty() && desktop.calls.back().program == QLatin1String("xdg-open");
+        QCOMPARE(didStart, started);
+        if (didStart)
+            QCOMPARE(desktop.calls.back().arguments, QStringList{path});
+        if (desktop.calls.size() >= 2)
+            QCOMPARE(desktop.calls[1].arguments.value(2), filetype->section(';', 0, 0).trimmed());
+    }
+
+    void realDesktopNeverFailsHard()
+    {
+        // Whatever this machine's desktop says, a missing file is a plain failure.
+        QCOMPARE(platform::openWithAssociatedProgram(dir_.path() + QStringLiteral("/none.mdb")), OpenResult::Failed);
+    }
+#endif
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

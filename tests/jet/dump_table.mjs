@@ -1,0 +1,10 @@
+// node dump_table.mjs FILE [TABLE]: prints the table's columns and rows as JSON,
+// keeping null apart from an empty text.
+import { readFileSync } from "node:fs";
+import MDBReader from "mdb-reader";
+
+const [file, table = "Main"] = process.argv.slice(2);
+const reader = new MDBReader(readFileSync(file));
+const t = reader.getTable(table);
+const columns = t.getColumns().map((c) => ({ name: c.name, type: c.type, size: c.size }));
+process.stdout.write(JSON.stringify({ tables: reader.getTableNames(), columns, rows: t.getData() }));

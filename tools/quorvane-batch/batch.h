@@ -1,0 +1,40 @@
+#pragma once
+// quorvane-batch: a processing run without the window, for scripts.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "output/modUtilities.h"
+
+namespace batch {
+
+// Exit codes, part of the command's interface.
+enum ExitCode : int {
+    kAllRead = 0,       // every ticked drawing was read and has its row
+    kSomeNotRead = 1,   // some drawings were missing or unreadable; the others have their rows
+    kNotDone = 2,       // no run: wrong arguments, unreadable template or list, refused fields, output not writable
+};
+
+struct Options {
+    bool help = false;
+    bool quiet = false;
+    std::string templatePath;
+    std::string fileListPath;
+    std::string folder;
+    bool subfolders = false;
+    std::string outputPath;
+    output::OutputKind kind = output::OutputKind::Csv;
+};
+
+// Nothing when the arguments are wrong; `error` then says why.
+std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kUsage;
+
+// Parses, runs and reports; reports and progress go to `err`, the usage text
+// for --help to `out`. Returns the exit code.
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace batch
