@@ -1,0 +1,131 @@
+#pragma once
+// What an open drawing holds, and the one object decoder over it. Every
+// version family's file-structure reader produces the same Sections; from
+// there on the versions differ only inside the decoding functions below.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bits.h"
+#include "drawing.h"
+#include "sections.h"
+#include "text.h"
+
+namespace dwg::detail {
+
+// Object map: handle -> offset of the object's record in Sections::objects,
+// sorted by handle. It says nothing about the order of entities.
+class ObjectMap {
+public:
+    Error read(std::span<const std::uint8_t> section);
+    // false when the handle has no entry.
+    bool find(std::uint64_t handle, std::int64_t& offset) const;
+    // The smallest mapped handle above `handle`, 0 when there is none.
+    std::uint64_t next_after(std::uint64_t handle) const;
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::int64_t>> entries_;
+};
+
+struct ClassInfo {
+    std::uint16_t number = 0;
+    bool is_entity = false;
+    std::string dxf_name;
+};
+
+struct Document {
+    explicit Document(std::uint16_t codepage) : text(codepage) {}
+
+    std::vector<std::uint8_t> file;
+    Sections sections;
+    std::string version;  // the file's first six bytes
+    ObjectMap map;
+    std::vector<ClassInfo> classes;
+    // From the header variables; 0 where the header could not be read.
+    std::uint64_t block_control = 0;
+    std::uint64_t model_space = 0;
+    std::uint64_t paper_space = 0;
+    // Conversion state only; reading is otherwise free of side effects.
+    mutable TextDecoder text;
+
+    bool at_least(Version v) const { return sections.version >= v; }
+};
+
+// Fixed object type numbers.
+enum ObjectType : std::uint16_t {
+    kAttrib = 2,
+    kSeqend = 6,
+    kInsert = 7,
+    kMinsert = 8,
+    kBlockControl = 48,
+    kBlockHeader = 49,
+};
+
+// One object's record with its streams. `data` stands after the common
+// preamble (type, handle, extended data, for entities the preview and, in
+// R13-14, the bit size), ready for the common data; `handles` at the start of
+// the handle stream; from 2007 on `strings` is the string stream.
+struct ObjectRecord {
+    std::uint16_t type = 0;
+    std::uint64_t handle = 0;
+    BitReader data;
+    BitReader handles;
+    BitReader strings;
+    bool has_strings = false;
+};
+
+Error open_object(const Document& doc, std::uint64_t handle, bool entity, ObjectRecord& out);
+
+// Common entity data and its handles: what the block walk needs.
+struct EntityCommon {
+    unsigned entmode = 0;  // 0: owner handle stored, 1: paper space, 2: model space
+    bool nolinks = true;   // before 2004: no prev/next handles stored
+    std::uint64_t owner = 0;
+    std::uint64_t prev = 0;
+    std::uint64_t next = 0;
+};
+Error read_entity_common(const Document& doc, ObjectRecord& o, EntityCommon& out);
+
+// Common data of a non-entity object, through its handle-stream prefix.
+Error read_object_common(const Document& doc, ObjectRecord& o);
+
+struct BlockControl {
+    std::vector<std::uint64_t> entries;
+    std::uint64_t model_space = 0;
+    std::uint64_t paper_space = 0;
+};
+Error read_block_control(const Document& doc, std::uint64_t handle, BlockControl& out);
+
+struct BlockHeader {
+    std::string name;  // UTF-8
+    // Before 2004 the first and last entity of the chain; from 2004 on the
+    // owned entities in stored order.
+    std::uint64_t first_entity = 0;
+    std::uint64_t last_entity = 0;
+    std::vector<std::uint64_t> owned;
+};
+Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& out);
+
+// INSERT / MINSERT after the common entity data.
+struct Insert {
+    bool has_attribs = false;
+    std::uint64_t first_attrib = 0;  // before 2004
+    std::uint64_t last_attrib = 0;
+    std::vector<std::uint64_t> attribs;  // from 2004 on
+    std::uint64_t seqend = 0;
+};
+Error read_insert(const Document& doc, ObjectRecord& o, Insert& out);
+
+// ATTRIB after the common entity data: tag and value, UTF-8.
+Error read_attrib(const Document& doc, ObjectRecord& o, std::string& tag, std::string& value);
+
+// Header variables: the block control object and the two space records.
+Error read_header_handles(Document& doc);
+// Classes section; its failure is not fatal for attribute reading.
+Error read_classes(Document& doc);
+
+}  // namespace dwg::detail

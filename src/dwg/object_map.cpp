@@ -1,0 +1,83 @@
+// Object map ("AcDb:Handles"): pages of
+// | size | field                                                       |
+// |------|-------------------------------------------------------------|
+// | 2    | RS big-endian page size S, counting these two bytes          |
+// | S-2  | pairs: UMC handle delta, MC (signed) offset delta             |
+// | 2    | RS big-endian CRC-16 (seed 0xC0C1) of the S bytes              |
+// Each page starts again from handle 0 / offset 0 (the first pair of a page
+// holds absolute values: carrying the sums across pages misplaces every
+// object after the first page); a page with S == 2 ends the map.
+
+#include <algorithm>
+
+#include "document.h"
+
+namespace dwg::detail {
+
+Error ObjectMap::read(std::span<const std::uint8_t> section)
+{
+    entries_.clear();
+    ByteReader r(section);
+    bool sorted = true;
+    for (;;) {
+        std::uint64_t handle = 0;
+        std::int64_t offset = 0;
+        const std::size_t page_start = r.pos();
+        const std::uint16_t size = r.RS_BE();
+        if (!r.ok())
+            return Error::Truncated;
+        if (size <= 2)
+            break;
+        if (size > r.left() + 2)
+            return Error::Truncated;
+        const std::size_t page_end = page_start + size;
+        while (r.pos() < page_end) {
+            handle += r.UMC();
+            offset += r.MC();
+            if (!r.ok() || r.pos() > page_end)
+                return Error::Corrupt;
+            if (!entries_.empty() && handle <= entries_.back().first)
+                sorted = false;
+            entries_.emplace_back(handle, offset);
+        }
+        const std::uint16_t crc = r.RS_BE();
+        if (!r.ok())
+            return Error::Truncated;
+        if (crc16(0xC0C1, section.subspan(page_start, size)) != crc)
+            return Error::Corrupt;
+    }
+    if (!sorted) {
+        // Later entries win, as a writer that appends corrections intends.
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::pair<std::uint64_t, std::int64_t>> unique;
+        unique.reserve(entries_.size());
+        for (const auto& e : entries_) {
+            if (!unique.empty() && unique.back().first == e.first)
+                unique.back() = e;
+            else
+                unique.push_back(e);
+        }
+        entries_ = std::move(unique);
+    }
+    return Error::Ok;
+}
+
+bool ObjectMap::find(std::uint64_t handle, std::int64_t& offset) const
+{
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), handle,
+                                     [](const auto& e, std::uint64_t h) { return e.first < h; });
+    if (it == entries_.end() || it->first != handle)
+        return false;
+    offset = it->second;
+    return true;
+}
+
+std::uint64_t ObjectMap::next_after(std::uint64_t handle) const
+{
+    const auto it = std::upper_bound(entries_.begin(), entries_.end(), handle,
+                                     [](std::uint64_t h, const auto& e) { return h < e.first; });
+    return it == entries_.end() ? 0 : it->first;
+}
+
+}  // namespace dwg::detail

@@ -1,0 +1,38 @@
+#pragma once
+// Stored text to UTF-8: the drawing's code page (through iconv), then the
+// \U+XXXX and \M+nXXXX escapes. Formatting codes (%%d, \P, ...) stay.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dwg::detail {
+
+class TextDecoder {
+public:
+    // `codepage` is the DWGCODEPAGE number from the file header.
+    explicit TextDecoder(std::uint16_t codepage);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder&) = delete;
+    TextDecoder& operator=(const TextDecoder&) = delete;
+
+    // 8-bit text as stored before 2007 (a trailing NUL run is dropped).
+    std::string from_codepage(std::string_view bytes);
+    // UTF-16 text as stored from 2007 on.
+    std::string from_utf16(std::u16string_view units);
+
+private:
+    std::string expand_escapes(std::string s);
+    std::string convert(const char* charset, std::string_view bytes);
+
+    const char* charset_;
+    void* cd_ = nullptr;  // iconv_t, opened on first non-ASCII text
+    bool cd_failed_ = false;
+};
+
+// The iconv name of a DWGCODEPAGE number (Windows-1252 for unknown ones).
+const char* codepage_charset(std::uint16_t codepage);
+
+void append_utf8(std::string& out, char32_t c);
+
+}  // namespace dwg::detail
