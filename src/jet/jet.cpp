@@ -494,7 +494,7 @@ Status build_database(Version v, std::string_view table, const std::vector<std::
         if (!data_fits(f, data, row.size())) return {Errc::io_error, "catalog page overflow"};
         const RowRef at{objects_data, data_add_row(f, data, row)};
         Bytes key = long_key(r.parent);
-        const Bytes name_key = is_main ? text_key(r.name, v) : text_key(r.name, v);
+        const Bytes name_key = text_key(r.name, v);
         key.insert(key.end(), name_key.begin(), name_key.end());
         by_parent_name.push_back(index_entry(key, at));
         by_id.push_back(index_entry(long_key(r.id), at));
@@ -636,8 +636,12 @@ private:
 
 Status check_columns(const std::vector<std::string>& columns)
 {
-    // The stricter of the two formats: Jet 3 also needs code page 1252.
     return validate(Version::Jet3, "Main", columns);
+}
+
+Status check_columns(Version version, const std::vector<std::string>& columns)
+{
+    return validate(version, "Main", columns);
 }
 
 Status create(Sink& sink, Version version, std::string_view table, const std::vector<std::string>& columns)

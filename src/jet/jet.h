@@ -52,8 +52,9 @@ public:
     virtual Status finish() = 0;  // flushes; the file is complete only after this
 };
 
-// The table is always "Main"; `table` must be a valid name and is kept as given.
-// Columns are UTF-8 names, each becoming Text(255), allow zero length, in order.
+// The table is named `table` ("Main" for the run): letters A-Z, a-z and digits
+// only, since its catalog key is computed here. Columns are UTF-8 names, each
+// becoming Text(255), allow zero length, in order.
 // Nothing is written when a name or a limit is wrong; on any failure no file
 // remains at `path`.
 Status create(const std::filesystem::path& path, Version version, std::string_view table,
@@ -64,7 +65,9 @@ Status create(Sink& sink, Version version, std::string_view table,
               const std::vector<std::string>& columns);
 
 // Checks a list of column names the way create() does, without writing.
+// Without a version: the stricter Jet 3 rules (names in code page 1252).
 Status check_columns(const std::vector<std::string>& columns);
+Status check_columns(Version version, const std::vector<std::string>& columns);
 
 class Database {
 public:

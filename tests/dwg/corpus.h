@@ -18,7 +18,7 @@ namespace corpus {
 // versions adds them here and their corpus drawings join every test.
 inline const std::set<std::string>& read_versions()
 {
-    static const std::set<std::string> v = {"AC1012", "AC1013", "AC1014", "AC1015"};
+    static const std::set<std::string> v = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1021"};
     return v;
 }
 

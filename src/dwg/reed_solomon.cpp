@@ -1,0 +1,164 @@
+#include "reed_solomon.h"
+
+#include <array>
+#include <cstring>
+
+namespace dwg::detail::rs {
+namespace {
+
+constexpr int max_check = 16;
+
+// One code: its field's exponent and logarithm tables, and multiplication
+// by each generator root as a table of its own, since the syndromes of
+// every stored word are computed and that is the hot loop of a 2007 file.
+struct Tables {
+    int check = 0;
+    std::array<std::uint8_t, 512> exp{};  // doubled so exp[a + b] needs no modulo
+    std::array<int, 256> log{};
+    std::array<std::array<std::uint8_t, 256>, max_check + 1> times_root{};
+
+    constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
+        if (a == 0 || b == 0) return 0;
+        return exp[static_cast<std::size_t>(log[a] + log[b])];
+    }
+    constexpr std::uint8_t div(std::uint8_t a, std::uint8_t b) const {  // b != 0
+        if (a == 0) return 0;
+        return exp[static_cast<std::size_t>(log[a] + 255 - log[b])];
+    }
+};
+
+constexpr Tables make_tables(unsigned field_polynomial, int check) {
+    Tables t;
+    t.check = check;
+    unsigned x = 1;
+    for (std::size_t i = 0; i < 255; ++i) {
+        t.exp[i] = static_cast<std::uint8_t>(x);
+        t.log[x] = static_cast<int>(i);
+        x <<= 1;
+        if (x & 0x100) x ^= field_polynomial;
+    }
+    for (std::size_t i = 255; i < 512; ++i) t.exp[i] = t.exp[i - 255];
+    for (std::size_t j = 1; j <= static_cast<std::size_t>(check); ++j)
+        for (unsigned v = 0; v < 256; ++v) t.times_root[j][v] = t.mul(static_cast<std::uint8_t>(v), t.exp[j]);
+    return t;
+}
+
+constexpr Tables system_code = make_tables(0x169, 16);
+constexpr Tables data_code = make_tables(0x11D, 4);
+
+const Tables& tables(Code c) { return c == Code::System ? system_code : data_code; }
+
+using Syndromes = std::array<std::uint8_t, max_check>;
+using Word = std::array<std::uint8_t, word_size>;
+
+// S_j = word(alpha^j), j = 1..n, by Horner from the highest coefficient.
+// Returns whether all are zero.
+bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+    s.fill(0);
+    const auto n = static_cast<std::size_t>(t.check);
+    for (std::size_t i = word_size; i-- > 0;) {
+        const std::uint8_t c = word[i];
+        for (std::size_t j = 0; j < n; ++j) s[j] = t.times_root[j + 1][s[j]] ^ c;
+    }
+    std::uint8_t any = 0;
+    for (std::size_t j = 0; j < n; ++j) any |= s[j];
+    return any == 0;
+}
+
+using Poly = std::array<std::uint8_t, max_check + 1>;  // coefficient i of x^i
+
+std::uint8_t eval(const Tables& t, const Poly& p, std::size_t degree, std::uint8_t x) {
+    std::uint8_t y = 0;
+    for (std::size_t i = degree + 1; i-- > 0;) y = static_cast<std::uint8_t>(t.mul(y, x) ^ p[i]);
+    return y;
+}
+
+int correct_with(const Tables& t, std::uint8_t* word, const Syndromes& s) {
+    const auto n = static_cast<std::size_t>(t.check);
+    // Berlekamp-Massey: the shortest error locator Lambda with
+    // sum Lambda_i S_{k-i} = 0 for all k.
+    Poly lambda{}, prev{};
+    lambda[0] = prev[0] = 1;
+    std::size_t length = 0, shift = 1;
+    std::uint8_t prev_discrepancy = 1;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::uint8_t d = s[k];
+        for (std::size_t i = 1; i <= length; ++i) d ^= t.mul(lambda[i], s[k - i]);
+        if (d == 0) {
+            ++shift;
+            continue;
+        }
+        const std::uint8_t factor = t.div(d, prev_discrepancy);
+        const Poly before = lambda;
+        for (std::size_t i = 0; i + shift <= static_cast<std::size_t>(max_check); ++i)
+            lambda[i + shift] ^= t.mul(factor, prev[i]);
+        if (2 * length <= k) {
+            length = k + 1 - length;
+            prev = before;
+            prev_discrepancy = d;
+            shift = 1;
+        } else {
+            ++shift;
+        }
+    }
+    if (length == 0 || 2 * length > n) return -1;
+
+    // Omega = S * Lambda mod x^n, with S(x) = S_1 + S_2 x + ...
+    Poly omega{};
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j <= i && j <= length; ++j) omega[i] ^= t.mul(s[i - j], lambda[j]);
+    // Formal derivative: only odd powers survive in characteristic 2.
+    Poly derivative{};
+    for (std::size_t i = 1; i <= length; i += 2) derivative[i - 1] = lambda[i];
+
+    // Chien search over all 255 positions; Forney for the values (first
+    // root alpha^1, so e = Omega(X^-1) / Lambda'(X^-1)).
+    Word fixed;
+    std::memcpy(fixed.data(), word, word_size);
+    std::size_t found = 0;
+    for (std::size_t pos = 0; pos < word_size; ++pos) {
+        const std::uint8_t x_inv = t.exp[(255 - pos) % 255];
+        if (eval(t, lambda, length, x_inv) != 0) continue;
+        const std::uint8_t denom = eval(t, derivative, length, x_inv);
+        if (denom == 0 || found == length) return -1;
+        fixed[pos] ^= t.div(eval(t, omega, n - 1, x_inv), denom);
+        ++found;
+    }
+    Syndromes check{};
+    if (found != length || !syndromes(t, fixed.data(), check)) return -1;
+    std::memcpy(word, fixed.data(), word_size);
+    return static_cast<int>(found);
+}
+
+}  // namespace
+
+int correct_word(std::span<std::uint8_t, word_size> word, Code code) {
+    const Tables& t = tables(code);
+    Syndromes s{};
+    if (syndromes(t, word.data(), s)) return 0;
+    return correct_with(t, word.data(), s);
+}
+
+bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
+                        std::vector<std::uint8_t>& out, std::size_t* corrected) {
+    if (words == 0) return true;
+    if (stored.size() / word_size < words) return false;
+    const Tables& t = tables(code);
+    const std::size_t keep = data_bytes(code);
+    out.reserve(out.size() + words * keep);
+    Word word;
+    Syndromes s{};
+    for (std::size_t w = 0; w < words; ++w) {
+        const std::uint8_t* base = stored.data() + w;
+        for (std::size_t j = 0; j < word_size; ++j) word[j] = base[j * words];
+        if (!syndromes(t, word.data(), s)) {
+            const int fixed = correct_with(t, word.data(), s);
+            if (fixed < 0) return false;
+            if (corrected) *corrected += static_cast<std::size_t>(fixed);
+        }
+        out.insert(out.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(keep));
+    }
+    return true;
+}
+
+}  // namespace dwg::detail::rs
