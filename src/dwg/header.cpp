@@ -1,5 +1,7 @@
 // Header variables and classes sections (R13 to 2004 layout: begin sentinel,
-// RL data size, bit-coded data, RS CRC, end sentinel).
+// RL data size, bit-coded data, RS CRC, end sentinel; 2007 puts an RL bit
+// size first in the data and moves handles and text into streams of their
+// own, as objects do).
 //
 // The header variables are read in file order only as far as the handles
 // the block lookup needs; the field lists below follow the published order
@@ -22,6 +24,7 @@ constexpr std::array<std::uint8_t, 16> kClassesBegin = {0x8D, 0xA1, 0xC4, 0xB8, 
 
 enum class F : std::uint8_t {
     B, BS, BL, BD, RC, TV, H, CMC, TIMEBLL, P2RD, P3BD,
+    Seed,          // H: HANDSEED, in the data stream also from 2007 on
     BlockControl,  // H: the block control object
     Cepsntype,     // BS; 3 adds a plot-style handle
     PaperSpace,    // H
@@ -70,6 +73,20 @@ constexpr Run kR2004[] = {
 };
 #undef QV_HEADER_MIDDLE
 
+// 2007: text lives in the string stream and every handle but HANDSEED in the
+// handle stream, so neither takes data bits here; handles are listed where
+// they fall in the handle stream's order.
+constexpr Run kR2007[] = {
+    {F::BD, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21}, {F::TIMEBLL, 2},
+    {F::BL, 3}, {F::TIMEBLL, 2}, {F::CMC, 1}, {F::Seed, 1}, {F::H, 6}, {F::BD, 1}, {F::P3BD, 3}, {F::P2RD, 2},
+    {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9}, {F::P2RD, 2}, {F::BD, 1},
+    {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::BD, 11}, {F::BS, 1}, {F::CMC, 1},
+    {F::B, 6}, {F::BS, 4}, {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3}, {F::BS, 11},
+    {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}, {F::B, 1}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
+    {F::H, 11}, {F::BS, 2}, {F::H, 6}, {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::RC, 6}, {F::BS, 2},
+    {F::RC, 2}, {F::PaperSpace, 1}, {F::ModelSpace, 1},
+};
+
 // Checks the sentinel and returns a reader over the section's data.
 bool open_section(std::span<const std::uint8_t> s, const std::array<std::uint8_t, 16>& sentinel, BitReader& out)
 {
@@ -93,12 +110,27 @@ Error read_header_handles(Document& doc)
     case Version::R14: runs = kR13; break;
     case Version::R2000: runs = kR2000; break;
     case Version::R2004: runs = kR2004; break;
+    case Version::R2007: runs = kR2007; break;
     default: return Error::UnsupportedVersion;
     }
     BitReader r;
     if (!open_section(doc.sections.header, kHeaderBegin, r))
         return Error::Corrupt;
     const bool r2004 = doc.at_least(Version::R2004);
+    // 2007 on: RL bit size (counted from its own first bit) of the data and
+    // string streams; the handle stream follows them.
+    const bool split = doc.at_least(Version::R2007);
+    BitReader handles;
+    if (split) {
+        const std::size_t base = r.pos();
+        const std::size_t bitsize = r.RL();
+        handles = r;
+        handles.seek(base + bitsize);
+        r.set_end(base + bitsize);
+        if (!r.ok() || !handles.ok())
+            return Error::Corrupt;
+    }
+    BitReader& h = split ? handles : r;
     for (const Run& run : runs) {
         for (unsigned i = 0; i < run.count; ++i) {
             switch (run.type) {
@@ -108,34 +140,38 @@ Error read_header_handles(Document& doc)
             case F::BD: r.BD(); break;
             case F::RC: r.RC(); break;
             case F::TV: r.skip_bytes(r.BS()); break;
-            case F::H: r.H(); break;
+            case F::H: h.H(); break;
+            case F::Seed: r.H(); break;
             case F::CMC:
                 r.BS();
                 if (r2004) {
                     r.BL();
                     const std::uint8_t flags = r.RC();
-                    if (flags & 1)
-                        r.skip_bytes(r.BS());
-                    if (flags & 2)
-                        r.skip_bytes(r.BS());
+                    // Colour and book names: inline text in 2004, strings later.
+                    if (!split) {
+                        if (flags & 1)
+                            r.skip_bytes(r.BS());
+                        if (flags & 2)
+                            r.skip_bytes(r.BS());
+                    }
                 }
                 break;
             case F::TIMEBLL: r.BL(), r.BL(); break;
             case F::P2RD: r.skip_2RD(); break;
             case F::P3BD: r.skip_3BD(); break;
-            case F::BlockControl: doc.block_control = r.H().value; break;
+            case F::BlockControl: doc.block_control = h.H().value; break;
             case F::Cepsntype:
                 if (r.BS() == 3)
-                    r.H();
+                    h.H();
                 break;
-            case F::PaperSpace: doc.paper_space = r.H().value; break;
-            case F::ModelSpace: doc.model_space = r.H().value; break;
+            case F::PaperSpace: doc.paper_space = h.H().value; break;
+            case F::ModelSpace: doc.model_space = h.H().value; break;
             }
         }
-        if (!r.ok())
+        if (!r.ok() || !h.ok())
             break;
     }
-    if (!r.ok()) {
+    if (!r.ok() || !h.ok()) {
         doc.paper_space = doc.model_space = 0;
         return Error::Corrupt;
     }

@@ -1,5 +1,7 @@
 #include "lz77_r2004.h"
 
+#include <cstring>
+
 // Stream layout (published 2004 format description, "compression"):
 //   [literal-length opcode 0x00-0x0F + literals]
 //   { copy opcode · optional literal run } ... 0x11
@@ -96,7 +98,7 @@ private:
     {
         if (n > in_.size() - pos_) return Error::Truncated;
         if (n > out_.size() - written_) return Error::Corrupt;
-        for (std::size_t i = 0; i < n; ++i) out_[written_ + i] = in_[pos_ + i];
+        std::memcpy(out_.data() + written_, in_.data() + pos_, n);
         pos_ += n;
         written_ += n;
         return Error::Ok;
@@ -105,12 +107,18 @@ private:
     Error copy(std::size_t offset, std::size_t length)
     {
         if (offset > written_ || length > out_.size() - written_) return Error::Corrupt;
-        // Byte by byte on purpose: an offset shorter than the length repeats
-        // the bytes just written.
-        for (std::size_t i = 0; i < length; ++i) {
-            out_[written_] = out_[written_ - offset];
-            ++written_;
+        std::uint8_t* to = out_.data() + written_;
+        const std::uint8_t* from = to - offset;
+        if (offset >= length) {
+            std::memcpy(to, from, length);
+        } else if (offset == 1) {
+            std::memset(to, *from, length);
+        } else {
+            // An offset shorter than the length repeats the bytes just
+            // written, so this copy goes byte by byte.
+            for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
         }
+        written_ += length;
         return Error::Ok;
     }
 

@@ -76,6 +76,7 @@ struct Database::Impl {
     std::map<std::uint32_t, Bytes> cache;  // as on disk
     ParsedTdef table;
     std::uint32_t table_page = 0;
+    std::string table_name;
     std::vector<std::string> column_names;
 
     ~Impl()
@@ -207,8 +208,13 @@ struct Database::Impl {
                     continue;
                 std::size_t b = 0, e = 0;
                 var_bounds(*f, row, name.var_index, b, e);
-                (void)b;
-                (void)e;
+                if (f->jet4) {
+                    table_name = utf16le_to_utf8(row.data() + b, e - b);
+                } else {
+                    cp1252_to_utf8(std::string(row.begin() + static_cast<std::ptrdiff_t>(b),
+                                               row.begin() + static_cast<std::ptrdiff_t>(e)),
+                                   table_name);
+                }
                 table_page = get32(row, head + id.fixed_offset) & 0x00FFFFFF;
                 return;
             }
@@ -261,7 +267,7 @@ Status Database::open(const std::filesystem::path& path, Database& db)
     try {
         impl->find_table();
         impl->table = impl->read_tdef(impl->table_page);
-        if (impl->table.real_indexes != 0) return corrupt(path, "the table has an index");
+        if (impl->table.real_indexes != 0) return corrupt(path, "table " + impl->table_name + " has an index");
         for (const ParsedColumn& c : impl->table.columns) {
             if (c.type != col_text || (c.flags & flag_fixed))
                 return corrupt(path, "column \"" + c.name + "\" is not a variable-length text column");

@@ -18,7 +18,8 @@ namespace corpus {
 // versions adds them here and their corpus drawings join every test.
 inline const std::set<std::string>& read_versions()
 {
-    static const std::set<std::string> v = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1021"};
+    static const std::set<std::string> v = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
+                                             "AC1021", "AC1024", "AC1027", "AC1032"};
     return v;
 }
 

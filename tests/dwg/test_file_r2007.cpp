@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "dwg/document.h"
 #include "dwg/file_r2007.h"
 #include "dwg/lz77_r2007.h"
 #include "dwg/reed_solomon.h"
@@ -327,6 +328,21 @@ TEST_P(Drawing2007, SectionsComeOutWhole) {
     std::size_t objects = 0;
     expect_object_map(s, objects);
     EXPECT_GT(objects, 10u);
+}
+
+// The header's handle stream names the block control object and the two
+// space records; the control object names the spaces again.
+TEST_P(Drawing2007, HeaderAgreesWithTheBlockControl) {
+    Document doc(0);
+    doc.file = read_file(corpus / "dwg" / GetParam());
+    ASSERT_EQ(read_sections_r2007(doc.file, doc.sections), Error::Ok);
+    ASSERT_EQ(doc.map.read(doc.sections.handles), Error::Ok);
+    ASSERT_EQ(read_header_handles(doc), Error::Ok);
+    BlockControl control;
+    ASSERT_EQ(read_block_control(doc, doc.block_control, control), Error::Ok);
+    EXPECT_NE(doc.model_space, 0u);
+    EXPECT_EQ(doc.model_space, control.model_space);
+    EXPECT_EQ(doc.paper_space, control.paper_space);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, Drawing2007, ::testing::ValuesIn(drawings_2007()), [](const auto& info) {
