@@ -612,21 +612,35 @@ TEST_P(Writer, OpenRefusesWhatItCannotAppendTo)
     EXPECT_EQ(jet::Database::open(file("missing"), db).code, jet::Errc::io_error);
     EXPECT_EQ(db.append({"x"}).code, jet::Errc::not_open);
 
-    // An engine-made file whose table has an index is left alone.
-    const fs::path access = file("access");
+    // Several tables, none of them "Main", with indexes: left alone.
+    const fs::path other = file("other");
     fs::copy_file(shared_dir / (v() == jet::Version::Jet3 ? "ref/jet3/jackcess_testV1997.mdb"
+                                                          : "ref/jet4/jackcess_queryTestV2000.mdb"),
+                  other);
+    fs::permissions(other, fs::perms::owner_write, fs::perm_options::add);
+    const std::string before = slurp(other);
+    const jet::Status s = jet::Database::open(other, db);
+    EXPECT_EQ(s.code, jet::Errc::not_a_database) << s.detail;
+    EXPECT_TRUE(slurp(other) == before);
+}
+
+// A table of text columns that Access made, with its own column sizes and
+// deleted rows, takes records too, within its sizes.
+TEST_P(Writer, AppendsToATableAccessMade)
+{
+    const fs::path f = file("access");
+    fs::copy_file(shared_dir / (v() == jet::Version::Jet3 ? "ref/jet3/jackcess_delTestV1997.mdb"
                                                           : "ref/jet4/jackcess_delTestV2000.mdb"),
-                  access);
-    fs::permissions(access, fs::perms::owner_write, fs::perm_options::add);
-    const std::string before = slurp(access);
-    const jet::Status s = jet::Database::open(access, db);
-    if (s.ok()) {
-        // A table we can append to: the reader checks must still hold after.
-        EXPECT_TRUE(db.close().ok());
-    } else {
-        EXPECT_EQ(s.code, jet::Errc::not_a_database) << s.detail;
-    }
-    EXPECT_TRUE(slurp(access) == before);
+                  f);
+    fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
+    jet::Database db;
+    ASSERT_TRUE(jet::Database::open(f, db).ok());
+    EXPECT_EQ(db.columns(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(db.append({std::string(51, 'x'), std::nullopt}).code, jet::Errc::value_too_long);
+    EXPECT_TRUE(db.append({std::string(50, 'x'), std::nullopt}).ok());
+    EXPECT_TRUE(db.append({"", "é"}).ok());
+    EXPECT_TRUE(db.close().ok());
+    EXPECT_TRUE(jetdump_check(f, v()));
 }
 
 }  // namespace
