@@ -30,7 +30,7 @@ constexpr int ClientHeight = 8490;
 constexpr int ScrollBarWidth = 255;
 constexpr int ScrollBarHeight = 5265;
 constexpr int ScrollBarLeft = 9750;
-constexpr int ScrollBottom = -3000; // value at the bar's bottom end: the page's top then
+constexpr int ScrollDepth = 3000; // how far the page rises with the thumb at the bottom
 constexpr int ScrollSmallStep = 75;
 constexpr int ScrollLargeStep = 1000;
 constexpr double ResizeHeightMargin = 400;
@@ -63,6 +63,8 @@ void setBackground(QWidget* widget, const QColor& colour)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
+    // Buttons fill with the Button role by default.
+    widget->setBackgroundRole(QPalette::Window);
     widget->setAutoFillBackground(true);
 }
 
@@ -164,10 +166,11 @@ void frmMain::createControls()
 
     vscDocumentScroll = new QScrollBar(Qt::Vertical, this);
     vscDocumentScroll->setObjectName(QStringLiteral("vscDocumentScroll"));
-    // The value falls as the thumb goes down: 0 at the top, -3000 at the bottom.
-    vscDocumentScroll->setRange(ScrollBottom, 0);
-    vscDocumentScroll->setInvertedAppearance(true);
-    vscDocumentScroll->setInvertedControls(false);
+    // The design's bar runs from 0 at the top down to -3000 at the bottom, the
+    // page's top in twips. A Qt bar's minimum sits at its top and its arrows
+    // only step towards the ends they show, so it runs 0..3000 and the page's
+    // top is the value negated.
+    vscDocumentScroll->setRange(0, ScrollDepth);
     vscDocumentScroll->setSingleStep(ScrollSmallStep);
     vscDocumentScroll->setPageStep(ScrollLargeStep);
     vscDocumentScroll->setValue(0);
@@ -375,19 +378,20 @@ void frmMain::placeControls()
     place(lblURL[2], right - 2400, 3090, 2400, 285);
 
     place(lblStepThree, captionLeft, 150, 1000, 330);
-    place(lblInstructionsStepThree, textLeft, 150, textWidth, 660);
-    place(cmdOpenDirectory, textLeft, 870, 1215, 375);
-    place(lblFileList, 4320, 915, 1320, 285);
-    place(cmbFileList, 5640, 900, right - 5640, 315);
-    place(lsvDrawingsToProcess, textLeft, 1380, textWidth, 1320);
+    place(lblInstructionsStepThree, textLeft, 150, textWidth, 780);
+    place(cmdOpenDirectory, textLeft, 945, 1215, 375);
+    place(lblFileList, 4320, 990, 1320, 285);
+    place(cmbFileList, 5640, 975, right - 5640, 315);
+    place(lsvDrawingsToProcess, textLeft, 1410, textWidth, 1290);
     place(chkSelectAllDrawings, textLeft, 2760, 1800, 285);
     place(lblURL[3], right - 2400, 2760, 2400, 285);
 
     place(lblStepFour, captionLeft, 150, 1000, 330);
-    place(lblInstructionsStepFour, textLeft, 150, textWidth, 660);
-    place(cmdProcess, textLeft, 840, 1215, 375);
-    place(chkOpenDataBase, 2760, 885, 3000, 285);
-    place(pbrProgress, 5880, 900, right - 5880, 255);
+    // The frame is low and the text long: four lines, then one row of controls.
+    place(lblInstructionsStepFour, textLeft, 120, textWidth, 795);
+    place(cmdProcess, textLeft, 915, 1215, 330);
+    place(chkOpenDataBase, 2760, 937, 3000, 285);
+    place(pbrProgress, 5880, 952, right - 5880, 255);
 
     const int templateColumns[4] = {1750, 1750, 1750, 1000};
     for (int c = 0; c < 4; ++c)
@@ -573,12 +577,12 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::vscDocumentScroll_Change()
 {
-    pctDocument->move(pctDocument->x(), twipsToPixelsY(vscDocumentScroll->value()));
+    pctDocument->move(pctDocument->x(), twipsToPixelsY(-vscDocumentScroll->value()));
 }
 
 void frmMain::vscDocumentScroll_Scroll()
 {
-    pctDocument->move(pctDocument->x(), twipsToPixelsY(vscDocumentScroll->value()));
+    pctDocument->move(pctDocument->x(), twipsToPixelsY(-vscDocumentScroll->value()));
 }
 
 void frmMain::Form_Resize()

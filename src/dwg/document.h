@@ -112,6 +112,7 @@ Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& 
 
 // INSERT / MINSERT after the common entity data.
 struct Insert {
+    std::uint64_t handle = 0;
     bool has_attribs = false;
     std::uint64_t first_attrib = 0;  // before 2004
     std::uint64_t last_attrib = 0;

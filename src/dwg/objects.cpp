@@ -345,6 +345,7 @@ Error read_insert(const Document& doc, ObjectRecord& o, Insert& out)
 {
     BitReader& d = o.data;
     out = Insert{};
+    out.handle = o.handle;
     d.skip_3BD();
     if (!doc.at_least(Version::R2000)) {
         d.skip_3BD();

@@ -52,17 +52,26 @@ using Syndromes = std::array<std::uint8_t, max_check>;
 using Word = std::array<std::uint8_t, word_size>;
 
 // S_j = word(alpha^j), j = 1..n, by Horner from the highest coefficient.
-// Returns whether all are zero.
-bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
-    s.fill(0);
-    const auto n = static_cast<std::size_t>(t.check);
+// Returns whether all are zero. N fixed at compile time keeps the n running
+// sums in registers.
+template <std::size_t N>
+bool syndromes_n(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+    std::array<std::uint8_t, N> acc{};
     for (std::size_t i = word_size; i-- > 0;) {
         const std::uint8_t c = word[i];
-        for (std::size_t j = 0; j < n; ++j) s[j] = t.times_root[j + 1][s[j]] ^ c;
+        for (std::size_t j = 0; j < N; ++j) acc[j] = t.times_root[j + 1][acc[j]] ^ c;
     }
+    s.fill(0);
     std::uint8_t any = 0;
-    for (std::size_t j = 0; j < n; ++j) any |= s[j];
+    for (std::size_t j = 0; j < N; ++j) {
+        s[j] = acc[j];
+        any |= acc[j];
+    }
     return any == 0;
+}
+
+bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+    return t.check == 4 ? syndromes_n<4>(t, word, s) : syndromes_n<16>(t, word, s);
 }
 
 using Poly = std::array<std::uint8_t, max_check + 1>;  // coefficient i of x^i

@@ -134,7 +134,11 @@ bool EntityIterator::resolve(std::int32_t handle, const std::string& key, std::s
         return false;
     }
     list = engine_.list_of(*d, block);
+    // A block read only in part is a damaged drawing: the engine says so
+    // too, so that a caller that reads only the engine's code learns it.
     last_error_ = code(engine_.lists_[list].error);
+    if (last_error_ != 0)
+        engine_.last_error_ = last_error_;
     return true;
 }
 

@@ -93,7 +93,9 @@ private:
 class EntityIterator {
 public:
     explicit EntityIterator(DrawingEngine& engine) : engine_(engine) {}
-    // Returns an iterator id (> 0), or 0 with LastError set.
+    // Returns an iterator id (> 0), or 0 with LastError set. When the block
+    // could be read only up to damage in the drawing, the iterator walks the
+    // entities before it, and LastError here and on the engine says so.
     std::int32_t OpenIterator(std::int32_t handle, const std::string& key);
     std::int32_t CountEntities(std::int32_t handle, const std::string& key);
     void Rewind(std::int32_t iterator);

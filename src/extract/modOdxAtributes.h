@@ -18,6 +18,10 @@ struct AttributeRecord {
     std::string SpaceCode;
 };
 
+// Whether two UTF-8 tags are the same tag: letter case is ignored for
+// Latin, Greek and Cyrillic letters.
+bool SameTag(const std::string& a, const std::string& b);
+
 class modOdxAtributes {
 public:
     std::vector<AttributeRecord> DrawingAttributes;

@@ -55,8 +55,8 @@ public:
 // The table is named `table` ("Main" for the run): letters A-Z, a-z and digits
 // only, since its catalog key is computed here. Columns are UTF-8 names, each
 // becoming Text(255), allow zero length, in order.
-// Nothing is written when a name or a limit is wrong; on any failure no file
-// remains at `path`.
+// Nothing is written when a name or a limit is wrong; an existing file at
+// `path` is refused (file_exists), and on any failure no file remains there.
 Status create(const std::filesystem::path& path, Version version, std::string_view table,
               const std::vector<std::string>& columns);
 

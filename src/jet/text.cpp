@@ -96,24 +96,27 @@ bool utf8_to_cp1252(std::string_view in, std::string& out, bool substitute, bool
 {
     out.clear();
     if (lossy) *lossy = false;
-    // Plain ASCII is the same in both, and the common case.
     bool ascii = true;
-    for (const char c : in) {
-        if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
+    for (std::size_t i = 0; i < in.size();) {
+        if (static_cast<unsigned char>(in[i]) >= 0x80) ascii = false;
+        if (next_code_point(in, i) < 0) return false;
     }
+    // Plain ASCII is the same in both, and the common case.
     if (ascii) {
         out.assign(in);
         return true;
     }
     Converter cv("WINDOWS-1252", "UTF-8");
     if (!cv.ok()) return false;
-    std::size_t i = 0;
-    while (i < in.size()) {
+    if (cv.convert(in, out)) return true;
+    if (!substitute) return false;
+    // Some character is missing from the code page: go one at a time.
+    out.clear();
+    for (std::size_t i = 0; i < in.size();) {
         const std::size_t start = i;
-        if (next_code_point(in, i) < 0) return false;
+        next_code_point(in, i);
         std::string piece;
         if (!cv.convert(in.substr(start, i - start), piece)) {
-            if (!substitute) return false;
             piece = "?";
             if (lossy) *lossy = true;
         }
