@@ -119,6 +119,10 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
     ObjectRecord o;
     if (const Error e = open_object(doc, h, true, o); e != Error::Ok)
         return e;
+    // A table record or dictionary among a block's entities means the
+    // links point somewhere they should not.
+    if (!is_entity_type(doc, o.type))
+        return Error::Corrupt;
     if (const Error e = read_entity_common(doc, o, common); e != Error::Ok)
         return e;
     if (o.type == kAttrib || o.type == kSeqend)
