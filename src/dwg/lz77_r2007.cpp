@@ -160,11 +160,17 @@ private:
         if (offset == 0 || offset > op_ || out_.size() - op_ < length) return false;
         std::uint8_t* dst = out_.data() + op_;
         const std::uint8_t* src = dst - offset;
+        // An offset shorter than the length repeats the last `offset` bytes;
+        // pieces no longer than the offset never overlap what they read.
         if (offset >= length) {
             std::memcpy(dst, src, length);
+        } else if (offset == 1) {
+            std::memset(dst, src[0], length);
         } else {
-            // Byte by byte: an offset shorter than the length repeats a run.
-            for (std::size_t i = 0; i < length; ++i) dst[i] = src[i];
+            std::size_t i = 0;
+            if (offset >= 8)
+                for (; i + 8 <= length; i += 8) std::memcpy(dst + i, src + i, 8);
+            for (; i < length; ++i) dst[i] = src[i];
         }
         op_ += length;
         return true;
