@@ -83,7 +83,6 @@ private slots:
     void whatIsReadIsWrittenBackUnchanged();
     void controlCharactersInFieldsBecomeBlanks();
     void noRowLimit();
-    void callbackRunsOncePerLine();
     void failingDeviceReportsTheFailure();
     void savingOverAnExistingTemplateReplacesIt();
     void failedSaveLeavesTheOldFile();
@@ -129,10 +128,8 @@ void TestTemplateFile::roundTrip_data()
 {
     QTest::addColumn<QList<TemplateItem>>("items");
 
-    QTest::newRow("empty") << QList<TemplateItem>{};
-    QTest::newRow("checked and unchecked")
-        << QList<TemplateItem>{row(true, "A", "A", "1"), row(false, "B", "B", "2"), row(true, "C", "C", "3", "P")};
-    QTest::newRow("renamed field keeps its tag") << QList<TemplateItem>{row(true, "Sheet number", "SHEET", "4")};
+    QTest::newRow("checked, unchecked, renamed")
+        << QList<TemplateItem>{row(true, "Sheet number", "SHEET", "1"), row(false, "B", "B", "2", "P")};
     QTest::newRow("empty sample value and empty field name")
         << QList<TemplateItem>{row(true, "", "T", ""), row(false, "X", "X", "")};
     QTest::newRow("blanks inside fields survive")
@@ -140,8 +137,6 @@ void TestTemplateFile::roundTrip_data()
     QTest::newRow("duplicate tags give two rows")
         << QList<TemplateItem>{row(true, "REV", "REV", "A"), row(false, "REV", "REV", "B")};
     QTest::newRow("Chinese and symbols") << QList<TemplateItem>{row(true, "图号", "图号", "Ω ≤ 5 😀")};
-    QTest::newRow("quotes, commas, percent codes")
-        << QList<TemplateItem>{row(true, "a,b", "\"q\"", "%%c50, \"x\"")};
 }
 
 void TestTemplateFile::roundTrip()
@@ -282,15 +277,6 @@ void TestTemplateFile::noRowLimit()
     QCOMPARE(back.items, items);
 }
 
-void TestTemplateFile::callbackRunsOncePerLine()
-{
-    int calls = 0;
-    const TemplateReadResult back =
-        parseTemplate(QByteArray("1\tA\tA\t\tM\r\n\r\n0\tB\tB\t\tM\r\n"), [&calls] { ++calls; });
-    QCOMPARE(calls, 3);
-    QCOMPARE(back.items.size(), 2);
-}
-
 void TestTemplateFile::failingDeviceReportsTheFailure()
 {
     const QList<TemplateItem> items{row(true, "A", "A", "1"), row(true, "B", "B", "2")};
@@ -355,10 +341,6 @@ void TestTemplateFile::readingFailures()
     QVERIFY(empty.ok());
     QVERIFY(empty.items.isEmpty());
     QCOMPARE(empty.skippedLines, 0);
-    for (auto e : {TemplateError::None, TemplateError::FileNotFound, TemplateError::CannotOpen,
-                   TemplateError::ReadFailed, TemplateError::TooLarge, TemplateError::CannotCreate,
-                   TemplateError::WriteFailed, TemplateError::CannotReplace, TemplateError::FolderNotCreated})
-        QVERIFY(!templateErrorMessage(e).isEmpty());
 }
 
 void TestTemplateFile::templateFolder()
