@@ -1,7 +1,6 @@
 // Steps 1 and 2 of the main window: where the tags come from, and the tag list.
 #include "app/frmmain.h"
 
-#include "extract/modOdxAtributes.h"
 #include "templates/sampleimport.h"
 #include "templates/templatefile.h"
 #include "templates/templatestore.h"
@@ -116,7 +115,7 @@ void frmMain::LoadTemplateNames()
     cmbTemplates->clear();
     if (!made.ok()) {
         ui().message(tr("The template folder \"%1\" could not be created, so no template can be listed. "
-                        "Templates can still be opened and saved elsewhere.")
+                        "Please check that the program's folder can be written to.")
                          .arg(QDir::toNativeSeparators(folder)),
                      MessageIcon::Exclamation);
         return;
@@ -266,8 +265,7 @@ void frmMain::ImportSampleAttributes()
     if (space.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    extract::modOdxAtributes attributes;
-    fillTemplateItems(templates::importSampleAttributes(attributes, path, space));
+    fillTemplateItems(templates::importSampleAttributes(path, space));
     QApplication::restoreOverrideCursor();
 }
 
