@@ -29,11 +29,12 @@ constexpr Family kFamilies[] = {
 
 bool looks_like_dwg(std::span<const std::uint8_t> file)
 {
-    // "AC" and four printable characters: every DWG release, readable or not.
+    // "AC" and four digits or dots ("AC1015", "AC2.10"): every DWG release,
+    // readable here or not.
     if (file.size() < 6 || file[0] != 'A' || file[1] != 'C')
         return false;
     for (std::size_t i = 2; i < 6; ++i)
-        if (file[i] < 0x20 || file[i] > 0x7E)
+        if ((file[i] < '0' || file[i] > '9') && file[i] != '.')
             return false;
     return true;
 }
