@@ -199,8 +199,13 @@ void all_data_syndromes(const std::uint8_t* stored, std::size_t words, std::size
         const std::uint8_t* row = stored + j * words;
         const std::uint32_t* at = terms + j * 256;
         for (std::size_t w = 0; w < words; ++w) sums[w] ^= at[row[w]];
-        if (j < keep)
-            for (std::size_t w = 0; w < words; ++w) out[w * keep + j] = row[w];
+    }
+    // Gathering each word's data bytes reads with a stride but writes in
+    // order, which is the cheaper way round.
+    for (std::size_t w = 0; w < words; ++w) {
+        std::uint8_t* o = out + w * keep;
+        const std::uint8_t* in = stored + w;
+        for (std::size_t j = 0; j < keep; ++j) o[j] = in[j * words];
     }
     for (std::size_t w = 0; w < words; ++w)
         for (std::size_t k = 0; k < 4; ++k) acc[w * 4 + k] = static_cast<std::uint8_t>(sums[w] >> (8 * k));
