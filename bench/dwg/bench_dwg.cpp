@@ -2,8 +2,11 @@
 // it reads, for the reader alone (bytes already in memory, both spaces'
 // entities and attributes) and for the whole component path (file opened and
 // read through the drawing component, both spaces, as a processing run does).
-//   bench_dwg [corpus folder [rounds]]     (defaults: the configured corpus, 5)
+//   bench_dwg [corpus folder [rounds [versions]]]
+// Defaults: the configured corpus, 5 rounds, every version the reader
+// decodes; versions as a comma list, e.g. AC1012,AC1014,AC1015.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,7 +21,7 @@
 namespace {
 
 // Keep in step with the versions the reader decodes.
-const std::set<std::string> kVersions = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018", "AC1021",
+const std::set<std::string> kAllVersions = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018", "AC1021",
                                          "AC1024", "AC1027", "AC1032"};
 
 struct Drawing {
@@ -50,8 +53,18 @@ void report(const char* what, std::size_t drawings, std::uint64_t bytes, double 
 
 int main(int argc, char** argv)
 {
-    const std::filesystem::path root = argc > 1 ? argv[1] : QUORVANE_CORPUS_DIR;
+    const std::filesystem::path root = argc > 1 && *argv[1] ? argv[1] : QUORVANE_CORPUS_DIR;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::set<std::string> versions = kAllVersions;
+    if (argc > 3) {
+        versions.clear();
+        std::string list = argv[3];
+        for (std::size_t at = 0; at <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', at), list.size());
+            versions.insert(list.substr(at, comma - at));
+            at = comma + 1;
+        }
+    }
 
     std::vector<Drawing> drawings;
     std::error_code ec;
@@ -61,7 +74,7 @@ int main(int argc, char** argv)
             continue;
         std::ifstream in(p, std::ios::binary);
         std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (bytes.size() >= 6 && kVersions.count(std::string(bytes.begin(), bytes.begin() + 6)))
+        if (bytes.size() >= 6 && versions.count(std::string(bytes.begin(), bytes.begin() + 6)))
             drawings.push_back({p, std::move(bytes)});
     }
     // Only those the reader opens count; the rest would measure error paths.

@@ -10,6 +10,7 @@
 #include "app/checklist.h"
 #include "app/uiservices.h"
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +26,9 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QTreeWidgetItem;
+namespace templates {
+struct TemplateItem;
+}
 
 // The folders the program works with, living as long as the program.
 struct ProgramFolders {
@@ -150,7 +154,14 @@ public:
     void chkSelectAllTags_Click();
     void lsvTemplateItems_ItemCheck(QTreeWidgetItem* item);
     void lsvTemplateItems_AfterLabelEdit(QTreeWidgetItem* item);
-    // (members of the template steps go here)
+    void ImportSampleAttributes();
+    // The rows of lsvTemplateItems, top to bottom.
+    QList<templates::TemplateItem> TemplateItems() const;
+    void fillTemplateItems(const QList<templates::TemplateItem>& items);
+    static QString sampleDrawingInstructions();
+    static QString templateInstructions();
+    bool templateFileBusy_ = false;        // a template is being read or saved
+    QString templateDialogFileName_;       // last path chosen in "Select Drawing"
     // ---- end of Steps 1 and 2 ----------------------------------------------
 
     // ---- Step 3: drawings (frmmain_drawings.cpp) ----------------------------

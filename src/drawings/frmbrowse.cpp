@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include <utility>
@@ -85,6 +86,8 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     setTabOrder(cmdPathControl[0], chkSubDir);
 
     Form_Load();
+    connect(fldtrvSetPath->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { disconnect(m_keepInView); });
     // Connected after the load so that its own selection is not taken for the user's.
     connect(fldtrvSetPath->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) { fldtrvSetPath_FolderClick(current); });
@@ -108,7 +111,16 @@ void frmBrowse::Form_Load()
     const QModelIndex index = folderModel->index(QDir::fromNativeSeparators(shown));
     if (index.isValid()) {
         fldtrvSetPath->setCurrentIndex(index);
+        for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+            fldtrvSetPath->expand(parent);
         fldtrvSetPath->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        // The model lists and sorts folders in the background, moving rows
+        // under the view; keep the selection in sight until the user acts.
+        const QPersistentModelIndex selected(index);
+        m_keepInView = connect(folderModel, &QAbstractItemModel::layoutChanged, this, [this, selected] {
+            if (selected.isValid())
+                fldtrvSetPath->scrollTo(selected, QAbstractItemView::PositionAtCenter);
+        });
     }
     lblPath->setText(exists ? m_importDrawingsFolder : QString());
     cmdPathControl[0]->setEnabled(exists);
@@ -116,6 +128,7 @@ void frmBrowse::Form_Load()
 
 void frmBrowse::fldtrvSetPath_FolderClick(const QModelIndex &current)
 {
+    disconnect(m_keepInView);
     const QString path = current.isValid() ? folderModel->filePath(current) : QString();
     if (!path.isEmpty())
         m_importDrawingsFolder = QDir::toNativeSeparators(path);

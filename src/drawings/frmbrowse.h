@@ -41,5 +41,6 @@ private:
     int twipsToPixels(int twips) const;
 
     QString &m_importDrawingsFolder;
+    QMetaObject::Connection m_keepInView;
     std::function<void(const QStringList &)> m_searchDone;
 };

@@ -95,7 +95,7 @@ QStringList findDrawings(const QString &folder, bool includeSubfolders)
 {
     QStringList paths;
     DrawingSearch search(includeSubfolders, [&paths](const QString &path) { paths.append(path); });
-    search.SearchFolder(AddBackslash(folder));
+    search.SearchFolder(AddBackslash(QDir::toNativeSeparators(folder)));
     return paths;
 }
 

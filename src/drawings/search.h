@@ -39,7 +39,8 @@ private:
 };
 
 // Every drawing ("*.dwg") under folder, with or without its sub-folders, as
-// full paths: folder, one separator, sub-folder names, file name.
+// full paths: folder, one separator, sub-folder names, file name, all with
+// native separators.
 QStringList findDrawings(const QString &folder, bool includeSubfolders);
 
 } // namespace drawings

@@ -80,6 +80,11 @@ struct ObjectRecord {
 
 Error open_object(const Document& doc, std::uint64_t handle, bool entity, ObjectRecord& out);
 
+// Whether objects of this type are entities: fixed numbers by the format's
+// table, class numbers by the class's item id (unknown classes count as
+// entities, so that a missing classes section loses nothing).
+bool is_entity_type(const Document& doc, std::uint16_t type);
+
 // Common entity data and its handles: what the block walk needs.
 struct EntityCommon {
     unsigned entmode = 0;  // 0: owner handle stored, 1: paper space, 2: model space
@@ -112,6 +117,7 @@ Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& 
 
 // INSERT / MINSERT after the common entity data.
 struct Insert {
+    std::uint64_t handle = 0;
     bool has_attribs = false;
     std::uint64_t first_attrib = 0;  // before 2004
     std::uint64_t last_attrib = 0;

@@ -29,11 +29,12 @@ constexpr Family kFamilies[] = {
 
 bool looks_like_dwg(std::span<const std::uint8_t> file)
 {
-    // "AC" and four printable characters: every DWG release, readable or not.
+    // "AC" and four digits or dots ("AC1015", "AC2.10"): every DWG release,
+    // readable here or not.
     if (file.size() < 6 || file[0] != 'A' || file[1] != 'C')
         return false;
     for (std::size_t i = 2; i < 6; ++i)
-        if (file[i] < 0x20 || file[i] > 0x7E)
+        if ((file[i] < '0' || file[i] > '9') && file[i] != '.')
             return false;
     return true;
 }
@@ -60,13 +61,15 @@ std::uint64_t next_in_chain(const Document& doc, std::uint64_t current, const En
 // A block reference's attributes, appended to `out` in their own order.
 Error append_attributes(const Document& doc, const Insert& insert, std::vector<Entity>& out)
 {
+    // `is_attrib` tells whether h is an attribute of this reference: an
+    // ATTRIB whose stored owner, if any, is the reference.
     auto emit = [&](std::uint64_t h, bool& is_attrib, EntityCommon& common) -> Error {
         ObjectRecord o;
         if (const Error e = open_object(doc, h, true, o); e != Error::Ok)
             return e;
         if (const Error e = read_entity_common(doc, o, common); e != Error::Ok)
             return e;
-        is_attrib = o.type == kAttrib;
+        is_attrib = o.type == kAttrib && (common.entmode != 0 || common.owner == insert.handle);
         if (!is_attrib)
             return Error::Ok;
         Entity a;
@@ -100,9 +103,9 @@ Error append_attributes(const Document& doc, const Insert& insert, std::vector<E
             return e;
         if (h == insert.last_attrib)
             break;
-        // A chain that runs into anything but attributes and the end marker
-        // has lost its way.
-        if (!is_attrib && h == insert.seqend)
+        // The reference's own end marker may sit between its attributes;
+        // anything else means the chain has left the reference.
+        if (!is_attrib && h != insert.seqend)
             break;
         h = next_in_chain(doc, h, common);
     }
@@ -117,6 +120,10 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
     ObjectRecord o;
     if (const Error e = open_object(doc, h, true, o); e != Error::Ok)
         return e;
+    // A table record or dictionary among a block's entities means the
+    // links point somewhere they should not.
+    if (!is_entity_type(doc, o.type))
+        return Error::Corrupt;
     if (const Error e = read_entity_common(doc, o, common); e != Error::Ok)
         return e;
     if (o.type == kAttrib || o.type == kSeqend)

@@ -1,5 +1,7 @@
 #include "lz77_r2007.h"
 
+#include <cstring>
+
 namespace dwg::detail::lz77_r2007 {
 namespace {
 
@@ -139,14 +141,15 @@ private:
         const std::uint8_t* src = in_.data() + ip_;
         std::uint8_t* dst = out_.data() + op_;
         std::size_t left = n;
-        while (left > 0) {
-            const std::size_t part = left >= 32 ? 32 : left;
-            const auto& order = order_table[part];
-            for (std::size_t i = 0; i < part; ++i) dst[i] = src[order[i]];
-            src += part;
-            dst += part;
-            left -= part;
+        // Whole blocks are their four 8-byte quarters in reverse order.
+        for (; left >= 32; left -= 32, src += 32, dst += 32) {
+            std::memcpy(dst, src + 24, 8);
+            std::memcpy(dst + 8, src + 16, 8);
+            std::memcpy(dst + 16, src + 8, 8);
+            std::memcpy(dst + 24, src, 8);
         }
+        const auto& order = order_table[left];
+        for (std::size_t i = 0; i < left; ++i) dst[i] = src[order[i]];
         ip_ += n;
         op_ += n;
         return true;
@@ -157,8 +160,18 @@ private:
         if (offset == 0 || offset > op_ || out_.size() - op_ < length) return false;
         std::uint8_t* dst = out_.data() + op_;
         const std::uint8_t* src = dst - offset;
-        // Byte by byte: an offset shorter than the length repeats a run.
-        for (std::size_t i = 0; i < length; ++i) dst[i] = src[i];
+        // An offset shorter than the length repeats the last `offset` bytes;
+        // pieces no longer than the offset never overlap what they read.
+        if (offset >= length) {
+            std::memcpy(dst, src, length);
+        } else if (offset == 1) {
+            std::memset(dst, src[0], length);
+        } else {
+            std::size_t i = 0;
+            if (offset >= 8)
+                for (; i + 8 <= length; i += 8) std::memcpy(dst + i, src + i, 8);
+            for (; i < length; ++i) dst[i] = src[i];
+        }
         op_ += length;
         return true;
     }

@@ -80,6 +80,22 @@ Error stream_error(const ObjectRecord& o)
 
 }  // namespace
 
+bool is_entity_type(const Document& doc, std::uint16_t type)
+{
+    if (type >= 500) {
+        for (const ClassInfo& c : doc.classes)
+            if (c.number == type)
+                return c.is_entity;
+        return true;
+    }
+    // Fixed numbers of objects that are certainly no entities: DICTIONARY,
+    // the table controls and records through MLINESTYLE, XRECORD,
+    // PLACEHOLDER, VBA_PROJECT, LAYOUT, proxy object. Anything else may be
+    // an entity (OLE2FRAME 74, LWPOLYLINE 77, HATCH 78, proxy entity 498).
+    const bool object = type == 42 || (type >= 48 && type <= 73) || (type >= 79 && type <= 82) || type == 499;
+    return !object;
+}
+
 Error open_object(const Document& doc, std::uint64_t handle, bool entity, ObjectRecord& out)
 {
     std::int64_t offset = 0;
@@ -345,6 +361,7 @@ Error read_insert(const Document& doc, ObjectRecord& o, Insert& out)
 {
     BitReader& d = o.data;
     out = Insert{};
+    out.handle = o.handle;
     d.skip_3BD();
     if (!doc.at_least(Version::R2000)) {
         d.skip_3BD();

@@ -1,5 +1,6 @@
 #include "reed_solomon.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -52,17 +53,26 @@ using Syndromes = std::array<std::uint8_t, max_check>;
 using Word = std::array<std::uint8_t, word_size>;
 
 // S_j = word(alpha^j), j = 1..n, by Horner from the highest coefficient.
-// Returns whether all are zero.
-bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
-    s.fill(0);
-    const auto n = static_cast<std::size_t>(t.check);
+// Returns whether all are zero. N fixed at compile time keeps the n running
+// sums in registers.
+template <std::size_t N>
+bool syndromes_n(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+    std::array<std::uint8_t, N> acc{};
     for (std::size_t i = word_size; i-- > 0;) {
         const std::uint8_t c = word[i];
-        for (std::size_t j = 0; j < n; ++j) s[j] = t.times_root[j + 1][s[j]] ^ c;
+        for (std::size_t j = 0; j < N; ++j) acc[j] = t.times_root[j + 1][acc[j]] ^ c;
     }
+    s.fill(0);
     std::uint8_t any = 0;
-    for (std::size_t j = 0; j < n; ++j) any |= s[j];
+    for (std::size_t j = 0; j < N; ++j) {
+        s[j] = acc[j];
+        any |= acc[j];
+    }
     return any == 0;
+}
+
+bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+    return t.check == 4 ? syndromes_n<4>(t, word, s) : syndromes_n<16>(t, word, s);
 }
 
 using Poly = std::array<std::uint8_t, max_check + 1>;  // coefficient i of x^i
@@ -139,24 +149,97 @@ int correct_word(std::span<std::uint8_t, word_size> word, Code code) {
     return correct_with(t, word.data(), s);
 }
 
+namespace {
+
+// Syndromes of all interleaved words at once, row by row (byte j of every
+// word), highest coefficient first: the words' running sums are independent,
+// so the table lookups overlap instead of waiting on each other. The data
+// bytes are de-interleaved on the way.
+template <std::size_t N>
+void all_syndromes(const Tables& t, const std::uint8_t* stored, std::size_t words, std::size_t keep,
+                   std::uint8_t* acc, std::uint8_t* out) {
+    for (std::size_t j = word_size; j-- > 0;) {
+        const std::uint8_t* row = stored + j * words;
+        for (std::size_t w = 0; w < words; ++w) {
+            std::uint8_t* a = acc + w * N;
+            const std::uint8_t c = row[w];
+            for (std::size_t k = 0; k < N; ++k) a[k] = t.times_root[k + 1][a[k]] ^ c;
+        }
+        if (j < keep)
+            for (std::size_t w = 0; w < words; ++w) out[w * keep + j] = row[w];
+    }
+}
+
+// Data pages are most of a file. Their four syndromes are sums over the
+// positions i of c_i * alpha^(i*k); a table per position gives all four
+// terms of one byte packed in 32 bits, so a byte costs one lookup and no
+// dependency on the previous one.
+const std::vector<std::uint32_t>& data_terms() {
+    static const std::vector<std::uint32_t> terms = [] {
+        const Tables& t = data_code;
+        std::vector<std::uint32_t> v(word_size * 256);
+        for (std::size_t i = 0; i < word_size; ++i)
+            for (unsigned c = 0; c < 256; ++c) {
+                std::uint32_t packed = 0;
+                for (std::size_t k = 1; k <= 4; ++k)
+                    packed |= static_cast<std::uint32_t>(t.mul(static_cast<std::uint8_t>(c), t.exp[(i * k) % 255]))
+                              << (8 * (k - 1));
+                v[i * 256 + c] = packed;
+            }
+        return v;
+    }();
+    return terms;
+}
+
+void all_data_syndromes(const std::uint8_t* stored, std::size_t words, std::size_t keep, std::uint8_t* acc,
+                        std::uint8_t* out) {
+    const std::uint32_t* terms = data_terms().data();
+    std::vector<std::uint32_t> sums(words, 0);
+    for (std::size_t j = 0; j < word_size; ++j) {
+        const std::uint8_t* row = stored + j * words;
+        const std::uint32_t* at = terms + j * 256;
+        for (std::size_t w = 0; w < words; ++w) sums[w] ^= at[row[w]];
+    }
+    // Gathering each word's data bytes reads with a stride but writes in
+    // order, which is the cheaper way round.
+    for (std::size_t w = 0; w < words; ++w) {
+        std::uint8_t* o = out + w * keep;
+        const std::uint8_t* in = stored + w;
+        for (std::size_t j = 0; j < keep; ++j) o[j] = in[j * words];
+    }
+    for (std::size_t w = 0; w < words; ++w)
+        for (std::size_t k = 0; k < 4; ++k) acc[w * 4 + k] = static_cast<std::uint8_t>(sums[w] >> (8 * k));
+}
+
+}  // namespace
+
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
                         std::vector<std::uint8_t>& out, std::size_t* corrected) {
     if (words == 0) return true;
     if (stored.size() / word_size < words) return false;
     const Tables& t = tables(code);
+    const auto n = static_cast<std::size_t>(t.check);
     const std::size_t keep = data_bytes(code);
-    out.reserve(out.size() + words * keep);
+    const std::size_t first = out.size();
+    out.resize(first + words * keep);
+    std::vector<std::uint8_t> acc(words * n, 0);
+    if (code == Code::Data)
+        all_data_syndromes(stored.data(), words, keep, acc.data(), out.data() + first);
+    else
+        all_syndromes<16>(t, stored.data(), words, keep, acc.data(), out.data() + first);
+
     Word word;
     Syndromes s{};
     for (std::size_t w = 0; w < words; ++w) {
-        const std::uint8_t* base = stored.data() + w;
-        for (std::size_t j = 0; j < word_size; ++j) word[j] = base[j * words];
-        if (!syndromes(t, word.data(), s)) {
-            const int fixed = correct_with(t, word.data(), s);
-            if (fixed < 0) return false;
-            if (corrected) *corrected += static_cast<std::size_t>(fixed);
-        }
-        out.insert(out.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(keep));
+        const std::uint8_t* a = acc.data() + w * n;
+        if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 0; })) continue;
+        std::copy(a, a + n, s.begin());
+        for (std::size_t j = 0; j < word_size; ++j) word[j] = stored[w + j * words];
+        const int fixed = correct_with(t, word.data(), s);
+        if (fixed < 0) return false;
+        if (corrected) *corrected += static_cast<std::size_t>(fixed);
+        std::copy(word.begin(), word.begin() + static_cast<std::ptrdiff_t>(keep),
+                  out.begin() + static_cast<std::ptrdiff_t>(first + w * keep));
     }
     return true;
 }

@@ -186,6 +186,7 @@ struct Database::Impl {
         return out;
     }
 
+    // The user table to append to: "Main", or else the only one there is.
     void find_table()
     {
         const ParsedTdef objects = read_tdef(2);
@@ -197,9 +198,10 @@ struct Database::Impl {
         const ParsedColumn &id = col("Id"), &parent = col("ParentId"), &type = col("Type"), &flags = col("Flags");
         const ParsedColumn& name = col("Name");
         const std::size_t head = f->jet4 ? 2 : 1;
+        std::vector<std::pair<std::string, std::uint32_t>> tables;
         for (const std::uint32_t pg : map_pages(objects.owned)) {
             const Bytes& p = page(pg);
-            if (p[0] != 1) continue;
+            if (p[0] != 1 || get32(p, 4) != 2) continue;
             for (unsigned r = 0; r < data_rows(*f, p); ++r) {
                 if (get16(p, f->data_header + 2 * r) & 0xC000) continue;  // deleted or moved
                 const Bytes row = row_at({pg, r});
@@ -208,18 +210,25 @@ struct Database::Impl {
                     continue;
                 std::size_t b = 0, e = 0;
                 var_bounds(*f, row, name.var_index, b, e);
+                std::string n;
                 if (f->jet4) {
-                    table_name = utf16le_to_utf8(row.data() + b, e - b);
+                    n = utf16le_to_utf8(row.data() + b, e - b);
                 } else {
                     cp1252_to_utf8(std::string(row.begin() + static_cast<std::ptrdiff_t>(b),
                                                row.begin() + static_cast<std::ptrdiff_t>(e)),
-                                   table_name);
+                                   n);
                 }
-                table_page = get32(row, head + id.fixed_offset) & 0x00FFFFFF;
-                return;
+                tables.emplace_back(std::move(n), get32(row, head + id.fixed_offset) & 0x00FFFFFF);
             }
         }
-        throw Corrupt("the database has no table");
+        auto main = std::find_if(tables.begin(), tables.end(), [](const auto& t) { return t.first == "Main"; });
+        if (main == tables.end()) {
+            if (tables.empty()) throw Corrupt("the database has no table");
+            if (tables.size() > 1) throw Corrupt("the database has no table \"Main\" and several others");
+            main = tables.begin();
+        }
+        table_name = main->first;
+        table_page = main->second;
     }
 };
 
@@ -296,7 +305,9 @@ struct Encoded {
     std::vector<bool> present;
 };
 
-Status encode_values(Version v, const std::vector<std::optional<std::string>>& values, Encoded& out)
+// `limits`: characters each column holds; empty for Text(255) everywhere.
+Status encode_values(Version v, const std::vector<std::optional<std::string>>& values, Encoded& out,
+                     const std::vector<std::size_t>& limits = {})
 {
     const Format& f = format_of(v);
     out.values.assign(values.size(), Bytes{});
@@ -308,16 +319,18 @@ Status encode_values(Version v, const std::vector<std::optional<std::string>>& v
         if (f.jet4) {
             std::u16string u;
             if (!utf8_to_utf16(*values[i], u)) return {Errc::invalid_utf8, "value " + std::to_string(i + 1) + " is not valid UTF-8"};
-            if (u.size() > max_text_chars())
+            if (u.size() > (limits.empty() ? max_text_chars() : limits[i]))
                 return {Errc::value_too_long, "value " + std::to_string(i + 1) + " has " + std::to_string(u.size()) +
-                                                  " characters, a column holds " + std::to_string(max_text_chars())};
+                                                  " characters, its column holds " +
+                                                  std::to_string(limits.empty() ? max_text_chars() : limits[i])};
             append_utf16le(b, u);
         } else {
             std::string cp;
             if (!utf8_to_cp1252(*values[i], cp, true)) return {Errc::invalid_utf8, "value " + std::to_string(i + 1) + " is not valid UTF-8"};
-            if (cp.size() > max_text_chars())
+            if (cp.size() > (limits.empty() ? max_text_chars() : limits[i]))
                 return {Errc::value_too_long, "value " + std::to_string(i + 1) + " has " + std::to_string(cp.size()) +
-                                                  " characters, a column holds " + std::to_string(max_text_chars())};
+                                                  " characters, its column holds " +
+                                                  std::to_string(limits.empty() ? max_text_chars() : limits[i])};
             add_bytes(b, cp.data(), cp.size());
         }
     }
@@ -366,8 +379,10 @@ Status Database::append(const std::vector<std::optional<std::string>>& values)
     if (values.size() != d.column_names.size())
         return {Errc::wrong_value_count, std::to_string(values.size()) + " values for " +
                                              std::to_string(d.column_names.size()) + " columns"};
+    std::vector<std::size_t> limits;
+    for (const ParsedColumn& c : d.table.columns) limits.push_back(c.length / f.text_unit);
     Encoded enc;
-    if (Status s = encode_values(f.version, values, enc); !s.ok()) return s;
+    if (Status s = encode_values(f.version, values, enc, limits); !s.ok()) return s;
     std::vector<const Bytes*> cells;
     for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(enc.present[i] ? &enc.values[i] : nullptr);
     const Bytes row = build_var_row(f, cells);

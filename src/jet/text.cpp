@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -128,6 +129,10 @@ bool utf8_to_cp1252(std::string_view in, std::string& out, bool substitute, bool
 bool cp1252_to_utf8(std::string_view in, std::string& out)
 {
     out.clear();
+    if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        out.assign(in);
+        return true;
+    }
     Converter cv("UTF-8", "WINDOWS-1252");
     return cv.ok() && cv.convert(in, out);
 }

@@ -88,6 +88,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
 
     const std::filesystem::path output = PathFromUtf8(request.OutputPath);
     std::error_code ec;
+    if (std::filesystem::is_directory(output, ec))
+        return finish({Errc::cannot_replace, "a folder has that name"}, {});
     if (std::filesystem::exists(output, ec)) {
         std::filesystem::remove(output, ec);
         if (ec) return finish({Errc::cannot_replace, ec.message()}, {});

@@ -24,4 +24,10 @@ QList<TemplateItem> importSampleAttributes(extract::modOdxAtributes& attributes,
     return rows;
 }
 
+QList<TemplateItem> importSampleAttributes(const QString& drawingPath, const QString& spaceCode)
+{
+    extract::modOdxAtributes attributes;
+    return importSampleAttributes(attributes, drawingPath, spaceCode);
+}
+
 } // namespace templates

@@ -19,4 +19,7 @@ namespace templates {
 QList<TemplateItem> importSampleAttributes(extract::modOdxAtributes& attributes, const QString& drawingPath,
                                            const QString& spaceCode);
 
+// The same through an attribute module of its own, for callers that keep none.
+QList<TemplateItem> importSampleAttributes(const QString& drawingPath, const QString& spaceCode);
+
 } // namespace templates

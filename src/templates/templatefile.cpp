@@ -155,6 +155,7 @@ TemplateReadResult readTemplateFile(const QString& path, const LineCallback& aft
     const qint64 size = file.size();
     if (size > maxTemplateBytes) {
         result.error = TemplateError::TooLarge;
+        result.detail = QStringLiteral("It is larger than any template (over %1 MB).").arg(maxTemplateBytes >> 20);
         return result;
     }
     QByteArray bytes;
@@ -171,6 +172,7 @@ TemplateReadResult readTemplateFile(const QString& path, const LineCallback& aft
             break;
         if (bytes.size() + n > maxTemplateBytes) {
             result.error = TemplateError::TooLarge;
+            result.detail = QStringLiteral("It is larger than any template (over %1 MB).").arg(maxTemplateBytes >> 20);
             return result;
         }
         bytes.append(buffer, static_cast<qsizetype>(n));

@@ -49,6 +49,8 @@ TEST(Robustness, NotADrawing)
     const std::string text = "This is a text file that someone named .dwg\r\n";
     EXPECT_EQ(read_all({text.begin(), text.end()}), dwg::Error::NotDwg);
     EXPECT_EQ(read_all({'A', 'C'}), dwg::Error::NotDwg);
+    const std::string acme = "ACME Corporation drawing list\r\n";
+    EXPECT_EQ(read_all({acme.begin(), acme.end()}), dwg::Error::NotDwg);
     // Older and newer releases are recognised but not decoded here.
     const std::string r12 = "AC1009" + std::string(200, '\0');
     EXPECT_EQ(read_all({r12.begin(), r12.end()}), dwg::Error::UnsupportedVersion);

@@ -485,6 +485,38 @@ TEST(Damaged2007, CompressedPagesAreRepairedOrRefused) {
     }
 }
 
+// Section descriptions as a damaged sections map could give them: each
+// must be refused before any page is decoded twice or written out of place.
+TEST(Damaged2007, MalformedSectionDescriptionsAreRefused) {
+    const Layout l = load("acs_sample_AC1021.dwg");
+    const r2007::Section* objects = nullptr;
+    for (const auto& s : l.sections)
+        if (s.name == u"AcDb:AcDbObjects") objects = &s;
+    ASSERT_NE(objects, nullptr);
+    ASSERT_GE(objects->pages.size(), 2u);
+    using Edit = void (*)(r2007::Section&);
+    const std::pair<const char*, Edit> cases[] = {
+        {"same page twice", [](r2007::Section& s) { s.pages[1].id = s.pages[0].id; }},
+        {"pages overlap", [](r2007::Section& s) { s.pages[1].offset = s.pages[0].offset; s.pages.push_back(s.pages[0]); s.pages.back().id = 9999; }},
+        {"page past the end", [](r2007::Section& s) { s.pages[0].offset = s.data_size - 1; }},
+        {"negative size", [](r2007::Section& s) { s.pages[0].size_comp = -1; }},
+        {"unknown page", [](r2007::Section& s) { s.pages[0].id = 424242; }},
+        {"compressed size beyond the page", [](r2007::Section& s) { s.pages[0].size_comp = std::int64_t{1} << 40; }},
+        {"short output", [](r2007::Section& s) { s.pages[0].size_uncomp -= 1; }},
+        {"negative section", [](r2007::Section& s) { s.data_size = -5; }},
+    };
+    for (const auto& [what, edit] : cases) {
+        r2007::Section s = *objects;
+        edit(s);
+        Bytes out;
+        EXPECT_EQ(r2007::read_section(l.file, l.pages, s, out), Error::Corrupt) << what;
+    }
+    r2007::Section huge = *objects;
+    huge.data_size = std::int64_t{1} << 40;
+    Bytes out;
+    EXPECT_EQ(r2007::read_section(l.file, l.pages, huge, out), Error::TooLarge);
+}
+
 // Compressed data that survives the RS check damaged (the data code is
 // weak) must still decode safely: replay the LZ77 over mutated real pages.
 TEST(Damaged2007, MutatedCompressedDataDecodesSafely) {

@@ -144,3 +144,23 @@ INSTANTIATE_TEST_SUITE_P(BothVersions, DatabaseTest,
                              return info.param == OutputKind::Access97 ? std::string("Access97")
                                                                        : std::string("Access2000");
                          });
+
+TEST_P(DatabaseTest, ADatabaseThatCannotBeWrittenStopsTheRunWithOneMessage) {
+    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
+    drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
+    request.OutputPath = dir.file("out.mdb");
+    // While b is read something else overwrites the database.
+    hook = [&](const std::string& path) {
+        if (path == "/d/b.dwg") write_bytes(request.OutputPath, std::string(4096, 'x'));
+    };
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
+    const RunResult result = Process(GetParam());
+    EXPECT_EQ(result.Error.code, Errc::cannot_write);
+    ASSERT_EQ(recorder.events.size(), 4u);
+    EXPECT_EQ(recorder.events[2], "hide");
+    EXPECT_TRUE(recorder.events[3].starts_with("failed The output file " + request.OutputPath +
+                                               " could not be written while processing /d/b.dwg: "))
+        << recorder.events[3];
+    EXPECT_EQ(reads.size(), 2u);
+}

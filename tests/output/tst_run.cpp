@@ -131,6 +131,16 @@ TEST_F(RunTest, AnOutputThatCannotBeCreatedIsSaidAndNothingIsRead) {
     EXPECT_TRUE(reads.empty());
 }
 
+TEST_F(RunTest, AFolderWhereTheOutputShouldGoIsNeverDeleted) {
+    request.OutputPath = dir.file("folder");
+    std::filesystem::create_directory(request.OutputPath);
+    request.TemplateItems = {Field("A")};
+    EXPECT_EQ(Process().Error.code, Errc::cannot_replace);
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"failed The existing file " + request.OutputPath +
+                                                        " could not be deleted: a folder has that name. Nothing was written."});
+    EXPECT_TRUE(std::filesystem::is_directory(request.OutputPath));
+}
+
 TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows) {
     drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
     drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};

@@ -80,9 +80,9 @@ private slots:
     void malformedLinesAreSkippedAndCounted_data();
     void malformedLinesAreSkippedAndCounted();
     void undefinedAnsiBytesAndGarbageNeverFail();
+    void whatIsReadIsWrittenBackUnchanged();
     void controlCharactersInFieldsBecomeBlanks();
     void noRowLimit();
-    void callbackRunsOncePerLine();
     void failingDeviceReportsTheFailure();
     void savingOverAnExistingTemplateReplacesIt();
     void failedSaveLeavesTheOldFile();
@@ -128,10 +128,8 @@ void TestTemplateFile::roundTrip_data()
 {
     QTest::addColumn<QList<TemplateItem>>("items");
 
-    QTest::newRow("empty") << QList<TemplateItem>{};
-    QTest::newRow("checked and unchecked")
-        << QList<TemplateItem>{row(true, "A", "A", "1"), row(false, "B", "B", "2"), row(true, "C", "C", "3", "P")};
-    QTest::newRow("renamed field keeps its tag") << QList<TemplateItem>{row(true, "Sheet number", "SHEET", "4")};
+    QTest::newRow("checked, unchecked, renamed")
+        << QList<TemplateItem>{row(true, "Sheet number", "SHEET", "1"), row(false, "B", "B", "2", "P")};
     QTest::newRow("empty sample value and empty field name")
         << QList<TemplateItem>{row(true, "", "T", ""), row(false, "X", "X", "")};
     QTest::newRow("blanks inside fields survive")
@@ -139,8 +137,6 @@ void TestTemplateFile::roundTrip_data()
     QTest::newRow("duplicate tags give two rows")
         << QList<TemplateItem>{row(true, "REV", "REV", "A"), row(false, "REV", "REV", "B")};
     QTest::newRow("Chinese and symbols") << QList<TemplateItem>{row(true, "图号", "图号", "Ω ≤ 5 😀")};
-    QTest::newRow("quotes, commas, percent codes")
-        << QList<TemplateItem>{row(true, "a,b", "\"q\"", "%%c50, \"x\"")};
 }
 
 void TestTemplateFile::roundTrip()
@@ -233,6 +229,32 @@ void TestTemplateFile::undefinedAnsiBytesAndGarbageNeverFail()
     QVERIFY(parseTemplate(QByteArray("\xEF\xBB\xBF" "1\t\xFF\xFE\tT\tV\tM\r\n")).items.size() == 1);
 }
 
+// Whatever a file holds, the rows read from it survive a save and a reread.
+void TestTemplateFile::whatIsReadIsWrittenBackUnchanged()
+{
+    static const char alphabet[] = "\t\t\t\t\r\n  01+.eAbZ\x80\x81\xE9\xFF\xEF\xBB\xBF\xCE\xA4\x00";
+    quint32 seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes;
+        if (round % 3 == 0)
+            bytes = "\xEF\xBB\xBF";
+        const int length = int(next() >> 24);
+        for (int i = 0; i < length; ++i)
+            bytes.append(alphabet[(next() >> 16) % (sizeof alphabet - 1)]);
+        TemplateReadResult first = parseTemplate(bytes);
+        // Blanks closing a space code that extra fields followed end the
+        // written line, where reading drops them.
+        for (TemplateItem& item : first.items) {
+            while (item.SpaceCode.endsWith(u' '))
+                item.SpaceCode.chop(1);
+        }
+        const TemplateReadResult second = parseTemplate(formatTemplate(first.items));
+        QCOMPARE(second.skippedLines, 0);
+        QCOMPARE(second.items, first.items);
+    }
+}
+
 void TestTemplateFile::controlCharactersInFieldsBecomeBlanks()
 {
     const QList<TemplateItem> items{row(true, "A", "A", "x\ty\r\nz")};
@@ -253,15 +275,6 @@ void TestTemplateFile::noRowLimit()
     QVERIFY(back.ok());
     QCOMPARE(back.items.size(), items.size());
     QCOMPARE(back.items, items);
-}
-
-void TestTemplateFile::callbackRunsOncePerLine()
-{
-    int calls = 0;
-    const TemplateReadResult back =
-        parseTemplate(QByteArray("1\tA\tA\t\tM\r\n\r\n0\tB\tB\t\tM\r\n"), [&calls] { ++calls; });
-    QCOMPARE(calls, 3);
-    QCOMPARE(back.items.size(), 2);
 }
 
 void TestTemplateFile::failingDeviceReportsTheFailure()
@@ -328,10 +341,6 @@ void TestTemplateFile::readingFailures()
     QVERIFY(empty.ok());
     QVERIFY(empty.items.isEmpty());
     QCOMPARE(empty.skippedLines, 0);
-    for (auto e : {TemplateError::None, TemplateError::FileNotFound, TemplateError::CannotOpen,
-                   TemplateError::ReadFailed, TemplateError::TooLarge, TemplateError::CannotCreate,
-                   TemplateError::WriteFailed, TemplateError::CannotReplace, TemplateError::FolderNotCreated})
-        QVERIFY(!templateErrorMessage(e).isEmpty());
 }
 
 void TestTemplateFile::templateFolder()

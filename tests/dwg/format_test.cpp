@@ -1,0 +1,234 @@
+// Small, named drawings made by tests/dwg/synthetic.h: the walking rules and
+// the damage the reader must stop at, one fixture each.
+
+#include <gtest/gtest.h>
+
+#include "corpus.h"
+#include "synthetic.h"
+
+namespace {
+
+using synthetic::Entity;
+
+Entity insert(std::uint64_t first, std::uint64_t last, std::uint64_t seqend, std::uint16_t type = 7)
+{
+    Entity e;
+    e.type = type;
+    e.first_attrib = first;
+    e.last_attrib = last;
+    e.seqend = seqend;
+    return e;
+}
+
+Entity attrib(std::string tag, std::string value, std::uint64_t owner)
+{
+    Entity e;
+    e.type = 2;
+    e.entmode = 0;
+    e.owner = owner;
+    e.tag = std::move(tag);
+    e.value = std::move(value);
+    return e;
+}
+
+Entity seqend(std::uint64_t owner)
+{
+    Entity e;
+    e.type = 6;
+    e.entmode = 0;
+    e.owner = owner;
+    return e;
+}
+
+Entity linked(Entity e, std::uint64_t prev, std::uint64_t next)
+{
+    e.nolinks = false;
+    e.prev = prev;
+    e.next = next;
+    return e;
+}
+
+// A line, a block reference with two attributes and its end marker, a line.
+synthetic::Drawing title_block()
+{
+    synthetic::Drawing d;
+    d.model_first = 0x40;
+    d.model_last = 0x45;
+    d.entities[0x40] = Entity{};
+    d.entities[0x41] = insert(0x42, 0x43, 0x44);
+    d.entities[0x42] = attrib("DWG_NO", "A-1", 0x41);
+    d.entities[0x43] = attrib("TITLE", "PLAN", 0x41);
+    d.entities[0x44] = seqend(0x41);
+    d.entities[0x45] = Entity{};
+    return d;
+}
+
+struct Fixture {
+    const char* name;
+    synthetic::Drawing drawing;
+    dwg::Error model_error;
+    corpus::Pairs model;
+    corpus::Pairs paper;
+};
+
+std::vector<Fixture> fixtures()
+{
+    std::vector<Fixture> f;
+    f.push_back({"title block", title_block(), dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}, {}});
+    {
+        // Explicit links that jump over handles and back: stored order wins.
+        auto d = title_block();
+        d.model_first = 0x45;
+        d.model_last = 0x40;
+        d.entities[0x45] = linked(Entity{}, 0, 0x41);
+        d.entities[0x41] = linked(insert(0x43, 0x42, 0x44), 0x45, 0x40);
+        d.entities[0x43] = linked(attrib("TITLE", "PLAN", 0x41), 0, 0x42);
+        d.entities[0x42] = linked(attrib("DWG_NO", "A-1", 0x41), 0x43, 0);
+        f.push_back({"links out of handle order", d, dwg::Error::Ok, {{"TITLE", "PLAN"}, {"DWG_NO", "A-1"}}, {}});
+    }
+    {
+        // The end marker between two attributes of one reference.
+        auto d = title_block();
+        d.entities[0x41] = insert(0x42, 0x44, 0x43);
+        d.entities[0x43] = seqend(0x41);
+        d.entities[0x44] = attrib("TITLE", "PLAN", 0x41);
+        f.push_back({"end marker between attributes", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}, {}});
+    }
+    {
+        // Ownerless attributes also in the space's chain (generated files):
+        // each appears once, after its reference.
+        auto d = title_block();
+        d.entities[0x42].entmode = 2;
+        d.entities[0x43].entmode = 2;
+        d.entities[0x44].entmode = 2;
+        f.push_back({"ownerless attributes", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}, {}});
+    }
+    {
+        auto d = title_block();
+        d.entities[0x41].type = 8;
+        f.push_back({"MINSERT", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}, {}});
+    }
+    {
+        auto d = title_block();
+        d.paper_first = d.model_first;
+        d.paper_last = d.model_last;
+        d.model_first = d.model_last = 0;
+        f.push_back({"paper space only", d, dwg::Error::Ok, {}, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}});
+    }
+    {
+        // An attribute chain that runs into another reference's attribute
+        // stops there.
+        auto d = title_block();
+        d.entities[0x41] = insert(0x42, 0x46, 0x44);
+        d.entities[0x43] = attrib("FOREIGN", "x", 0x77);
+        f.push_back({"foreign attribute", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}}, {}});
+    }
+    {
+        auto d = title_block();
+        d.codepage = 29;  // Windows-1251
+        d.entities[0x43] = attrib("\xCD\xC0\xC7\xC2", "\\U+00E9 %%c \\M+5D6D0", 0x41);
+        f.push_back({"code page and escapes", d, dwg::Error::Ok,
+                     {{"DWG_NO", "A-1"}, {"\xD0\x9D\xD0\x90\xD0\x97\xD0\x92", "\xC3\xA9 %%c \xE4\xB8\xAD"}}, {}});
+    }
+    {
+        // Entity links that come round again end in an error, not a hang.
+        auto d = title_block();
+        d.model_first = 0x40;
+        d.model_last = 0x99;
+        d.entities[0x40] = linked(Entity{}, 0, 0x45);
+        d.entities[0x45] = linked(Entity{}, 0x40, 0x40);
+        f.push_back({"entity cycle", d, dwg::Error::Corrupt, {}, {}});
+    }
+    {
+        auto d = title_block();
+        d.entities[0x42] = linked(attrib("DWG_NO", "A-1", 0x41), 0, 0x42);
+        d.entities[0x41] = insert(0x42, 0x43, 0x44);
+        f.push_back({"attribute links to itself", d, dwg::Error::Corrupt, {}, {}});
+    }
+    {
+        auto d = title_block();
+        d.offset_shift[0x43] = 1 << 20;
+        f.push_back({"map points past the file", d, dwg::Error::Corrupt, {}, {}});
+    }
+    {
+        auto d = title_block();
+        d.size_override[0x42] = 0x7FFF;
+        f.push_back({"object larger than the file", d, dwg::Error::Truncated, {}, {}});
+    }
+    {
+        auto d = title_block();
+        d.offset_shift[0x42] = 3;  // lands inside the record
+        f.push_back({"map points into an object", d, dwg::Error::Corrupt, {}, {}});
+    }
+    {
+        auto d = title_block();
+        d.entities[0x41].reactors = 4000000;
+        f.push_back({"absurd reactor count", d, dwg::Error::Corrupt, {}, {}});
+    }
+    {
+        // A block control object among the entities: the links went astray.
+        auto d = title_block();
+        d.entities[0x40] = linked(Entity{}, 0, 0x20);
+        d.model_last = 0x45;
+        f.push_back({"link to a table record", d, dwg::Error::Corrupt, {}, {}});
+    }
+    return f;
+}
+
+TEST(Format, SyntheticDrawings)
+{
+    for (const Fixture& fx : fixtures()) {
+        SCOPED_TRACE(fx.name);
+        dwg::Drawing d;
+        ASSERT_EQ(dwg::Drawing::parse(synthetic::build(fx.drawing), d), dwg::Error::Ok);
+        corpus::Pairs model, paper;
+        EXPECT_EQ(corpus::space(d, "*Model_Space", model), fx.model_error);
+        EXPECT_EQ(corpus::space(d, "*Paper_Space", paper), dwg::Error::Ok);
+        if (fx.model_error == dwg::Error::Ok) {
+            EXPECT_EQ(model, fx.model);
+        }
+        EXPECT_EQ(paper, fx.paper);
+    }
+}
+
+TEST(Format, BlockLookup)
+{
+    dwg::Drawing d;
+    ASSERT_EQ(dwg::Drawing::parse(synthetic::build(title_block()), d), dwg::Error::Ok);
+    std::uint64_t block = 0;
+    EXPECT_EQ(d.find_block("*MODEL_SPACE", block), dwg::Error::Ok);
+    EXPECT_EQ(block, synthetic::kModel);
+    EXPECT_EQ(d.find_block("*paper_space", block), dwg::Error::Ok);
+    EXPECT_EQ(block, synthetic::kPaper);
+    EXPECT_EQ(d.find_block("NO_SUCH_BLOCK", block), dwg::Error::BlockNotFound);
+    std::vector<dwg::Entity> list;
+    ASSERT_EQ(d.entities(synthetic::kModel, list), dwg::Error::Ok);
+    // Every entity once, the reference followed by its attributes.
+    std::vector<std::uint64_t> handles;
+    for (const auto& e : list)
+        handles.push_back(e.handle);
+    EXPECT_EQ(handles, (std::vector<std::uint64_t>{0x40, 0x41, 0x42, 0x43, 0x45}));
+    EXPECT_EQ(list[1].kind, dwg::EntityKind::BlockReference);
+    EXPECT_EQ(list[2].kind, dwg::EntityKind::Attribute);
+    EXPECT_EQ(list[4].kind, dwg::EntityKind::Other);
+    // A handle that is no block record.
+    EXPECT_NE(d.entities(0x41, list), dwg::Error::Ok);
+    EXPECT_NE(d.entities(0x12345, list), dwg::Error::Ok);
+}
+
+TEST(Format, FileHeaderChecks)
+{
+    const auto good = synthetic::build(title_block());
+    auto bad_crc = good;
+    bad_crc[0x19 + 27] ^= 1;
+    auto bad_count = good;
+    bad_count[0x15] = 200;
+    auto bad_locator = good;
+    bad_locator[0x19 + 9 * 2 + 4] = 0x7F;  // object map far beyond the end
+    for (auto* bytes : {&bad_crc, &bad_count, &bad_locator}) {
+        dwg::Drawing d;
+        EXPECT_NE(dwg::Drawing::parse(*bytes, d), dwg::Error::Ok);
+    }
+}
+
+}  // namespace

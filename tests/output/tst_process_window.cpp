@@ -1,0 +1,187 @@
+// The Process command of the main window, driven through scripted dialogs:
+// the save dialog, the kind it decides, the messages, the progress bar and
+// opening the result.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/frmmain.h"
+#include "mdb_readers.h"
+
+namespace {
+
+QString corpusFile(const QString& relative) {
+    return QStringLiteral(QUORVANE_CORPUS_DIR "/") + relative;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestProcessWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir store_;
+    QTemporaryDir appDir_;
+    QTemporaryDir out_;
+    ScriptedUiServices ui_;
+    QStringList progress_;  // "value/maximum", "+" when shown, "-" when hidden
+
+    std::unique_ptr<frmMain> makeWindow() {
+        auto w = std::make_unique<frmMain>(&ui_, appDir_.path());
+        connect(w->pbrProgress, &QProgressBar::valueChanged, this,
+                [this, bar = w->pbrProgress](int value) {
+                    progress_.append(QStringLiteral("%1/%2%3").arg(value).arg(bar->maximum()).arg(bar->isHidden() ? '-' : '+'));
+                });
+        return w;
+    }
+
+    // TITLE and DWG_NO ticked, REV not; five drawings, four of them ticked.
+    static void fillLists(frmMain& w, const QString& missing) {
+        w.lsvTemplateItems->addRow({"TITLE", "TITLE", "GENERAL ARRANGEMENT", "M"}, true);
+        w.lsvTemplateItems->addRow({"REV", "REV", "C", "M"}, false);
+        w.lsvTemplateItems->addRow({"Number", "DWG_NO", "A-1001", "M"}, true);
+        w.lsvDrawingsToProcess->addRow({corpusFile("generated/a_title_block.dwg")}, true);
+        w.lsvDrawingsToProcess->addRow({missing}, true);
+        w.lsvDrawingsToProcess->addRow({corpusFile("generated/batch/batch_001.dwg")}, false);
+        w.lsvDrawingsToProcess->addRow({corpusFile("generated/g_no_attributes.dwg")}, true);
+        w.lsvDrawingsToProcess->addRow({corpusFile("generated/b_duplicate_tags.dwg")}, true);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(store_.isValid() && appDir_.isValid() && out_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store_.path());
+    }
+
+    void init() {
+        ui_ = ScriptedUiServices();
+        progress_.clear();
+    }
+
+    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    void saveDialogAndCancel() {
+        auto w = makeWindow();
+        fillLists(*w, "/nowhere/missing.dwg");
+        w->chkOpenDataBase->setChecked(true);
+        ui_.cancelSave();
+        w->cmdProcess_Click();
+        QCOMPARE(ui_.saveRequests.size(), std::size_t(1));
+        const FileDialogRequest& r = ui_.saveRequests[0];
+        QCOMPARE(r.title, QStringLiteral("Save Output File As"));
+        QCOMPARE(r.folder, w->folders.ProcessFileFolder);
+        QCOMPARE(r.fileName, QString());
+        QCOMPARE(r.filters, QStringList({"Access 97 (*.mdb)", "Access 2000 (*.mdb)", "CSV (Comma delimited (*.csv)"}));
+        QCOMPARE(r.filterIndex, 1);
+        QVERIFY(r.confirmOverwrite);
+        QVERIFY(ui_.messages.empty());
+        QVERIFY(ui_.openedFiles.empty());
+        QVERIFY(progress_.isEmpty());
+    }
+
+    void csvRun() {
+        auto w = makeWindow();
+        const QString missing = out_.filePath("missing.dwg");
+        fillLists(*w, missing);
+        w->chkOpenDataBase->setChecked(true);
+        const QString path = out_.filePath("result");  // no extension: used as typed
+        ui_.answerSave(path, 3);
+        w->cmdProcess_Click();
+
+        QCOMPARE(ui_.messages.size(), std::size_t(1));
+        QCOMPARE(ui_.messages[0].text,
+                 QStringLiteral("The file %1 was not found and could not be processed.").arg(missing));
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Critical);
+        // Four of the five rows ticked: the bar ends at 4 of 5, then hides and goes back to 0.
+        const QStringList steps = {"1/5+", "2/5+", "3/5+", "4/5+", "0/5-"};
+        QCOMPARE(progress_, steps);
+        QVERIFY(!w->pbrProgress->isVisibleTo(w.get()));
+        QCOMPARE(w->pbrProgress->value(), 0);
+        QCOMPARE(ui_.openedFiles, std::vector<QString>{path});
+
+        const QByteArray expected = "\"File Name\",\"TITLE\",\"DWG_NO\",\r\n\"" +
+                                    corpusFile("generated/a_title_block.dwg").toUtf8() +
+                                    "\",\"GENERAL ARRANGEMENT\",\"A-1001\",\r\n\"" +
+                                    corpusFile("generated/g_no_attributes.dwg").toUtf8() + "\",\"\",\"\",\r\n\"" +
+                                    corpusFile("generated/b_duplicate_tags.dwg").toUtf8() + "\",\"Title 01\",\"\",\r\n";
+        QCOMPARE(readAll(path), expected);
+    }
+
+    void databaseKindFollowsTheChosenType_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<int>("jet");
+        QTest::newRow("Access 97") << 1 << 0;
+        QTest::newRow("Access 2000") << 2 << 1;
+    }
+
+    void databaseKindFollowsTheChosenType() {
+        QFETCH(int, filter);
+        QFETCH(int, jet);
+        auto w = makeWindow();
+        fillLists(*w, out_.filePath("missing.dwg"));
+        w->chkOpenDataBase->setChecked(true);
+        ui_.openResult = platform::OpenResult::NoAssociatedProgram;
+        const QString path = out_.filePath("looks-like.csv");
+        ui_.answerSave(path, filter);
+        w->cmdProcess_Click();
+
+        const auto table = output_test::ReadWithLibmdb(path.toStdString());
+        QVERIFY(table);
+        QCOMPARE(table->jetVersion, jet);
+        QCOMPARE(table->columns.size(), std::size_t(3));
+        QCOMPARE(table->columns[2].name, std::string("Number"));
+        const std::vector<std::vector<std::string>> rows = {
+            {corpusFile("generated/a_title_block.dwg").toStdString(), "GENERAL ARRANGEMENT", "A-1001"},
+            {corpusFile("generated/g_no_attributes.dwg").toStdString(), "", ""},
+            {corpusFile("generated/b_duplicate_tags.dwg").toStdString(), "Title 01", ""},
+        };
+        QVERIFY(table->rows == rows);
+        QCOMPARE(ui_.messages.size(), std::size_t(2));
+        QCOMPARE(ui_.messages[1].text, QStringLiteral("There wasn't an associated program with the file type. "
+                                                      "You will need to open the file manualy."));
+        QCOMPARE(ui_.messages[1].icon, MessageIcon::Information);
+        QCOMPARE(ui_.openedFiles, std::vector<QString>{path});
+    }
+
+    void failedRunSaysSoAndOpensNothing() {
+        auto w = makeWindow();
+        w->lsvTemplateItems->addRow({"TITLE", "TITLE", "", "M"}, false);
+        w->lsvDrawingsToProcess->addRow({corpusFile("generated/a_title_block.dwg")}, true);
+        w->chkOpenDataBase->setChecked(true);
+        const QString path = out_.filePath("kept.csv");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("kept");
+        }
+        ui_.answerSave(path, 3);
+        w->cmdProcess_Click();
+        QCOMPARE(ui_.messages.size(), std::size_t(1));
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Critical);
+        QVERIFY(ui_.messages[0].text.startsWith("No field is ticked in the template list"));
+        QCOMPARE(readAll(path), QByteArray("kept"));
+        QVERIFY(ui_.openedFiles.empty());
+        QVERIFY(!w->pbrProgress->isVisibleTo(w.get()));
+    }
+
+    void uncheckedBoxOpensNothing() {
+        auto w = makeWindow();
+        fillLists(*w, out_.filePath("missing.dwg"));
+        w->chkOpenDataBase->setChecked(false);
+        ui_.answerSave(out_.filePath("plain.csv"), 3);
+        w->cmdProcess_Click();
+        QVERIFY(QFile::exists(out_.filePath("plain.csv")));
+        QVERIFY(ui_.openedFiles.empty());
+    }
+};
+
+QTEST_MAIN(TestProcessWindow)
+#include "tst_process_window.moc"

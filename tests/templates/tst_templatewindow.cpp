@@ -1,0 +1,434 @@
+// Steps 1 and 2 of the main window: the template modes, the drawing dialog,
+// the import, opening and saving templates, and the "Save template?" link.
+#include "app/frmmain.h"
+
+#include "templates/templatefile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+#include <memory>
+#include <unistd.h>
+
+using templates::TemplateItem;
+
+namespace {
+
+TemplateItem row(bool checked, const QString& field, const QString& tag, const QString& value,
+                 const QString& space = QStringLiteral("M"))
+{
+    return TemplateItem{checked, field, tag, value, space};
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+const QString corpus = QStringLiteral(QUORVANE_CORPUS_DIR);
+
+} // namespace
+
+class TestTemplateWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir store_;
+    std::unique_ptr<QTemporaryDir> appDir_;
+    ScriptedUiServices ui_;
+
+    QString files() const { return appDir_->path() + QStringLiteral("/Files"); }
+
+    std::unique_ptr<frmMain> makeWindow() { return std::make_unique<frmMain>(&ui_, appDir_->path()); }
+
+    static bool linkShown(const frmMain& w) { return !w.lblURL[2]->isHidden(); }
+    static bool stepTwoAvailable(const frmMain& w) { return w.cmdImport->isEnabled() && w.lsvTemplateItems->isEnabled(); }
+
+    // Template mode with `name` chosen in the box, as a user would.
+    void chooseTemplate(frmMain& w, const QString& name)
+    {
+        w.optTemplateMode[1]->click();
+        const int index = w.cmbTemplates->findText(name);
+        QVERIFY(index >= 0);
+        w.cmbTemplates->setCurrentIndex(index);
+        w.cmbTemplates_Click();
+    }
+
+    void chooseDrawing(frmMain& w, const QString& path)
+    {
+        ui_.answerOpen(path);
+        w.cmdOpenTemplateFile->click();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(store_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store_.path());
+    }
+
+    void init()
+    {
+        appDir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(appDir_->isValid());
+        ui_ = ScriptedUiServices();
+    }
+
+    void cleanup()
+    {
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        QVERIFY(ui_.openAnswers.empty());
+        QVERIFY(ui_.saveAnswers.empty());
+    }
+
+    void modeSwitchesLeaveTheControlsAsDesigned()
+    {
+        auto w = makeWindow();
+        QDir().mkpath(files());
+        QVERIFY(writeBytes(files() + "/b.xat", "1\tA\tA\t\tM\r\n"));
+        QVERIFY(writeBytes(files() + "/a.xat", ""));
+        QVERIFY(writeBytes(files() + "/list.xal", ""));
+
+        chooseDrawing(*w, "/drawings/sample.dwg");
+        QVERIFY(stepTwoAvailable(*w));
+
+        w->optTemplateMode[1]->click();
+        QCOMPARE(w->cmdImport->text(), QStringLiteral("Open"));
+        QVERIFY(w->txtTemplateDwg->text().isEmpty());
+        QVERIFY(!w->cmdOpenTemplateFile->isEnabled());
+        QVERIFY(w->optSpace[0]->isHidden() && w->optSpace[1]->isHidden());
+        QCOMPARE(w->chkSelectAllTags->checkState(), Qt::Unchecked);
+        QVERIFY(w->lblInstructionsStepTwo->text().startsWith("Click 'Open' to open the template file"));
+        QCOMPARE(w->cmbTemplates->count(), 2);
+        QCOMPARE(w->cmbTemplates->itemText(0), QStringLiteral("a.xat"));
+        QCOMPARE(w->cmbTemplates->currentIndex(), -1);
+        QVERIFY(w->cmbTemplates->currentText().isEmpty());
+        QVERIFY(!linkShown(*w));
+        QVERIFY(!stepTwoAvailable(*w));
+        QVERIFY(!w->cmdProcess->isEnabled());
+        QVERIFY(w->hasFrameBorder(1));
+
+        w->optTemplateMode[0]->click();
+        QCOMPARE(w->cmdImport->text(), QStringLiteral("Import"));
+        QCOMPARE(w->cmbTemplates->count(), 0);
+        QVERIFY(w->txtTemplateDwg->text().isEmpty());
+        QVERIFY(w->cmdOpenTemplateFile->isEnabled());
+        QVERIFY(!w->optSpace[0]->isHidden() && !w->optSpace[1]->isHidden());
+        QCOMPARE(w->chkSelectAllTags->checkState(), Qt::Checked);
+        QVERIFY(w->lblInstructionsStepTwo->text().startsWith("Choose to search for attribute tags"));
+        QVERIFY(!linkShown(*w));
+        QVERIFY(!stepTwoAvailable(*w));
+        QVERIFY(ui_.messages.empty());
+    }
+
+    void templateFolderIsMadeOrReported()
+    {
+        {
+            auto w = makeWindow();
+            w->optTemplateMode[1]->click();
+            QVERIFY(QFileInfo(files()).isDir());
+            QVERIFY(ui_.messages.empty());
+        }
+        QVERIFY(QDir(files()).removeRecursively());
+        QVERIFY(writeBytes(files(), "a file where the folder should be"));
+        auto w = makeWindow();
+        w->optTemplateMode[1]->click();
+        QCOMPARE(w->cmbTemplates->count(), 0);
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(ui_.messages[0].text.contains("could not be created"));
+    }
+
+    void drawingDialogAndItsCancelRules()
+    {
+        auto w = makeWindow();
+        w->folders.SampleDrawingsFolder = "/samples";
+
+        ui_.cancelOpen();
+        w->cmdOpenTemplateFile->click();
+        QCOMPARE(ui_.openRequests.size(), size_t(1));
+        const FileDialogRequest& first = ui_.openRequests[0];
+        QCOMPARE(first.title, QStringLiteral("Select Drawing"));
+        QCOMPARE(first.filters, QStringList{"Drawing Files (*.dwg)"});
+        QCOMPARE(first.filterIndex, 1);
+        QCOMPARE(first.folder, QStringLiteral("/samples"));
+        QVERIFY(!stepTwoAvailable(*w));
+
+        chooseDrawing(*w, "/samples/one.dwg");
+        QCOMPARE(w->txtTemplateDwg->text(), QStringLiteral("/samples/one.dwg"));
+        QVERIFY(stepTwoAvailable(*w));
+        QCOMPARE(w->cmdImport->text(), QStringLiteral("Import"));
+
+        // A cancel after a choice changes nothing; the dialog starts on the last choice.
+        ui_.cancelOpen();
+        w->cmdOpenTemplateFile->click();
+        QCOMPARE(ui_.openRequests.back().fileName, QStringLiteral("/samples/one.dwg"));
+        QCOMPARE(w->txtTemplateDwg->text(), QStringLiteral("/samples/one.dwg"));
+        QVERIFY(stepTwoAvailable(*w));
+
+        // A new choice empties the list; rows come only with "Import".
+        w->cmdImport->click();
+        QVERIFY(w->lsvTemplateItems->isEnabled());
+        chooseDrawing(*w, "/samples/two.dwg");
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
+        QVERIFY(ui_.messages.empty());
+    }
+
+    void importUnlocksTheNextStepAndShowsTheLink()
+    {
+        auto w = makeWindow();
+        chooseDrawing(*w, appDir_->path() + "/missing.dwg");
+        w->cmdImport->click();
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
+        QVERIFY(linkShown(*w));
+        QVERIFY(w->cmdOpenDirectory->isEnabled());
+        QVERIFY(!w->cmdProcess->isEnabled());
+        QVERIFY(w->chkSelectAllTags->isEnabled());
+        QVERIFY(!w->hasFrameBorder(2));
+        QVERIFY(w->hasFrameBorder(3));
+
+        // "Check All" on the empty list checks nothing and shows the link.
+        w->lblURL[2]->hide();
+        w->chkSelectAllTags->click();
+        QVERIFY(linkShown(*w));
+
+        // With drawings listed, the import goes straight to Step 4.
+        w->lsvDrawingsToProcess->addRow({"/d/a.dwg"}, true);
+        w->cmdImport->click();
+        QVERIFY(w->cmdProcess->isEnabled());
+        QVERIFY(w->hasFrameBorder(4));
+        QVERIFY(ui_.messages.empty());
+    }
+
+    void openingATemplate()
+    {
+        QDir().mkpath(files());
+        QVERIFY(writeBytes(files() + "/t.xat", "1\tDrawing\tDWG_NO\tX-1\tM\r\n0\tREV\tREV\t\tP\r\n"));
+        auto w = makeWindow();
+        chooseTemplate(*w, "t.xat");
+        QVERIFY(stepTwoAvailable(*w));
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
+
+        w->cmdImport->click();
+        QCOMPARE(w->TemplateItems(),
+                 (QList<TemplateItem>{row(true, "Drawing", "DWG_NO", "X-1"), row(false, "REV", "REV", "", "P")}));
+        QVERIFY(!linkShown(*w));
+        QVERIFY(w->cmdOpenDirectory->isEnabled());
+        QVERIFY(w->chkSelectAllTags->isEnabled());
+        QVERIFY(ui_.messages.empty());
+
+        // Deleted in the meantime: the list stays as it was, no message.
+        QVERIFY(QFile::remove(files() + "/t.xat"));
+        w->cmdImport->click();
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 2);
+        QVERIFY(ui_.messages.empty());
+    }
+
+    void openingReportsSkippedLinesAndUnreadableFiles()
+    {
+        QDir().mkpath(files());
+        QVERIFY(writeBytes(files() + "/bad.xat", "1\tA\tA\t\tM\r\n\r\nbroken\r\nx\tB\tB\t\tM\r\n0\tC\tC\t\tM\r\n"));
+        auto w = makeWindow();
+        chooseTemplate(*w, "bad.xat");
+        w->cmdImport->click();
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 2);
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QVERIFY(ui_.messages[0].text.startsWith("3 lines"));
+
+        if (::geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        ui_.messages.clear();
+        QVERIFY(QFile::setPermissions(files() + "/bad.xat", QFileDevice::Permissions()));
+        w->cmdImport->click();
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QVERIFY(ui_.messages[0].text.contains("could not be read"));
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 2);
+    }
+
+    void savingATemplate()
+    {
+        QDir().mkpath(files());
+        QVERIFY(writeBytes(files() + "/in.xat", "1\tA\tA\tv\tM\r\n0\tB\tB\t\tM\r\n"));
+        auto w = makeWindow();
+        chooseTemplate(*w, "in.xat");
+        w->cmdImport->click();
+        w->lsvTemplateItems->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        QVERIFY(linkShown(*w));
+
+        // Cancelled: nothing written, the link stays.
+        ui_.cancelSave();
+        w->lblURL_Click(2);
+        QCOMPARE(ui_.saveRequests.size(), size_t(1));
+        const FileDialogRequest& request = ui_.saveRequests[0];
+        QCOMPARE(request.title, QStringLiteral("Save Template As"));
+        QCOMPARE(request.filters, QStringList{"Template Files (*.xat)"});
+        QCOMPARE(request.filterIndex, 1);
+        QCOMPARE(QDir::cleanPath(request.folder), QDir::cleanPath(files()));
+        QVERIFY(request.fileName.isEmpty());
+        QVERIFY(request.confirmOverwrite);
+        QVERIFY(linkShown(*w));
+        QVERIFY(ui_.messages.empty());
+
+        // Saved over the file it came from.
+        ui_.answerSave(files() + "/in.xat");
+        w->lblURL_Click(2);
+        QCOMPARE(readAll(files() + "/in.xat"), QByteArray("1\tA\tA\tv\tM\r\n1\tB\tB\t\tM\r\n"));
+        QVERIFY(!linkShown(*w));
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QCOMPARE(ui_.messages[0].text, QStringLiteral("The template file was saved successfully."));
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Information);
+
+        // Not listed until the template mode is chosen again.
+        ui_.answerSave(files() + "/new.xat");
+        w->chkSelectAllTags_Click();
+        w->lblURL_Click(2);
+        QCOMPARE(w->cmbTemplates->findText("new.xat"), -1);
+        w->optTemplateMode[1]->click();
+        QVERIFY(w->cmbTemplates->findText("new.xat") >= 0);
+    }
+
+    void failedSaveSaysSoAndKeepsTheLink()
+    {
+        auto w = makeWindow();
+        w->chkSelectAllTags_Click();
+        QVERIFY(linkShown(*w));
+        QVERIFY(QDir(appDir_->path()).mkdir("folder.xat"));
+        ui_.answerSave(appDir_->path() + "/folder.xat");
+        w->lblURL_Click(2);
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(ui_.messages[0].text.contains("could not be saved"));
+        QVERIFY(linkShown(*w));
+
+        if (::geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        ui_.messages.clear();
+        const QString locked = appDir_->path() + "/locked.xat";
+        QVERIFY(writeBytes(locked, "0\tOLD\tOLD\t\tM\r\n"));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
+        ui_.answerSave(locked);
+        w->lblURL_Click(2);
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        QCOMPARE(ui_.messages[0].text, QStringLiteral("An error occurred. The file is open and cannot be saved. "
+                                                      "Please close the file and try again."));
+        QCOMPARE(readAll(locked), QByteArray("0\tOLD\tOLD\t\tM\r\n"));
+    }
+
+    void checksRenamesAndCheckAllShowTheLink()
+    {
+        QDir().mkpath(files());
+        QVERIFY(writeBytes(files() + "/t.xat", "1\tA\tA\t\tM\r\n0\tB\tB\t\tM\r\n1\tC\tC\t\tM\r\n"));
+        auto w = makeWindow();
+        chooseTemplate(*w, "t.xat");
+        w->cmdImport->click();
+        QVERIFY(!linkShown(*w));
+
+        // A single tick.
+        w->lsvTemplateItems->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        QVERIFY(linkShown(*w));
+
+        // "Check All" unticked clears every row, ticked sets every row.
+        w->lblURL[2]->hide();
+        w->chkSelectAllTags->click();
+        QCOMPARE(w->chkSelectAllTags->checkState(), Qt::Checked);
+        for (const TemplateItem& item : w->TemplateItems())
+            QVERIFY(item.Checked);
+        QVERIFY(linkShown(*w));
+        w->chkSelectAllTags->click();
+        for (const TemplateItem& item : w->TemplateItems())
+            QVERIFY(!item.Checked);
+
+        // An in-place rename, through the list's own editor.
+        w->lblURL[2]->hide();
+        w->show();
+        QTreeWidgetItem* first = w->lsvTemplateItems->topLevelItem(0);
+        w->lsvTemplateItems->setCurrentItem(first, 0);
+        w->lsvTemplateItems->editItem(first, 0);
+        QLineEdit* editor = nullptr;
+        QTRY_VERIFY((editor = w->lsvTemplateItems->findChild<QLineEdit*>()) != nullptr);
+        editor->setText("Renamed");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(first->text(0), QStringLiteral("Renamed"));
+        QTRY_VERIFY(linkShown(*w));
+        QCOMPARE(w->TemplateItems()[0].Tag, QStringLiteral("A"));
+
+        // Tag, sample value and space are never edited.
+        w->lsvTemplateItems->setCurrentItem(first, 1);
+        w->lsvTemplateItems->editItem(first, 1);
+        QTest::qWait(20);
+        QCOMPARE(w->lsvTemplateItems->findChild<QLineEdit*>(), nullptr);
+        w->close();
+    }
+
+    // From a sample drawing to a saved template and back through "Use an existing template".
+    void fromSampleDrawingToTemplateAndBack()
+    {
+        const QString drawing = corpus + "/generated/a_title_block.dwg";
+        if (!QFileInfo::exists(drawing))
+            QSKIP("corpus not present");
+        auto w = makeWindow();
+        chooseDrawing(*w, drawing);
+        w->cmdImport->click();
+        w->cmdImport->click(); // a second import replaces the rows
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 5);
+        QCOMPARE(w->TemplateItems()[0], row(true, "DWG_NO", "DWG_NO", "A-1001"));
+        for (const TemplateItem& item : w->TemplateItems())
+            QVERIFY(item.Checked && item.FieldName == item.Tag && item.SpaceCode == "M");
+        w->lsvTemplateItems->topLevelItem(0)->setText(0, "Renamed");
+        w->lsvTemplateItems->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        const QList<TemplateItem> before = w->TemplateItems();
+
+        ui_.answerSave(files() + "/title.xat");
+        w->lblURL_Click(2);
+        QVERIFY(!linkShown(*w));
+        chooseTemplate(*w, "title.xat");
+        w->cmdImport->click();
+        QCOMPARE(w->TemplateItems(), before);
+    }
+
+    // A save or a second open asked for while a template is being read waits
+    // for nothing and changes nothing.
+    void noSaveOrOpenInsideARead()
+    {
+        QDir().mkpath(files());
+        QByteArray big;
+        for (int i = 0; i < 3000; ++i)
+            big += "1\tF" + QByteArray::number(i) + "\tT\t\tM\r\n";
+        QVERIFY(writeBytes(files() + "/big.xat", big));
+        auto w = makeWindow();
+        chooseTemplate(*w, "big.xat");
+        int nested = 0;
+        QTimer::singleShot(0, w.get(), [&] {
+            ++nested;
+            w->SaveTemplate();
+            w->OpenTemplate();
+            w->cmdImport_Click();
+        });
+        w->cmdImport->click();
+        QCOMPARE(nested, 1);
+        QVERIFY(ui_.saveRequests.empty());
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 3000);
+        QVERIFY(ui_.messages.empty());
+    }
+};
+
+QTEST_MAIN(TestTemplateWindow)
+#include "tst_templatewindow.moc"
