@@ -258,11 +258,23 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
         static_cast<std::uint64_t>(section.data_size) > max_expansion * file.size())
         return Error::TooLarge;
     if (section.pages.size() > file.size() / rs::word_size) return Error::Corrupt;
+    // The pages tile the section, each from a page of its own: that keeps
+    // the work proportional to the file, however the maps are damaged.
+    std::vector<std::int64_t> ids;
+    std::int64_t total = 0;
+    for (const SectionPage& sp : section.pages) {
+        if (sp.offset < 0 || sp.size_uncomp < 0 || sp.size_comp < 0 || sp.offset > section.data_size ||
+            sp.size_uncomp > section.data_size - sp.offset || sp.size_uncomp > section.data_size - total)
+            return Error::Corrupt;
+        total += sp.size_uncomp;
+        ids.push_back(sp.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return Error::Corrupt;
+
     out.assign(static_cast<std::size_t>(section.data_size), 0);
     std::vector<std::uint8_t> stored;
     for (const SectionPage& sp : section.pages) {
-        if (sp.offset < 0 || sp.size_uncomp < 0 || sp.size_comp < 0 || sp.offset > section.data_size || sp.size_uncomp > section.data_size - sp.offset)
-            return Error::Corrupt;
         const Page* page = find_page(pages, sp.id);
         if (!page) return Error::Corrupt;
         if (page->address > file.size() || page->size > file.size() - page->address) return Error::Truncated;

@@ -76,6 +76,7 @@ private:
 //   empty/      notes.txt
 //   loop     -> root                (a link to a folder: never followed)
 //   link.dwg -> sub                 (a link to a folder named like a drawing)
+//   alias.dwg -> b.dwg              (a link to a file is a file)
 void TestDrawingFiles::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -92,6 +93,7 @@ void TestDrawingFiles::initTestCase()
 #ifndef Q_OS_WIN
     QVERIFY(QFile::link(r, r + "/loop"));
     QVERIFY(QFile::link(r + "/sub", r + "/link.dwg"));
+    QVERIFY(QFile::link(r + "/b.dwg", r + "/alias.dwg"));
 #endif
 }
 
@@ -152,6 +154,9 @@ void TestDrawingFiles::searchWithoutSubfolders()
     QStringList rows = drawings::findDrawings(m_root, false);
     rows.sort();
     QStringList expected{p + "A.DWG", p + "b.dwg", p + ".hidden.dwg", p + QString::fromUtf8("Zeichnung_äé_日本.dwg")};
+#ifndef Q_OS_WIN
+    expected << p + "alias.dwg";
+#endif
     expected.sort();
     QCOMPARE(rows, expected);
 }
@@ -174,6 +179,9 @@ void TestDrawingFiles::searchWithSubfolders()
                          p + "x.dwg" + sep() + "inner.dwg",
                          p + "sub" + sep() + "s.dwg",
                          p + "sub" + sep() + "nested" + sep() + "deep.dwg"};
+#ifndef Q_OS_WIN
+    expected << p + "alias.dwg";
+#endif
     expected.sort();
     // No folder is a row, .archive is not entered, and neither link is followed.
     QCOMPARE(rows, expected);

@@ -56,7 +56,12 @@ void whenBrowserOpens(std::function<void(frmBrowse &)> act)
 {
     QTimer::singleShot(0, [act] {
         auto *browser = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
-        QVERIFY(browser);
+        if (!browser) {
+            // Never leave a modal loop running behind a failed check.
+            if (QWidget *other = QApplication::activeModalWidget())
+                other->close();
+            QFAIL("the folder browser is not the modal window");
+        }
         act(*browser);
     });
 }
