@@ -91,6 +91,12 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     // Connected after the load so that its own selection is not taken for the user's.
     connect(fldtrvSetPath->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) { fldtrvSetPath_FolderClick(current); });
+    // A click on the folder that is already selected (the fallback root, say)
+    // is a selection too, though the current row does not change.
+    connect(fldtrvSetPath, &QTreeView::clicked, this, [this](const QModelIndex &index) {
+        if (index == fldtrvSetPath->currentIndex())
+            fldtrvSetPath_FolderClick(index);
+    });
     fldtrvSetPath->setFocus();
 }
 

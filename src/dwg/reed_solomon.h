@@ -6,7 +6,8 @@
 // checking the syndromes of real files):
 //   file header and system pages: 239 data + 16 check bytes (8 correctable),
 //                                 field x^8 + x^6 + x^5 + x^3 + 1
-//   data pages:                   251 data +  4 check bytes (2 correctable),
+//   data pages:                   251 data +  4 check bytes (1 repaired,
+//                                 2 or 3 always detected),
 //                                 field x^8 + x^4 + x^3 + x^2 + 1
 // Words are interleaved on disk: byte j of word i of a run of k words is
 // stored at i + j*k.

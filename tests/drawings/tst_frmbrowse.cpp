@@ -94,6 +94,14 @@ void TestFrmBrowse::startsAtRootWhenStoredFolderIsMissing()
     QVERIFY(!dialog.cmdPathControl[0]->isEnabled());
     QCOMPARE(selectedPath(dialog), frmBrowse::fallbackFolder());
     QCOMPARE(folder, native(m_dir.path() + "/gone"));
+
+    // Clicking the root that is already shown selected chooses it.
+    dialog.show();
+    const QRect rootRow = dialog.fldtrvSetPath->visualRect(dialog.fldtrvSetPath->currentIndex());
+    QTest::mouseClick(dialog.fldtrvSetPath->viewport(), Qt::LeftButton, {}, rootRow.center());
+    QCOMPARE(folder, frmBrowse::fallbackFolder());
+    QCOMPARE(dialog.lblPath->text(), frmBrowse::fallbackFolder());
+    QVERIFY(dialog.cmdPathControl[0]->isEnabled());
 }
 
 void TestFrmBrowse::selectionBecomesTheFolder()

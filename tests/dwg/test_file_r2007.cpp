@@ -59,8 +59,9 @@ struct RsCase {
 class ReedSolomon : public ::testing::TestWithParam<RsCase> {};
 
 // The all-zero word belongs to every linear code, so damage to it is easy
-// to state and its repair easy to check.
-TEST_P(ReedSolomon, RepairsUpToHalfTheCheckBytes) {
+// to state and its repair easy to check. Header words repair up to 8 bytes;
+// data words 1, and refuse 2 or 3.
+TEST_P(ReedSolomon, RepairsWhatTheCodeCanAndRefusesTheRest) {
     const RsCase& c = GetParam();
     std::array<std::uint8_t, rs::word_size> word{};
     std::uint8_t v = 0x5A;
@@ -68,12 +69,8 @@ TEST_P(ReedSolomon, RepairsUpToHalfTheCheckBytes) {
     const auto damaged = word;
     const int result = rs::correct_word(word, c.code);
     if (c.expected < 0) {
-        // Beyond the code's reach: either refused or repaired into some
-        // other word, never reported as intact.
-        EXPECT_NE(result, 0);
-        if (result < 0) {
-            EXPECT_EQ(word, damaged);
-        }
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(word, damaged);
     } else {
         EXPECT_EQ(result, c.expected);
         EXPECT_EQ(word, (std::array<std::uint8_t, rs::word_size>{}));
@@ -88,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RsCase{rs::Code::System, {9, 30, 77, 120, 121, 200, 238, 239}, 8},
                       RsCase{rs::Code::System, {0, 1, 2, 3, 4, 5, 6, 7, 8}, -1},
                       RsCase{rs::Code::Data, {}, 0}, RsCase{rs::Code::Data, {17}, 1},
-                      RsCase{rs::Code::Data, {250, 254}, 2}, RsCase{rs::Code::Data, {0, 128, 254}, -1}));
+                      RsCase{rs::Code::Data, {250}, 1}, RsCase{rs::Code::Data, {250, 254}, -1},
+                      RsCase{rs::Code::Data, {0, 128, 254}, -1}));
 
 TEST(ReedSolomonInterleave, RefusesTooFewBytes) {
     Bytes stored(2 * rs::word_size - 1, 0);
@@ -476,12 +474,18 @@ TEST(Damaged2007, CompressedPagesAreRepairedOrRefused) {
     for (const char16_t* name : {u"AcDb:Header", u"AcDb:Classes", u"AcDb:Handles", u"AcDb:AcDbObjects"}) {
         const r2007::Page& p = page_of(l, name);
         const std::size_t words = (p.size / rs::word_size);
-        // Two bytes in a word are within the data code's reach.
+        // One byte in a word is mended, two or three always noticed.
         Bytes f = l.file;
-        damage_word(f, static_cast<std::size_t>(p.address), words, 0, 2, 5);
+        damage_word(f, static_cast<std::size_t>(p.address), words, 0, 1, 5);
+        damage_word(f, static_cast<std::size_t>(p.address), words, words - 1, 1, 200);
         Sections s;
         ASSERT_EQ(read_sections_r2007(f, s), Error::Ok);
         EXPECT_TRUE(same(s, l.intact));
+        for (std::size_t count : {2u, 3u}) {
+            f = l.file;
+            damage_word(f, static_cast<std::size_t>(p.address), words, words / 2, count, 17);
+            EXPECT_EQ(read_sections_r2007(f, s), Error::Corrupt);
+        }
     }
 }
 
