@@ -611,6 +611,15 @@ void frmMain::changeEvent(QEvent* event)
         Form_Resize();
 }
 
+void frmMain::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // Some window managers add the frame after the window is shown, so the
+    // outer size is only right from the first move on. Placing the bar again
+    // for the same size changes nothing.
+    Form_Resize();
+}
+
 void frmMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
