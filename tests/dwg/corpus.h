@@ -3,6 +3,7 @@
 // read, the references, and a drawing's attributes per space.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,15 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& p)
 {
     std::ifstream in(p, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A test name from a drawing's file stem: letters and digits kept, the rest '_'.
+inline std::string test_name(std::string stem)
+{
+    for (char& c : stem)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return stem;
 }
 
 // A reference's [tag, value] list.
