@@ -279,17 +279,27 @@ Error read_object_common(const Document& doc, ObjectRecord& o)
     return stream_error(o);
 }
 
+namespace {
+
+// Opens a non-entity object that must be of `type` and reads its common part.
+Error open_table_object(const Document& doc, std::uint64_t handle, std::uint16_t type, ObjectRecord& o)
+{
+    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
+        return e;
+    if (o.type != type)
+        return Error::Corrupt;
+    return read_object_common(doc, o);
+}
+
+}  // namespace
+
 // BLOCK_CONTROL: BL entry count; handles: the entries, then *Model_Space and
 // *Paper_Space (not counted in the entries).
 Error read_block_control(const Document& doc, std::uint64_t handle, BlockControl& out)
 {
     ObjectRecord o;
     out = BlockControl{};
-    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
-        return e;
-    if (o.type != kBlockControl)
-        return Error::Corrupt;
-    if (const Error e = read_object_common(doc, o); e != Error::Ok)
+    if (const Error e = open_table_object(doc, handle, kBlockControl, o); e != Error::Ok)
         return e;
     const std::uint32_t n = o.data.BL();
     if (!o.data.ok() || !plausible_count(o.handles, n))
@@ -311,11 +321,7 @@ Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& 
 {
     ObjectRecord o;
     out = BlockHeader{};
-    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
-        return e;
-    if (o.type != kBlockHeader)
-        return Error::Corrupt;
-    if (const Error e = read_object_common(doc, o); e != Error::Ok)
+    if (const Error e = open_table_object(doc, handle, kBlockHeader, o); e != Error::Ok)
         return e;
     BitReader& d = o.data;
     out.name = read_T(doc, o);
