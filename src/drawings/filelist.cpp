@@ -1,6 +1,7 @@
 #include "filelist.h"
 
 #include "search.h"
+#include "platform/ansitext.h"
 #include "platform/folderlisting.h"
 
 #include <QCoreApplication>
@@ -9,81 +10,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <optional>
-
 namespace drawings {
 
 namespace {
-
-const QByteArray utf8Bom("\xEF\xBB\xBF", 3);
-
-class Iconv {
-public:
-    Iconv(const char *to, const char *from) : m_cd(iconv_open(to, from)) {}
-    ~Iconv()
-    {
-        if (valid())
-            iconv_close(m_cd);
-    }
-    Iconv(const Iconv &) = delete;
-    Iconv &operator=(const Iconv &) = delete;
-    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return m_cd; }
-
-private:
-    iconv_t m_cd;
-};
-
-// Windows maps the five bytes Windows-1252 leaves undefined to the C1
-// controls of the same value; iconv refuses them, so they are mapped here.
-QString decode1252(const QByteArray &bytes)
-{
-    Iconv cd("UTF-8", "WINDOWS-1252");
-    if (!cd.valid())
-        return QString::fromLatin1(bytes);
-    QByteArray out;
-    out.resize(bytes.size() * 3 + 4);
-    char *in = const_cast<char *>(bytes.constData());
-    size_t inLeft = size_t(bytes.size());
-    char *dst = out.data();
-    size_t outLeft = size_t(out.size());
-    while (inLeft > 0) {
-        if (iconv(cd.get(), &in, &inLeft, &dst, &outLeft) != size_t(-1))
-            break;
-        if (errno != EILSEQ && errno != EINVAL)
-            break;
-        const uchar b = uchar(*in);
-        *dst++ = char(0xC0 | (b >> 6));
-        *dst++ = char(0x80 | (b & 0x3F));
-        outLeft -= 2;
-        ++in;
-        --inLeft;
-    }
-    out.resize(dst - out.data());
-    return QString::fromUtf8(out);
-}
-
-// Empty when some character has no place in Windows-1252.
-std::optional<QByteArray> encode1252(const QString &text)
-{
-    Iconv cd("WINDOWS-1252", "UTF-8");
-    if (!cd.valid())
-        return std::nullopt;
-    QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.resize(utf8.size() + 1);
-    char *in = utf8.data();
-    size_t inLeft = size_t(utf8.size());
-    char *dst = out.data();
-    size_t outLeft = size_t(out.size());
-    if (iconv(cd.get(), &in, &inLeft, &dst, &outLeft) == size_t(-1))
-        return std::nullopt;
-    out.resize(dst - out.data());
-    return out;
-}
 
 bool isBlank(QStringView line)
 {
@@ -125,7 +54,7 @@ void forEachLine(const QString &text, Fn &&fn)
 
 FileListContent parse(const QByteArray &bytes, const std::function<void()> &afterEachLine)
 {
-    const QString text = bytes.startsWith(utf8Bom) ? QString::fromUtf8(bytes.mid(3)) : decode1252(bytes);
+    const QString text = platform::decodeTextFile(bytes);
     FileListContent content;
     forEachLine(text, [&](QStringView rawLine) {
         if (afterEachLine)
@@ -210,9 +139,7 @@ QByteArray formatFileList(const QList<FileListRow> &rows)
         text += row.Path;
         text += QLatin1String("\r\n");
     }
-    if (std::optional<QByteArray> ansi = encode1252(text))
-        return *ansi;
-    return utf8Bom + text.toUtf8();
+    return platform::encodeTextFile(text);
 }
 
 FileListError writeFileList(const QString &path, const QList<FileListRow> &rows)

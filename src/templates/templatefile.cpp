@@ -1,6 +1,6 @@
 #include "templates/templatefile.h"
 
-#include "templates/codepage.h"
+#include "platform/ansitext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,18 +12,9 @@
 namespace templates {
 namespace {
 
-constexpr char utf8Bom[] = "\xEF\xBB\xBF";
-
 // A template of a million rows is a few tens of megabytes; anything far beyond
 // that is not a template, and reading it whole would only exhaust memory.
 constexpr qint64 maxTemplateBytes = qint64(256) * 1024 * 1024;
-
-QString decode(QByteArrayView bytes)
-{
-    if (bytes.startsWith(QByteArrayView(utf8Bom, 3)))
-        return QString::fromUtf8(bytes.sliced(3));
-    return fromWindows1252(bytes);
-}
 
 QStringView trimBlanks(QStringView line)
 {
@@ -108,7 +99,7 @@ QString templateErrorMessage(TemplateError error)
 TemplateReadResult parseTemplate(QByteArrayView bytes, const LineCallback& afterEachLine)
 {
     TemplateReadResult result;
-    const QString text = decode(bytes);
+    const QString text = platform::decodeTextFile(bytes);
     const QStringView all(text);
 
     qsizetype pos = 0;
@@ -196,9 +187,7 @@ QByteArray formatTemplate(const QList<TemplateItem>& items)
         text += oneLine(item.SpaceCode);
         text += QLatin1String("\r\n");
     }
-    if (auto ansi = toWindows1252(text))
-        return *ansi;
-    return QByteArray(utf8Bom, 3) + text.toUtf8();
+    return platform::encodeTextFile(text);
 }
 
 TemplateStatus writeTemplate(QIODevice& device, const QList<TemplateItem>& items)
