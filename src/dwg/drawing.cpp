@@ -167,6 +167,10 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     const std::streamoff size = in.tellg();
     if (size < 0)
         return Error::ReadFailed;
+    // Offsets inside a drawing are 32-bit; nothing bigger is a drawing we
+    // should hold in memory.
+    if (size > (std::streamoff{1} << 32))
+        return Error::TooLarge;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))

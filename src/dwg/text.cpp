@@ -12,7 +12,7 @@ namespace {
 
 // DWGCODEPAGE numbers 0..44 and the code pages they stand for.
 constexpr std::array<const char*, 45> kCharsets = {
-    "CP1252",      // 0: not written by AutoCAD; see from_codepage for UTF-8
+    "CP1252",      // 0: not a code page of its own; see from_codepage for UTF-8
     "US-ASCII",    "ISO-8859-1", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4",
     "ISO-8859-5",  "ISO-8859-6", "ISO-8859-7", "ISO-8859-8", "ISO-8859-9",
     "CP437",       "CP850",      "CP852",      "CP855",      "CP857",

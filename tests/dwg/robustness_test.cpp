@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "corpus.h"
 
@@ -129,6 +130,31 @@ TEST(Robustness, UnsettledDrawingsOpen)
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(corpus::dir() / "unsettled", ec))
         EXPECT_EQ(read_all(corpus::read_file(entry.path())), dwg::Error::Ok) << entry.path();
+}
+
+TEST(Robustness, DrawingsOnSeveralThreadsAtOnce)
+{
+    // Readers share nothing: the same results whether read one after the
+    // other or side by side.
+    std::vector<std::filesystem::path> files = readable_drawings();
+    files.resize(std::min<std::size_t>(files.size(), 24));
+    auto read = [](const std::filesystem::path& p, corpus::Pairs& out) {
+        dwg::Drawing d;
+        if (dwg::Drawing::open(p, d) == dwg::Error::Ok)
+            corpus::space(d, "*Model_Space", out);
+    };
+    std::vector<corpus::Pairs> alone(files.size()), together(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        read(files[i], alone[i]);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (std::size_t i = t; i < files.size(); i += 4)
+                read(files[i], together[i]);
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(alone, together);
 }
 
 }  // namespace
