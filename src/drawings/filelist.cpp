@@ -14,61 +14,23 @@ namespace drawings {
 
 namespace {
 
-bool isBlank(QStringView line)
-{
-    for (QChar c : line)
-        if (c != u' ')
-            return false;
-    return true;
-}
-
-QStringView trimSpaces(QStringView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
-
-// Lines end in CR LF, CR alone or LF alone; a last line without an ending
-// still counts.
-template <typename Fn>
-void forEachLine(const QString &text, Fn &&fn)
-{
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        fn(QStringView(text).mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        fn(QStringView(text).mid(start));
-}
-
 FileListContent parse(const QByteArray &bytes, const std::function<void()> &afterEachLine)
 {
     const QString text = platform::decodeTextFile(bytes);
     FileListContent content;
-    forEachLine(text, [&](QStringView rawLine) {
+    platform::forEachLine(text, [&](QStringView rawLine) {
         if (afterEachLine)
             afterEachLine();
-        if (isBlank(rawLine))
+        const QStringView line = platform::trimSpaces(rawLine);
+        if (line.isEmpty())
             return;
-        const QStringView line = trimSpaces(rawLine);
         const qsizetype tab = line.indexOf(u'\t');
         if (tab < 0) {
             ++content.skippedLines;
             return;
         }
         bool isNumber = false;
-        const double flag = trimSpaces(line.first(tab)).toDouble(&isNumber);
+        const double flag = platform::trimSpaces(line.first(tab)).toDouble(&isNumber);
         qsizetype pathEnd = line.indexOf(u'\t', tab + 1);
         if (pathEnd < 0)
             pathEnd = line.size();

@@ -149,4 +149,15 @@ QString decodeTextFile(QByteArrayView bytes)
     return fromAnsi(bytes);
 }
 
+QStringView trimSpaces(QStringView line)
+{
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && line[begin] == u' ')
+        ++begin;
+    while (end > begin && line[end - 1] == u' ')
+        --end;
+    return line.sliced(begin, end - begin);
+}
+
 } // namespace platform

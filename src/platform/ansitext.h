@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 #include <string>
@@ -38,5 +39,28 @@ QByteArray encodeTextFile(const QString& text);
 
 // A whole text file's bytes: UTF-8 behind a byte-order mark, else 1252.
 QString decodeTextFile(QByteArrayView bytes);
+
+// Calls fn with each line of a text file's text: lines end in CR LF, a lone
+// CR or a lone LF, and a last line without an ending still counts.
+template <typename Fn>
+void forEachLine(QStringView text, Fn&& fn)
+{
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        fn(text.sliced(start, i - start));
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        fn(text.sliced(start));
+}
+
+// The line without the spaces at either end (tabs stay: they part fields).
+QStringView trimSpaces(QStringView line);
 
 } // namespace platform

@@ -16,17 +16,6 @@ namespace {
 // that is not a template, and reading it whole would only exhaust memory.
 constexpr qint64 maxTemplateBytes = qint64(256) * 1024 * 1024;
 
-QStringView trimBlanks(QStringView line)
-{
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && line[begin] == u' ')
-        ++begin;
-    while (end > begin && line[end - 1] == u' ')
-        --end;
-    return line.sliced(begin, end - begin);
-}
-
 // Signs, leading zeros, decimals and exponents all count ("+1", "01", "1.0").
 std::optional<double> readNumber(QStringView field)
 {
@@ -40,7 +29,7 @@ std::optional<double> readNumber(QStringView field)
 // Appends the row a line gives, or returns false for a line no template holds.
 bool parseLine(QStringView line, QList<TemplateItem>& items)
 {
-    line = trimBlanks(line);
+    line = platform::trimSpaces(line);
     if (line.isEmpty())
         return false;
     const QList<QStringView> fields = line.split(u'\t');
@@ -100,27 +89,12 @@ TemplateReadResult parseTemplate(QByteArrayView bytes, const LineCallback& after
 {
     TemplateReadResult result;
     const QString text = platform::decodeTextFile(bytes);
-    const QStringView all(text);
-
-    qsizetype pos = 0;
-    while (pos < all.size()) {
-        qsizetype end = pos;
-        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
-            ++end;
-        const QStringView line = all.sliced(pos, end - pos);
-        // CR LF is one line end; a lone CR or a lone LF is one as well.
-        pos = end;
-        if (pos < all.size()) {
-            if (all[pos] == u'\r' && pos + 1 < all.size() && all[pos + 1] == u'\n')
-                pos += 2;
-            else
-                pos += 1;
-        }
+    platform::forEachLine(text, [&](QStringView line) {
         if (!parseLine(line, result.items))
             ++result.skippedLines;
         if (afterEachLine)
             afterEachLine();
-    }
+    });
     return result;
 }
 

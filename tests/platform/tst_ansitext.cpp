@@ -2,6 +2,8 @@
 
 #include "platform/ansitext.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -70,4 +72,33 @@ TEST(AnsiTextFile, ReadsEitherForm) {
     EXPECT_EQ(toAnsi(QString::fromUtf8("\xC3\xA9")), QByteArray("\xE9"));
     EXPECT_FALSE(toAnsi(QString::fromUtf8("\xE6\x97\xA5")));
     EXPECT_EQ(fromAnsi(QByteArray("\xE9")), QString::fromUtf8("\xC3\xA9"));
+}
+
+TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
+    struct Case {
+        const char* text;
+        QStringList lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\n", {"a"}},
+        {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+        {"a\n\r", {"a", ""}},         // LF then CR: two endings
+        {"a\r\r\n\n", {"a", "", ""}},
+        {"\r\n", {""}},
+        {" \t x \t ", {" \t x \t "}},
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        QStringList lines;
+        forEachLine(text, [&lines](QStringView line) { lines.append(line.toString()); });
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
+}
+
+TEST(TextFileLines, TrimOnlySpaces) {
+    EXPECT_EQ(trimSpaces(u"  a b  "), u"a b");
+    EXPECT_EQ(trimSpaces(u"\ta\t"), u"\ta\t");
+    EXPECT_EQ(trimSpaces(u"    "), u"");
+    EXPECT_EQ(trimSpaces(u""), u"");
 }
