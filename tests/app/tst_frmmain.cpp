@@ -402,6 +402,17 @@ private slots:
         QVERIFY(!underlined(link));
         QCOMPARE(frmMain::textColour(link), frmMain::navy());
 
+        // The same through the window system, which picks the widget under the mouse.
+        const auto at = [&](QWidget* child, QPoint p) { return child->mapTo(w.get(), p); };
+        w->vscDocumentScroll->setValue(3000); // Step 3's link lies below the window's bottom at start
+        QTest::mouseMove(w->windowHandle(), at(link, link->rect().center()));
+        QTRY_VERIFY(underlined(link));
+        QTest::mouseMove(w->windowHandle(), at(w->lblStepThree, w->lblStepThree->rect().center()));
+        QTest::qWait(20);
+        QVERIFY(underlined(link));
+        QTest::mouseMove(w->windowHandle(), at(w->pctSectionFrame[3], QPoint(w->pctSectionFrame[3]->width() - 3, 3)));
+        QTRY_VERIFY(!underlined(link));
+
         w->lblURL_MouseMove(2);
         QVERIFY(underlined(w->lblURL[2]));
         moveMouse(w->pctSectionFrame[4], QPoint(w->pctSectionFrame[4]->width() - 3, 3));
@@ -495,11 +506,22 @@ private slots:
         auto w = makeWindow();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        // The save operations are the steps' own; here only the click must reach them without harm.
+        ui_.saveRequests.clear();
+        // Each link offers to save its own list; the dialog is cancelled.
         w->lblURL[2]->show();
         click(w->lblURL[2]);
-        w->lblURL_Click(3);
+        QCOMPARE(int(ui_.saveRequests.size()), 1);
+        QVERIFY(ui_.saveRequests[0].filters.join(' ').contains(QLatin1String("*.xat")));
+        w->lblURL[3]->show();
+        click(w->lblURL[3]);
+        QCOMPARE(int(ui_.saveRequests.size()), 2);
+        QVERIFY(ui_.saveRequests[1].filters.join(' ').contains(QLatin1String("*.xal")));
+        // A press that ends off the link is no click.
+        QTest::mousePress(w->lblURL[3], Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+        QTest::mouseRelease(w->lblURL[3], Qt::LeftButton, Qt::NoModifier, QPoint(-20, 2));
+        QCOMPARE(int(ui_.saveRequests.size()), 2);
         w->lblURL_Click(0);
+        QCOMPARE(int(ui_.saveRequests.size()), 2);
     }
 
     void openWithAssociatedProgram_data()
