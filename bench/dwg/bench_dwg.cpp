@@ -1,16 +1,23 @@
-// Reading speed of the DWG reader over the corpus drawings of the versions
-// it reads, for the reader alone (bytes already in memory, both spaces'
-// entities and attributes) and for the whole component path (file opened and
-// read through the drawing component, both spaces, as a processing run does).
-//   bench_dwg [corpus folder [rounds [versions]]]
-// Defaults: the configured corpus, 5 rounds, every version the reader
-// decodes; versions as a comma list, e.g. AC1012,AC1014,AC1015.
+// Reading speed of the DWG reader over the corpus drawings, per version and in
+// total, two ways:
+// - reader: the dwg library on the file's bytes already in memory (parse, both
+//   spaces' entities and attributes), leaving the disk out;
+// - component: the whole component path from the file, one reading per space
+//   as a processing run does (the files stay in the page cache).
+//
+//   bench_dwg [CORPUS_FOLDER [SECONDS_PER_VERSION [VERSIONS]]]
+// Defaults: the configured corpus (every drawing beneath it but broken/),
+// 1 second per version and way, every version the reader decodes; versions
+// as a comma list, e.g. AC1012,AC1014,AC1015.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,45 +27,88 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
 // Keep in step with the versions the reader decodes.
-const std::set<std::string> kAllVersions = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018", "AC1021",
-                                         "AC1024", "AC1027", "AC1032"};
+const std::set<std::string> kAllVersions = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
+                                            "AC1021", "AC1024", "AC1027", "AC1032"};
 
 struct Drawing {
-    std::filesystem::path path;
-    std::vector<std::uint8_t> bytes;
+    fs::path path;
+    Bytes bytes;
 };
 
-std::size_t read_spaces(const dwg::Drawing& d)
+// Returns the number of attributes read, so that nothing is optimised away.
+std::size_t read_both_spaces(const Bytes& bytes, bool& ok)
 {
-    std::size_t attributes = 0;
-    for (const char* name : {"*Model_Space", "*Paper_Space"}) {
+    dwg::Drawing d;
+    ok = dwg::Drawing::parse(bytes, d) == dwg::Error::Ok;
+    std::size_t n = 0;
+    if (!ok)
+        return n;
+    for (const char* space : {"*Model_Space", "*Paper_Space"}) {
         std::uint64_t block = 0;
+        if (d.find_block(space, block) != dwg::Error::Ok)
+            continue;
         std::vector<dwg::Entity> list;
-        if (d.find_block(name, block) == dwg::Error::Ok)
-            d.entities(block, list);
+        if (d.entities(block, list) != dwg::Error::Ok)
+            ok = false;
         for (const auto& e : list)
-            attributes += e.kind == dwg::EntityKind::Attribute;
+            n += e.kind == dwg::EntityKind::Attribute;
     }
-    return attributes;
+    return n;
 }
 
-void report(const char* what, std::size_t drawings, std::uint64_t bytes, double seconds, std::size_t attributes)
+struct Tally {
+    std::size_t drawings = 0;
+    double bytes = 0;
+    double seconds = 0;
+};
+
+// Runs `one` over all drawings, whole passes, until `seconds` have passed.
+template <typename One>
+Tally measure(const std::vector<Drawing>& files, double bytes, double seconds, One&& one)
 {
-    std::printf("%-28s %8zu drawings  %8.1f drawings/s  %8.1f MB/s  (%zu attributes, %.2f s)\n", what, drawings,
-                drawings / seconds, bytes / seconds / 1e6, attributes, seconds);
+    Tally t;
+    const auto start = std::chrono::steady_clock::now();
+    do {
+        for (const auto& f : files)
+            one(f);
+        t.drawings += files.size();
+        t.bytes += bytes;
+        t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    } while (t.seconds < seconds);
+    return t;
+}
+
+// The total counts one pass of each version, so that every drawing weighs the
+// same whatever its version's speed.
+void add_one_pass(Tally& sum, const Tally& t, std::size_t drawings, double bytes)
+{
+    sum.drawings += drawings;
+    sum.bytes += bytes;
+    sum.seconds += t.seconds * static_cast<double>(drawings) / static_cast<double>(t.drawings);
+}
+
+void print_row(const char* version, std::size_t drawings, double megabytes, std::size_t left_out,
+               std::size_t attributes, const Tally& reader, const Tally& component)
+{
+    std::printf("%-8s %8zu %7.2f %8zu %8zu | %12.1f %8.1f | %12.1f %8.1f\n", version, drawings, megabytes, left_out,
+                attributes, reader.drawings / reader.seconds, reader.bytes / reader.seconds / 1e6,
+                component.drawings / component.seconds, component.bytes / component.seconds / 1e6);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::filesystem::path root = argc > 1 && *argv[1] ? argv[1] : QUORVANE_CORPUS_DIR;
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const fs::path root = argc > 1 && *argv[1] ? argv[1] : QUORVANE_CORPUS_DIR;
+    const double seconds = argc > 2 ? std::max(0.0, std::atof(argv[2])) : 1.0;
     std::set<std::string> versions = kAllVersions;
     if (argc > 3) {
         versions.clear();
-        std::string list = argv[3];
+        const std::string list = argv[3];
         for (std::size_t at = 0; at <= list.size();) {
             const std::size_t comma = std::min(list.find(',', at), list.size());
             versions.insert(list.substr(at, comma - at));
@@ -66,57 +116,70 @@ int main(int argc, char** argv)
         }
     }
 
-    std::vector<Drawing> drawings;
+    std::map<std::string, std::vector<Drawing>> by_version;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ec)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
         const auto& p = entry.path();
         if (p.extension() != ".dwg" || p.parent_path().filename() == "broken")
             continue;
         std::ifstream in(p, std::ios::binary);
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (bytes.size() >= 6 && versions.count(std::string(bytes.begin(), bytes.begin() + 6)))
-            drawings.push_back({p, std::move(bytes)});
+        Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (bytes.size() < 6)
+            continue;
+        std::string version(bytes.begin(), bytes.begin() + 6);
+        if (versions.count(version))
+            by_version[version].push_back({p, std::move(bytes)});
     }
-    // Only those the reader opens count; the rest would measure error paths.
-    std::vector<Drawing> readable;
-    std::uint64_t total = 0;
-    for (auto& d : drawings) {
-        dwg::Drawing probe;
-        if (dwg::Drawing::parse(d.bytes, probe) == dwg::Error::Ok) {
-            total += d.bytes.size();
-            readable.push_back(std::move(d));
-        }
-    }
-    std::printf("%zu drawings (%.1f MB) under %s, %d rounds\n", readable.size(), total / 1e6, root.string().c_str(),
-                rounds);
-    if (readable.empty())
+    if (by_version.empty()) {
+        std::fprintf(stderr, "no drawings of the chosen versions under %s\n", root.string().c_str());
         return 1;
-
-    using clock = std::chrono::steady_clock;
-    std::size_t attributes = 0;
-    auto start = clock::now();
-    for (int r = 0; r < rounds; ++r) {
-        for (const auto& d : readable) {
-            dwg::Drawing drawing;
-            if (dwg::Drawing::parse(d.bytes, drawing) == dwg::Error::Ok)
-                attributes += read_spaces(drawing);
-        }
     }
-    double seconds = std::chrono::duration<double>(clock::now() - start).count();
-    report("reader (in memory)", readable.size() * rounds, total * rounds, seconds, attributes);
 
+    std::printf("%s, %.1f s per version and way; MB/s counts file bytes; drawings the reader rejects are left out\n",
+                root.string().c_str(), seconds);
+    std::printf("%-8s %8s %7s %8s %8s | %-12s %8s | %-12s %8s\n", "version", "drawings", "MB", "left out", "attribs",
+                "reader dwg/s", "MB/s", "compon dwg/s", "MB/s");
+    Tally reader_sum, component_sum;
+    std::size_t drawings_sum = 0, left_out_sum = 0, attributes_sum = 0;
+    double bytes_sum = 0;
     extract::modOdxAtributes module;
-    attributes = 0;
-    start = clock::now();
-    for (int r = 0; r < rounds; ++r) {
-        for (const auto& d : readable) {
-            for (const char* space : {"M", "P"}) {
-                module.ReadSpaceAttributes(d.path, space);
-                attributes += module.DrawingAttributes.size();
-            }
+    for (auto& [version, all] : by_version) {
+        // Only those the reader opens count; the rest would measure error paths.
+        std::vector<Drawing> files;
+        double bytes = 0;
+        std::size_t attributes = 0;
+        for (auto& f : all) {
+            bool ok = false;
+            const std::size_t n = read_both_spaces(f.bytes, ok);
+            if (!ok)
+                continue;
+            attributes += n;
+            bytes += f.bytes.size();
+            files.push_back(std::move(f));
         }
+        const std::size_t left_out = all.size() - files.size();
+        left_out_sum += left_out;
+        if (files.empty()) {
+            std::printf("%-8s %8zu %7s %8zu\n", version.c_str(), std::size_t{0}, "-", left_out);
+            continue;
+        }
+
+        const Tally reader = measure(files, bytes, seconds, [](const Drawing& f) {
+            bool ok = false;
+            read_both_spaces(f.bytes, ok);
+        });
+        const Tally component = measure(files, bytes, seconds, [&module](const Drawing& f) {
+            module.ReadSpaceAttributes(f.path, "M");
+            module.ReadSpaceAttributes(f.path, "P");
+        });
+        print_row(version.c_str(), files.size(), bytes / 1e6, left_out, attributes, reader, component);
+        add_one_pass(reader_sum, reader, files.size(), bytes);
+        add_one_pass(component_sum, component, files.size(), bytes);
+        drawings_sum += files.size();
+        bytes_sum += bytes;
+        attributes_sum += attributes;
     }
-    seconds = std::chrono::duration<double>(clock::now() - start).count();
-    report("component (file, M and P)", readable.size() * rounds, total * rounds, seconds, attributes);
+    if (reader_sum.seconds > 0)
+        print_row("total", drawings_sum, bytes_sum / 1e6, left_out_sum, attributes_sum, reader_sum, component_sum);
     return 0;
 }

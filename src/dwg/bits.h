@@ -34,7 +34,32 @@ inline std::uint64_t absolute(HandleRef r, std::uint64_t self)
     }
 }
 
-class BitReader {
+// Little-endian words built on the reader's RC(), the same for bit- and
+// byte-level readers.
+template <typename Reader>
+class LittleEndianWords {
+public:
+    std::uint16_t RS()
+    {
+        const unsigned lo = rc();
+        return static_cast<std::uint16_t>(lo | (rc() << 8));
+    }
+    std::uint32_t RL()
+    {
+        const std::uint32_t lo = RS();
+        return lo | (std::uint32_t{RS()} << 16);
+    }
+    std::uint64_t RLL()
+    {
+        const std::uint64_t lo = RL();
+        return lo | (std::uint64_t{RL()} << 32);
+    }
+
+private:
+    std::uint8_t rc() { return static_cast<Reader*>(this)->RC(); }
+};
+
+class BitReader : public LittleEndianWords<BitReader> {
 public:
     BitReader() = default;
     // `end_bit` limits reading to the first end_bit bits of `data`.
@@ -105,21 +130,6 @@ public:
             v = static_cast<std::uint8_t>((data_[i] << shift) | (data_[i + 1] >> (8 - shift)));
         pos_ += 8;
         return v;
-    }
-    std::uint16_t RS()
-    {
-        const unsigned lo = RC();
-        return static_cast<std::uint16_t>(lo | (RC() << 8));
-    }
-    std::uint32_t RL()
-    {
-        const std::uint32_t lo = RS();
-        return lo | (std::uint32_t{RS()} << 16);
-    }
-    std::uint64_t RLL()
-    {
-        const std::uint64_t lo = RL();
-        return lo | (std::uint64_t{RL()} << 32);
     }
     double RD() { return std::bit_cast<double>(RLL()); }
 
@@ -212,35 +222,28 @@ public:
     }
 
     // Raw bytes of a TV (8-bit text): BS length then the bytes.
-    std::string TV()
-    {
-        const std::uint16_t n = BS();
-        std::string s;
-        if (n > left() / 8) {
-            fail();
-            return s;
-        }
-        s.resize(n);
-        for (std::uint16_t i = 0; i < n; ++i)
-            s[i] = static_cast<char>(RC());
-        return s;
-    }
+    std::string TV() { return counted_text<std::string>(8, [this] { return RC(); }); }
     // TU (2007+): BS length in UTF-16 code units, then the units.
-    std::u16string TU()
+    std::u16string TU() { return counted_text<std::u16string>(16, [this] { return RS(); }); }
+
+private:
+    // A BS count of `unit_bits`-wide units; a count the stream cannot hold
+    // fails before anything is allocated.
+    template <typename String, typename ReadUnit>
+    String counted_text(std::size_t unit_bits, ReadUnit unit)
     {
         const std::uint16_t n = BS();
-        std::u16string s;
-        if (n > left() / 16) {
+        String s;
+        if (n > left() / unit_bits) {
             fail();
             return s;
         }
         s.resize(n);
         for (std::uint16_t i = 0; i < n; ++i)
-            s[i] = static_cast<char16_t>(RS());
+            s[i] = static_cast<typename String::value_type>(unit());
         return s;
     }
 
-private:
     bool take(std::size_t bits)
     {
         if (ok_ && bits <= end_ - pos_)
@@ -256,7 +259,7 @@ private:
 };
 
 // Byte-level reads over a span (file header, object map). Same failure rule.
-class ByteReader {
+class ByteReader : public LittleEndianWords<ByteReader> {
 public:
     explicit ByteReader(std::span<const std::uint8_t> data) : data_(data) {}
     bool ok() const { return ok_; }
@@ -273,39 +276,13 @@ public:
         }
         return data_[pos_++];
     }
-    std::uint16_t RS()
-    {
-        const unsigned lo = RC();
-        return static_cast<std::uint16_t>(lo | (RC() << 8));
-    }
     std::uint16_t RS_BE()
     {
         const unsigned hi = RC();
         return static_cast<std::uint16_t>((hi << 8) | RC());
     }
-    std::uint32_t RL()
-    {
-        const std::uint32_t lo = RS();
-        return lo | (std::uint32_t{RS()} << 16);
-    }
-    std::uint64_t RLL()
-    {
-        const std::uint64_t lo = RL();
-        return lo | (std::uint64_t{RL()} << 32);
-    }
     // Unsigned modular char: 7 bits a byte, low group first, 0x80 = more.
-    std::uint64_t UMC()
-    {
-        std::uint64_t v = 0;
-        for (unsigned shift = 0; shift < 64; shift += 7) {
-            const std::uint8_t b = RC();
-            v |= std::uint64_t{b & 0x7Fu} << shift;
-            if (!(b & 0x80))
-                return v;
-        }
-        fail();
-        return 0;
-    }
+    std::uint64_t UMC() { return modular<7>(64, [this] { return RC(); }); }
     // Signed modular char: as UMC, but the last byte holds the sign (0x40)
     // and six value bits.
     std::int64_t MC()
@@ -325,20 +302,26 @@ public:
         return 0;
     }
     // Modular short: 16-bit words, low first, 0x8000 = more, 15 bits each.
-    std::uint64_t MS()
+    std::uint64_t MS() { return modular<15>(60, [this] { return RS(); }); }
+
+private:
+    // Groups of GroupBits value bits, low first, the next bit up set on all
+    // but the last; more groups than `max_shift` bits hold fail.
+    template <unsigned GroupBits, typename ReadGroup>
+    std::uint64_t modular(unsigned max_shift, ReadGroup group)
     {
+        constexpr std::uint64_t more = std::uint64_t{1} << GroupBits;
         std::uint64_t v = 0;
-        for (unsigned shift = 0; shift < 60; shift += 15) {
-            const std::uint16_t w = RS();
-            v |= std::uint64_t{w & 0x7FFFu} << shift;
-            if (!(w & 0x8000))
+        for (unsigned shift = 0; shift < max_shift; shift += GroupBits) {
+            const std::uint64_t g = group();
+            v |= (g & (more - 1)) << shift;
+            if (!(g & more))
                 return v;
         }
         fail();
         return 0;
     }
 
-private:
     std::span<const std::uint8_t> data_;
     std::size_t pos_ = 0;
     bool ok_ = true;

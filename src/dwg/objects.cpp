@@ -279,17 +279,43 @@ Error read_object_common(const Document& doc, ObjectRecord& o)
     return stream_error(o);
 }
 
+namespace {
+
+// Opens a non-entity object that must be of `type` and reads its common part.
+Error open_table_object(const Document& doc, std::uint64_t handle, std::uint16_t type, ObjectRecord& o)
+{
+    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
+        return e;
+    if (o.type != type)
+        return Error::Corrupt;
+    return read_object_common(doc, o);
+}
+
+// Owned objects' handles: before 2004 the first and last of a linked chain,
+// from 2004 on all `count` of them.
+void read_owned(const Document& doc, ObjectRecord& o, std::uint32_t count, std::uint64_t& first,
+                std::uint64_t& last, std::vector<std::uint64_t>& all)
+{
+    BitReader& h = o.handles;
+    if (!doc.at_least(Version::R2004)) {
+        first = absolute(h.H(), o.handle);
+        last = absolute(h.H(), o.handle);
+        return;
+    }
+    all.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        all.push_back(absolute(h.H(), o.handle));
+}
+
+}  // namespace
+
 // BLOCK_CONTROL: BL entry count; handles: the entries, then *Model_Space and
 // *Paper_Space (not counted in the entries).
 Error read_block_control(const Document& doc, std::uint64_t handle, BlockControl& out)
 {
     ObjectRecord o;
     out = BlockControl{};
-    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
-        return e;
-    if (o.type != kBlockControl)
-        return Error::Corrupt;
-    if (const Error e = read_object_common(doc, o); e != Error::Ok)
+    if (const Error e = open_table_object(doc, handle, kBlockControl, o); e != Error::Ok)
         return e;
     const std::uint32_t n = o.data.BL();
     if (!o.data.ok() || !plausible_count(o.handles, n))
@@ -311,11 +337,7 @@ Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& 
 {
     ObjectRecord o;
     out = BlockHeader{};
-    if (const Error e = open_object(doc, handle, false, o); e != Error::Ok)
-        return e;
-    if (o.type != kBlockHeader)
-        return Error::Corrupt;
-    if (const Error e = read_object_common(doc, o); e != Error::Ok)
+    if (const Error e = open_table_object(doc, handle, kBlockHeader, o); e != Error::Ok)
         return e;
     BitReader& d = o.data;
     out.name = read_T(doc, o);
@@ -340,14 +362,7 @@ Error read_block_header(const Document& doc, std::uint64_t handle, BlockHeader& 
     h.H();  // xref block
     h.H();  // BLOCK entity
     if (!xref && !overlaid) {
-        if (!doc.at_least(Version::R2004)) {
-            out.first_entity = absolute(h.H(), o.handle);
-            out.last_entity = absolute(h.H(), o.handle);
-        } else {
-            out.owned.reserve(owned);
-            for (std::uint32_t i = 0; i < owned; ++i)
-                out.owned.push_back(absolute(h.H(), o.handle));
-        }
+        read_owned(doc, o, owned, out.first_entity, out.last_entity, out.owned);
     }
     return stream_error(o);
 }
@@ -393,14 +408,7 @@ Error read_insert(const Document& doc, ObjectRecord& o, Insert& out)
     BitReader& h = o.handles;
     h.H();  // block header
     if (out.has_attribs) {
-        if (!doc.at_least(Version::R2004)) {
-            out.first_attrib = absolute(h.H(), o.handle);
-            out.last_attrib = absolute(h.H(), o.handle);
-        } else {
-            out.attribs.reserve(owned);
-            for (std::uint32_t i = 0; i < owned; ++i)
-                out.attribs.push_back(absolute(h.H(), o.handle));
-        }
+        read_owned(doc, o, owned, out.first_attrib, out.last_attrib, out.attribs);
         out.seqend = absolute(h.H(), o.handle);
     }
     return stream_error(o);

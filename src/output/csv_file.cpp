@@ -6,12 +6,10 @@
 #include <optional>
 #include <system_error>
 
-#include "text_encoding.h"
+#include "platform/ansitext.h"
 
 namespace output {
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
 #ifdef _WIN32
@@ -78,7 +76,7 @@ std::string csv_line(const std::vector<std::string_view>& cells) {
 CsvFile::CsvFile(std::filesystem::path path) : path_(std::move(path)) {
     if (std::FILE* f = open_file(path_, "rb")) {
         char start[3] = {};
-        utf8_ = std::fread(start, 1, 3, f) == 3 && std::string_view(start, 3) == kByteOrderMark;
+        utf8_ = std::fread(start, 1, 3, f) == 3 && std::string_view(start, 3) == platform::utf8ByteOrderMark;
         std::fclose(f);
     }
 }
@@ -86,7 +84,7 @@ CsvFile::CsvFile(std::filesystem::path path) : path_(std::move(path)) {
 Status CsvFile::WriteLine(const std::vector<std::string_view>& cells) {
     const std::string line = csv_line(cells);
     if (!utf8_) {
-        if (auto ansi = utf8_to_cp1252(line)) return write_file(path_, "ab", *ansi);
+        if (auto ansi = platform::utf8ToAnsi(line)) return write_file(path_, "ab", *ansi);
         if (Status converted = ConvertToUtf8(); !converted.ok()) return converted;
     }
     return write_file(path_, "ab", line);
@@ -99,13 +97,13 @@ Status CsvFile::ConvertToUtf8() {
         int error = 0;
         auto data = read_file(path_, error);
         if (!data) return system_failure(Errc::cannot_write, error);
-        existing = cp1252_to_utf8(*data);
+        existing = platform::ansiToUtf8(*data);
     }
     // The converted copy replaces the file only once it is complete, so a
     // failure leaves the lines written so far as they were.
     std::filesystem::path converting = path_;
     converting += ".converting";
-    std::string content(kByteOrderMark);
+    std::string content(platform::utf8ByteOrderMark);
     content += existing;
     if (Status written = write_file(converting, "wb", content); !written.ok()) {
         std::filesystem::remove(converting, ec);

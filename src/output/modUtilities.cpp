@@ -8,6 +8,7 @@
 
 #include "csv_file.h"
 #include "jet/jet.h"
+#include "platform/ansitext.h"
 #include "text_encoding.h"
 
 namespace output {
@@ -179,7 +180,7 @@ Status modUtilities::WriteDatabaseRow(const std::string& drawingPath, const std:
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (!values[i]) continue;
             bool replaced = false;
-            std::string fitted = replace_outside_cp1252(*values[i], replaced);
+            std::string fitted = platform::replaceOutsideAnsi(*values[i], replaced);
             if (replaced) {
                 values[i] = std::move(fitted);
                 adjustment.Replaced.push_back(columnName(i));

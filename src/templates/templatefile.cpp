@@ -1,6 +1,6 @@
 #include "templates/templatefile.h"
 
-#include "templates/codepage.h"
+#include "platform/ansitext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,29 +12,9 @@
 namespace templates {
 namespace {
 
-constexpr char utf8Bom[] = "\xEF\xBB\xBF";
-
 // A template of a million rows is a few tens of megabytes; anything far beyond
 // that is not a template, and reading it whole would only exhaust memory.
 constexpr qint64 maxTemplateBytes = qint64(256) * 1024 * 1024;
-
-QString decode(QByteArrayView bytes)
-{
-    if (bytes.startsWith(QByteArrayView(utf8Bom, 3)))
-        return QString::fromUtf8(bytes.sliced(3));
-    return fromWindows1252(bytes);
-}
-
-QStringView trimBlanks(QStringView line)
-{
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && line[begin] == u' ')
-        ++begin;
-    while (end > begin && line[end - 1] == u' ')
-        --end;
-    return line.sliced(begin, end - begin);
-}
 
 // Signs, leading zeros, decimals and exponents all count ("+1", "01", "1.0").
 std::optional<double> readNumber(QStringView field)
@@ -49,7 +29,7 @@ std::optional<double> readNumber(QStringView field)
 // Appends the row a line gives, or returns false for a line no template holds.
 bool parseLine(QStringView line, QList<TemplateItem>& items)
 {
-    line = trimBlanks(line);
+    line = platform::trimSpaces(line);
     if (line.isEmpty())
         return false;
     const QList<QStringView> fields = line.split(u'\t');
@@ -108,28 +88,13 @@ QString templateErrorMessage(TemplateError error)
 TemplateReadResult parseTemplate(QByteArrayView bytes, const LineCallback& afterEachLine)
 {
     TemplateReadResult result;
-    const QString text = decode(bytes);
-    const QStringView all(text);
-
-    qsizetype pos = 0;
-    while (pos < all.size()) {
-        qsizetype end = pos;
-        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
-            ++end;
-        const QStringView line = all.sliced(pos, end - pos);
-        // CR LF is one line end; a lone CR or a lone LF is one as well.
-        pos = end;
-        if (pos < all.size()) {
-            if (all[pos] == u'\r' && pos + 1 < all.size() && all[pos + 1] == u'\n')
-                pos += 2;
-            else
-                pos += 1;
-        }
+    const QString text = platform::decodeTextFile(bytes);
+    platform::forEachLine(text, [&](QStringView line) {
         if (!parseLine(line, result.items))
             ++result.skippedLines;
         if (afterEachLine)
             afterEachLine();
-    }
+    });
     return result;
 }
 
@@ -196,9 +161,7 @@ QByteArray formatTemplate(const QList<TemplateItem>& items)
         text += oneLine(item.SpaceCode);
         text += QLatin1String("\r\n");
     }
-    if (auto ansi = toWindows1252(text))
-        return *ansi;
-    return QByteArray(utf8Bom, 3) + text.toUtf8();
+    return platform::encodeTextFile(text);
 }
 
 TemplateStatus writeTemplate(QIODevice& device, const QList<TemplateItem>& items)

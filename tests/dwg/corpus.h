@@ -1,7 +1,9 @@
 #pragma once
 // Shared by the corpus-driven tests: where the corpus is, which versions we
-// read, and a drawing's attributes per space.
+// read, the references, and a drawing's attributes per space.
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "dwg/drawing.h"
+#include "json_lite.h"
 
 namespace corpus {
 
@@ -49,6 +52,57 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& p)
 {
     std::ifstream in(p, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A test name from a drawing's file stem: letters and digits kept, the rest '_'.
+inline std::string test_name(std::string stem)
+{
+    for (char& c : stem)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return stem;
+}
+
+// A reference's [tag, value] list.
+inline Pairs pairs(const json_lite::Value* list)
+{
+    Pairs out;
+    if (!list)
+        return out;
+    for (const json_lite::Value& item : list->array)
+        if (item.array.size() >= 2)
+            out.emplace_back(item.array[0].string, item.array[1].string);
+    return out;
+}
+
+struct Reference {
+    std::string id;  // the reference file's stem
+    std::string version;
+    std::string file;  // relative to the corpus folder
+    Pairs model, paper;
+};
+
+// Every reference that names its drawing and version, in id order.
+inline std::vector<Reference> references()
+{
+    std::vector<Reference> out;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir() / "expected", ec)) {
+        if (entry.path().extension() != ".json")
+            continue;
+        const auto bytes = read_file(entry.path());
+        json_lite::Value ref;
+        if (!json_lite::Parser(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).parse(ref))
+            continue;
+        const json_lite::Value* version = ref.get("version");
+        const json_lite::Value* file = ref.get("file");
+        if (!version || !file)
+            continue;
+        out.push_back({entry.path().stem().string(), version->string, file->string, pairs(ref.get("model")),
+                       pairs(ref.get("paper"))});
+    }
+    std::sort(out.begin(), out.end(), [](const Reference& a, const Reference& b) { return a.id < b.id; });
+    return out;
 }
 
 }  // namespace corpus

@@ -3,55 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "corpus.h"
-#include "json_lite.h"
 
 namespace {
 
-struct Case {
-    std::string id;
-    std::string version;
-    std::string file;  // relative to the corpus folder
-    corpus::Pairs model, paper;
-};
-
-corpus::Pairs pairs(const json_lite::Value* list)
+const std::vector<corpus::Reference>& cases()
 {
-    corpus::Pairs out;
-    if (!list)
-        return out;
-    for (const json_lite::Value& item : list->array)
-        if (item.array.size() >= 2)
-            out.emplace_back(item.array[0].string, item.array[1].string);
-    return out;
-}
-
-std::vector<Case> load_cases()
-{
-    std::vector<Case> cases;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus::dir() / "expected", ec)) {
-        if (entry.path().extension() != ".json")
-            continue;
-        const auto bytes = corpus::read_file(entry.path());
-        json_lite::Value ref;
-        if (!json_lite::Parser(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).parse(ref))
-            continue;
-        const json_lite::Value* version = ref.get("version");
-        const json_lite::Value* file = ref.get("file");
-        if (!version || !file || !corpus::read_versions().count(version->string))
-            continue;
-        cases.push_back({entry.path().stem().string(), version->string, file->string, pairs(ref.get("model")), pairs(ref.get("paper"))});
-    }
-    std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.id < b.id; });
-    return cases;
-}
-
-const std::vector<Case>& cases()
-{
-    static const std::vector<Case> c = load_cases();
+    static const std::vector<corpus::Reference> c = corpus::references();
     return c;
 }
 
@@ -62,7 +20,7 @@ class CorpusVersion : public testing::TestWithParam<std::string> {};
 TEST_P(CorpusVersion, EveryDrawingMatchesItsReference)
 {
     int n = 0;
-    for (const Case& c : cases()) {
+    for (const corpus::Reference& c : cases()) {
         if (c.version != GetParam())
             continue;
         ++n;

@@ -15,6 +15,7 @@
 
 #include "dwg/file_r2004.h"
 #include "dwg/lz77_r2004.h"
+#include "corpus.h"
 #include "dwg/sections.h"
 
 namespace fs = std::filesystem;
@@ -125,11 +126,7 @@ const std::array<std::uint8_t, 16> kHeaderBegin{0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0x
 const std::array<std::uint8_t, 16> kClassesBegin{0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
                                                  0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
 
-Bytes read_file(const fs::path& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
-}
+using corpus::read_file;
 
 bool is_2004_family(const fs::path& p)
 {
@@ -269,12 +266,7 @@ TEST_P(Corpus2004, YieldsTheFourSectionsAndAnObjectMapIntoObjects)
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, Corpus2004, ::testing::ValuesIn(corpus_files()),
-                         [](const auto& info) {
-                             std::string n = info.param.stem().string();
-                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(
-                                 static_cast<unsigned char>(c)); }, '_');
-                             return n;
-                         });
+                         [](const auto& info) { return corpus::test_name(info.param.stem().string()); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus2004);
 
 // ---------------------------------------------------------------------------
@@ -367,12 +359,7 @@ TEST_P(Damaged2004, FlippedBytesAnywhereNeverCrash)
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, Damaged2004, ::testing::ValuesIn(one_per_version()),
-                         [](const auto& info) {
-                             std::string n = info.param.stem().string();
-                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(
-                                 static_cast<unsigned char>(c)); }, '_');
-                             return n;
-                         });
+                         [](const auto& info) { return corpus::test_name(info.param.stem().string()); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Damaged2004);
 
 }  // namespace

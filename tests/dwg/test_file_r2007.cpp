@@ -18,6 +18,7 @@
 #include "dwg/file_r2007.h"
 #include "dwg/lz77_r2007.h"
 #include "dwg/reed_solomon.h"
+#include "corpus.h"
 #include "dwg/sections.h"
 
 namespace {
@@ -27,17 +28,12 @@ using Bytes = std::vector<std::uint8_t>;
 using dwg::Error;
 using namespace dwg::detail;
 
-const fs::path corpus = QUORVANE_CORPUS_DIR;
-
-Bytes read_file(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using corpus::read_file;
 
 std::vector<std::string> drawings_2007() {
     std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(corpus / "dwg", ec)) {
+    for (const auto& e : fs::directory_iterator(corpus::dir() / "dwg", ec)) {
         if (e.path().extension() != ".dwg") continue;
         std::ifstream f(e.path(), std::ios::binary);
         char v[6] = {};
@@ -101,7 +97,7 @@ TEST(ReedSolomonInterleave, RefusesTooFewBytes) {
 
 // The published table of literal orders, one line per run length.
 TEST(Lz77R2007, LiteralOrderMatchesThePublishedTable) {
-    std::ifstream f(corpus.parent_path() / "dwg" / "lit2007.txt");
+    std::ifstream f(corpus::dir().parent_path() / "dwg" / "lit2007.txt");
     ASSERT_TRUE(f) << "lit2007.txt not found";
     const auto& order = lz77_r2007::literal_order();
     std::string line;
@@ -313,7 +309,7 @@ void expect_object_map(const Sections& s, std::size_t& objects) {
 class Drawing2007 : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Drawing2007, SectionsComeOutWhole) {
-    const Bytes file = read_file(corpus / "dwg" / GetParam());
+    const Bytes file = read_file(corpus::dir() / "dwg" / GetParam());
     Sections s;
     ASSERT_EQ(read_sections_r2007(file, s), Error::Ok);
     EXPECT_EQ(s.version, Version::R2007);
@@ -332,7 +328,7 @@ TEST_P(Drawing2007, SectionsComeOutWhole) {
 // space records; the control object names the spaces again.
 TEST_P(Drawing2007, HeaderAgreesWithTheBlockControl) {
     Document doc(0);
-    doc.file = read_file(corpus / "dwg" / GetParam());
+    doc.file = read_file(corpus::dir() / "dwg" / GetParam());
     ASSERT_EQ(read_sections_r2007(doc.file, doc.sections), Error::Ok);
     ASSERT_EQ(doc.map.read(doc.sections.handles), Error::Ok);
     ASSERT_EQ(read_header_handles(doc), Error::Ok);
@@ -344,10 +340,7 @@ TEST_P(Drawing2007, HeaderAgreesWithTheBlockControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, Drawing2007, ::testing::ValuesIn(drawings_2007()), [](const auto& info) {
-    std::string n = info.param.substr(0, info.param.size() - 4);
-    for (char& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return n;
+    return corpus::test_name(std::filesystem::path(info.param).stem().string());
 });
 
 TEST(Corpus2007, HoldsEveryDrawing) { EXPECT_EQ(drawings_2007().size(), 39u); }
@@ -381,7 +374,7 @@ struct Layout {
 
 Layout load(const char* name) {
     Layout l;
-    l.file = read_file(corpus / "dwg" / name);
+    l.file = read_file(corpus::dir() / "dwg" / name);
     EXPECT_EQ(read_sections_r2007(l.file, l.intact), Error::Ok);
     EXPECT_EQ(r2007::read_file_header(l.file, l.header), Error::Ok);
     EXPECT_EQ(r2007::read_pages_map(l.file, l.header, l.pages), Error::Ok);

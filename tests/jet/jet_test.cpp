@@ -179,7 +179,7 @@ std::string json_string(const std::string& s)
     return o + "\"";
 }
 
-// What mdb-reader must print for the table (see dump_table.mjs).
+// What mdb-reader must print for the table (see tests/readers/dump_table.mjs).
 std::string expected_json(jet::Version v, const std::vector<std::string>& columns, const std::vector<Record>& records)
 {
     const int size = v == jet::Version::Jet3 ? 255 : 510;
@@ -234,7 +234,7 @@ void check_readers(const fs::path& file, jet::Version v, const std::vector<std::
         for (std::size_t c = 0; c < columns.size(); ++c)
             ASSERT_EQ(t.rows[r][c], as_libmdb_reads(records[r][c].value_or(""))) << "row " << r << " column " << c;
 
-    const Outcome js = run(std::string(NODE_EXECUTABLE) + " " + quote(fs::path(JET_TEST_DIR) / "dump_table.mjs") + " " + quote(file));
+    const Outcome js = run(std::string(NODE_EXECUTABLE) + " " + quote(MDB_READER_SCRIPT) + " " + quote(file));
     ASSERT_EQ(js.status, 0) << js.out;
     EXPECT_TRUE(js.out == expected_json(v, columns, records)) << "mdb-reader read back something else:\n"
                                                                << js.out.substr(0, 2000);

@@ -44,17 +44,21 @@ std::optional<MdbTable> ReadWithLibmdb(const std::filesystem::path& file) {
 
 std::optional<std::vector<Cells>> ReadWithMdbReader(const std::filesystem::path& file, std::string& error) {
     QProcess node;
-    node.setWorkingDirectory(QUORVANE_OUTPUT_TEST_DIR);
-    node.start("node", {"read_mdb.mjs", QString::fromStdString(file.string())});
+    node.start("node", {QString::fromUtf8(MDB_READER_SCRIPT), QString::fromStdString(file.string())});
     if (!node.waitForFinished(60000) || node.exitStatus() != QProcess::NormalExit || node.exitCode() != 0) {
         error = "node: " + node.readAllStandardError().toStdString() + node.errorString().toStdString();
         return std::nullopt;
     }
     const QJsonDocument doc = QJsonDocument::fromJson(node.readAllStandardOutput());
+    // Rows come keyed by column name; the columns give their order.
+    QStringList names;
+    for (const QJsonValue column : doc.object().value("columns").toArray())
+        names.append(column.toObject().value("name").toString());
     std::vector<Cells> rows;
     for (const QJsonValue row : doc.object().value("rows").toArray()) {
         Cells cells;
-        for (const QJsonValue cell : row.toArray()) {
+        for (const QString& name : names) {
+            const QJsonValue cell = row.toObject().value(name);
             if (cell.isNull()) cells.emplace_back(std::nullopt);
             else cells.emplace_back(cell.toString().toStdString());
         }

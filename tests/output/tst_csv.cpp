@@ -1,4 +1,4 @@
-// The CSV format and the text conversions under it.
+// The CSV format and the UTF-16 length rules of database text.
 
 #include "output/csv_file.h"
 #include "output/text_encoding.h"
@@ -23,24 +23,6 @@ TEST(CsvLine, QuotesEveryCellAndEndsWithCommaAndCrLf) {
         {{}, "\r\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(csv_line(c.cells), c.line);
-}
-
-TEST(TextEncoding, Cp1252HoldsWesternTextOnly) {
-    EXPECT_EQ(utf8_to_cp1252("plain"), "plain");
-    EXPECT_EQ(utf8_to_cp1252("Caf\xC3\xA9 Stra\xC3\x9F" "e 25\xC2\xB0"), "Caf\xE9 Stra\xDF" "e 25\xB0");
-    EXPECT_EQ(utf8_to_cp1252("\xE2\x82\xAC"), "\x80");  // euro sign
-    EXPECT_FALSE(utf8_to_cp1252("\xE5\x9B\xBE"));         // CJK
-    EXPECT_FALSE(utf8_to_cp1252("\xF0\x9F\x98\x80"));     // outside the BMP
-    EXPECT_FALSE(utf8_to_cp1252("bad \xFF"));
-    EXPECT_EQ(cp1252_to_utf8("Caf\xE9 \x80 \x81"), "Caf\xC3\xA9 \xE2\x82\xAC \xC2\x81");
-}
-
-TEST(TextEncoding, ReplacesWhatCp1252CannotHold) {
-    bool replaced = true;
-    EXPECT_EQ(replace_outside_cp1252("Caf\xC3\xA9", replaced), "Caf\xC3\xA9");
-    EXPECT_FALSE(replaced);
-    EXPECT_EQ(replace_outside_cp1252("A\xE5\x9B\xBE\xE7\xBA\xB8 B", replaced), "A?? B");
-    EXPECT_TRUE(replaced);
 }
 
 TEST(TextEncoding, CountsAndCutsInUtf16Units) {

@@ -1,6 +1,7 @@
 #include "templates/templatefile.h"
 #include "templates/templatestore.h"
 #include "templates/sampleimport.h"
+#include "template_support.h"
 
 #include "extract/modOdxAtributes.h"
 
@@ -17,25 +18,6 @@ using namespace templates;
 Q_DECLARE_METATYPE(TemplateItem)
 
 namespace {
-
-TemplateItem row(bool checked, const QString& field, const QString& tag, const QString& value,
-                 const QString& space = QStringLiteral("M"))
-{
-    return TemplateItem{checked, field, tag, value, space};
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // Accepts the first `room` bytes, then refuses every write.
 class FailDevice : public QIODevice {
@@ -317,14 +299,14 @@ void TestTemplateFile::failedSaveLeavesTheOldFile()
     if (runningAsRoot())
         QSKIP("file permissions do not bind root");
     const QString path = dir.filePath("locked.xat");
-    writeBytes(path, "0\tOLD\tOLD\t\tP\r\n");
+    QVERIFY(writeBytes(path, "0\tOLD\tOLD\t\tP\r\n"));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
     QCOMPARE(writeTemplateFile(path, items).error, TemplateError::CannotReplace);
     QCOMPARE(readAll(path), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
 
     const QString roDir = dir.filePath("ro");
     QVERIFY(QDir(dir.path()).mkdir("ro"));
-    writeBytes(roDir + "/t.xat", "0\tOLD\tOLD\t\tP\r\n");
+    QVERIFY(writeBytes(roDir + "/t.xat", "0\tOLD\tOLD\t\tP\r\n"));
     QVERIFY(QFile::setPermissions(roDir, QFile::ReadOwner | QFile::ExeOwner));
     QVERIFY(!writeTemplateFile(roDir + "/t.xat", items).ok());
     QCOMPARE(readAll(roDir + "/t.xat"), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
@@ -336,7 +318,7 @@ void TestTemplateFile::readingFailures()
     QTemporaryDir dir;
     QCOMPARE(readTemplateFile(dir.filePath("nothing.xat")).error, TemplateError::FileNotFound);
     QCOMPARE(readTemplateFile(dir.path()).error, TemplateError::CannotOpen);
-    writeBytes(dir.filePath("empty.xat"), QByteArray());
+    QVERIFY(writeBytes(dir.filePath("empty.xat"), QByteArray()));
     const TemplateReadResult empty = readTemplateFile(dir.filePath("empty.xat"));
     QVERIFY(empty.ok());
     QVERIFY(empty.items.isEmpty());
@@ -354,7 +336,7 @@ void TestTemplateFile::templateFolder()
     QVERIFY(ensureTemplateFolder(folder).ok());
 
     QTemporaryDir other;
-    writeBytes(other.filePath("Files"), "not a folder");
+    QVERIFY(writeBytes(other.filePath("Files"), "not a folder"));
     QCOMPARE(ensureTemplateFolder(templates::templateFolder(other.path())).error, TemplateError::FolderNotCreated);
     QCOMPARE(ensureTemplateFolder(other.filePath("no/such/Files")).error, TemplateError::FolderNotCreated);
 }
@@ -363,7 +345,7 @@ void TestTemplateFile::templateNamesListsOnlyTemplateFiles()
 {
     QTemporaryDir dir;
     for (const char* name : {"b.xat", "A.XAT", "c.xal", "d.xat.bak", "noext", "e.xat"})
-        writeBytes(dir.filePath(name), QByteArray());
+        QVERIFY(writeBytes(dir.filePath(name), QByteArray()));
     QVERIFY(QDir(dir.path()).mkdir("folder.xat"));
     QCOMPARE(templateNames(dir.path()), (QStringList{"A.XAT", "b.xat", "e.xat"}));
     QVERIFY(templateNames(dir.filePath("missing")).isEmpty());

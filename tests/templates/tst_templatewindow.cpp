@@ -3,6 +3,7 @@
 #include "app/frmmain.h"
 
 #include "templates/templatefile.h"
+#include "template_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,23 +27,6 @@ using templates::TemplateItem;
 
 namespace {
 
-TemplateItem row(bool checked, const QString& field, const QString& tag, const QString& value,
-                 const QString& space = QStringLiteral("M"))
-{
-    return TemplateItem{checked, field, tag, value, space};
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 const QString corpus = QStringLiteral(QUORVANE_CORPUS_DIR);
 

@@ -1,5 +1,6 @@
-// node dump_table.mjs FILE [TABLE]: prints the table's columns and rows as JSON,
-// keeping null apart from an empty text.
+// node dump_table.mjs FILE [TABLE]: prints the table (default "Main") as JSON:
+// the file's table names, the table's columns (name, type, size) and its rows
+// as objects keyed by column name, keeping null apart from an empty text.
 import { readFileSync } from "node:fs";
 import MDBReader from "mdb-reader";
 
