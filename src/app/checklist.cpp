@@ -26,6 +26,10 @@ QTreeWidgetItem* CheckList::addRow(const QStringList& texts, bool checked)
     item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     item->setData(0, ReportedCheckRole, int(item->checkState(0)));
     addTopLevelItem(item);
+    // Asking for the new row's index now is cheap and lets the view remember
+    // it; asked later (by "Check All") it is a search from the end, which
+    // makes ticking a long list quadratic.
+    (void)indexFromItem(item);
     return item;
 }
 

@@ -20,11 +20,8 @@ void replaceRows(CheckList *list, const QList<drawings::FileListRow> &rows)
 {
     list->setUpdatesEnabled(false);
     list->clear();
-    // Asking for a row's index right after appending it is cheap and lets the
-    // list remember the row; asked later (by "Check All") it is a search
-    // from the end, which makes ticking a long list quadratic.
     for (const drawings::FileListRow &row : rows)
-        (void)list->indexFromItem(list->addRow({row.Path}, row.Checked));
+        list->addRow({row.Path}, row.Checked);
     list->setUpdatesEnabled(true);
 }
 
