@@ -57,7 +57,12 @@ void frmMain::cmdProcess_Click()
     auto show = [this](MessageIcon icon) {
         return [this, icon](const std::string& text) { ui().message(QString::fromStdString(text), icon); };
     };
-    callbacks.DrawingNotProcessed = show(MessageIcon::Critical);
+    callbacks.DrawingNotProcessed = [this](std::uint16_t code, const std::string& drawingPath) {
+        const QString path = QString::fromStdString(drawingPath);
+        ui().message(code == 3 ? tr("The file %1 was not found and could not be processed.").arg(path)
+                               : tr("There was an unknown error processing %1").arg(path),
+                     MessageIcon::Critical);
+    };
     callbacks.RunFailed = show(MessageIcon::Critical);
     callbacks.ValuesChanged = show(MessageIcon::Information);
 

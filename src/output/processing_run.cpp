@@ -115,7 +115,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
             if (!failure.ok()) return finish(failure, row.Path);
             if (code != 0) {
                 ++result.DrawingsNotProcessed;
-                if (callbacks.DrawingNotProcessed) callbacks.DrawingNotProcessed(DrawingMessage(code, row.Path));
+                if (callbacks.DrawingNotProcessed) callbacks.DrawingNotProcessed(code, row.Path);
             }
         }
         ++result.DrawingsHandled;

@@ -3,6 +3,7 @@
 // list order, and the reports. The window, the batch command and the tests
 // drive the same run through callbacks.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,8 +30,9 @@ struct RunCallbacks {
     std::function<void(int maximum)> ShowProgress;
     std::function<void(int value)> SetProgress;
     std::function<void()> HideProgress;
-    // A drawing that was not processed: critical, the run goes on.
-    std::function<void(const std::string& message)> DrawingNotProcessed;
+    // A drawing that was not processed (the reader's code, 3 for a missing
+    // file): critical, the run goes on. DrawingMessage gives the text.
+    std::function<void(std::uint16_t code, const std::string& drawingPath)> DrawingNotProcessed;
     // The run could not go on: critical, once, after the progress is hidden.
     std::function<void(const std::string& message)> RunFailed;
     // Values changed to fit the database: information, once, at the end.

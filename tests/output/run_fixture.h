@@ -24,7 +24,9 @@ struct Recorder {
         c.ShowProgress = [this](int max) { events.push_back("show " + std::to_string(max)); };
         c.SetProgress = [this](int v) { events.push_back("value " + std::to_string(v)); };
         c.HideProgress = [this] { events.push_back("hide"); };
-        c.DrawingNotProcessed = [this](const std::string& m) { events.push_back("critical " + m); };
+        c.DrawingNotProcessed = [this](std::uint16_t code, const std::string& path) {
+            events.push_back("critical " + output::DrawingMessage(code, path));
+        };
         c.RunFailed = [this](const std::string& m) { events.push_back("failed " + m); };
         c.ValuesChanged = [this](const std::string& m) { events.push_back("note " + m); };
         return c;

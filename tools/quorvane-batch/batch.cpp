@@ -185,7 +185,9 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             err << "\n";
         };
     }
-    callbacks.DrawingNotProcessed = [&](const std::string& message) { err << message << "\n"; };
+    callbacks.DrawingNotProcessed = [&](std::uint16_t code, const std::string& path) {
+        err << output::DrawingMessage(code, path) << "\n";
+    };
     callbacks.RunFailed = [&](const std::string& message) { err << message << "\n"; };
     callbacks.ValuesChanged = [&](const std::string& message) { err << message << "\n"; };
 
