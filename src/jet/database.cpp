@@ -430,6 +430,24 @@ Status Database::append(const std::vector<std::optional<std::string>>& values)
             target = allocate(std::move(p));
             free_pages.push_back(target);
 
+            // A map of the second kind points to one bitmap page per span of
+            // pages, made when first needed. The map page is fetched again
+            // after every allocation, which may move the pages being built.
+            auto mark_in_bitmap = [&](std::size_t ob, std::uint32_t pg) {
+                const std::size_t slot = pg / f.bitmap_page_span();
+                if (1 + 4 * slot + 4 > f.map_row()) throw Corrupt("file too large for its usage map");
+                std::uint32_t bp = get32(edit(d.table.owned.page), ob + 1 + 4 * slot);
+                if (bp == 0) {
+                    Bytes m(f.page_size, 0);
+                    m[0] = 5;
+                    m[1] = 1;
+                    bp = allocate(std::move(m));
+                    put32(edit(d.table.owned.page), ob + 1 + 4 * slot, bp);
+                }
+                const std::size_t bit = pg % f.bitmap_page_span();
+                edit(bp)[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+            };
+
             // Owned pages: inline while they fit, then through a bitmap page.
             auto [owned_page, ob] = map_row(d.table.owned);
             Bytes& op = *owned_page;
@@ -443,34 +461,10 @@ Status Database::append(const std::vector<std::optional<std::string>>& values)
                     owned.push_back(target);
                     std::fill(op.begin() + static_cast<std::ptrdiff_t>(ob), op.begin() + static_cast<std::ptrdiff_t>(ob + f.map_row()), 0);
                     op[ob] = 1;
-                    for (const std::uint32_t pg : owned) {
-                        const std::size_t slot = pg / f.bitmap_page_span();
-                        if (1 + 4 * slot + 4 > f.map_row()) throw Corrupt("file too large for its usage map");
-                        std::uint32_t bp = get32(op, ob + 1 + 4 * slot);
-                        if (bp == 0) {
-                            Bytes m(f.page_size, 0);
-                            m[0] = 5;
-                            m[1] = 1;
-                            bp = allocate(std::move(m));
-                            put32(op, ob + 1 + 4 * slot, bp);
-                        }
-                        const std::size_t bit = pg % f.bitmap_page_span();
-                        edit(bp)[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-                    }
+                    for (const std::uint32_t pg : owned) mark_in_bitmap(ob, pg);
                 }
             } else if (op[ob] == 1) {
-                const std::size_t slot = target / f.bitmap_page_span();
-                if (1 + 4 * slot + 4 > f.map_row()) throw Corrupt("file too large for its usage map");
-                std::uint32_t bp = get32(op, ob + 1 + 4 * slot);
-                if (bp == 0) {
-                    Bytes m(f.page_size, 0);
-                    m[0] = 5;
-                    m[1] = 1;
-                    bp = allocate(std::move(m));
-                    put32(edit(d.table.owned.page), ob + 1 + 4 * slot, bp);
-                }
-                const std::size_t bit = target % f.bitmap_page_span();
-                edit(bp)[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+                mark_in_bitmap(ob, target);
             } else {
                 throw Corrupt("unknown usage map type");
             }
