@@ -49,8 +49,10 @@ struct Document {
     std::uint64_t block_control = 0;
     std::uint64_t model_space = 0;
     std::uint64_t paper_space = 0;
-    // Conversion state only; reading is otherwise free of side effects.
+    // Conversion state and what was passed over; reading is otherwise free
+    // of side effects.
     mutable TextDecoder text;
+    mutable Warnings warnings;
 
     bool at_least(Version v) const { return sections.version >= v; }
 };

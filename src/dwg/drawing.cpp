@@ -210,6 +210,8 @@ Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
     return Error::Ok;
 }
 
+Warnings Drawing::warnings() const { return doc_ ? doc_->warnings : Warnings{}; }
+
 std::string_view Drawing::version() const { return doc_ ? std::string_view(doc_->version) : std::string_view(); }
 
 Error Drawing::find_block(std::string_view name, std::uint64_t& block) const

@@ -35,6 +35,15 @@ struct Entity {
     std::string value;  // attributes only, UTF-8
 };
 
+// What the reader passed over in a drawing it could otherwise read: objects
+// that are missing from the object map or do not decode, and pages whose
+// checksum does not match although their contents are sane.
+struct Warnings {
+    std::uint32_t skipped_objects = 0;
+    std::uint32_t checksum_mismatches = 0;
+    bool any() const { return skipped_objects != 0 || checksum_mismatches != 0; }
+};
+
 class Drawing {
 public:
     Drawing();
@@ -59,6 +68,9 @@ public:
     // reference is followed by its attributes in their own order. On an error
     // `out` keeps the entities read before it.
     Error entities(std::uint64_t block, std::vector<Entity>& out) const;
+
+    // What was passed over so far: while opening, and in the blocks read.
+    Warnings warnings() const;
 
 private:
     std::unique_ptr<detail::Document> doc_;

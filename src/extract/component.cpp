@@ -83,6 +83,12 @@ std::string DrawingEngine::FindBlock(std::int32_t handle, const std::string& blo
     return std::string(buf, r.ptr);
 }
 
+dwg::Warnings DrawingEngine::Warnings(std::int32_t handle) const
+{
+    const auto it = open_.find(handle);
+    return it == open_.end() ? dwg::Warnings{} : it->second->drawing.warnings();
+}
+
 void DrawingEngine::CloseDrawing(std::int32_t handle)
 {
     open_.erase(handle);

@@ -38,6 +38,8 @@ public:
     // LastError as the previous call set it.
     void CloseDrawing(std::int32_t handle);
     std::uint16_t LastError() const { return last_error_; }
+    // What the reader passed over in an open drawing; none for other handles.
+    dwg::Warnings Warnings(std::int32_t handle) const;
 
 private:
     friend class BlockReader;

@@ -67,8 +67,10 @@ const char* block_name(const std::string& spaceCode)
 // The component's reading order; `visit` sees every attribute's tag and
 // value in the space's entity order. Returns the engine's LastError.
 template <class Visit>
-std::uint16_t read_space(const std::filesystem::path& drawingPath, const std::string& spaceCode, Visit visit)
+std::uint16_t read_space(const std::filesystem::path& drawingPath, const std::string& spaceCode,
+                         dwg::Warnings& warnings, Visit visit)
 {
+    warnings = {};
     DrawingEngine engine;
     CompanionObject companion(engine);
     engine.Initialize();
@@ -98,6 +100,7 @@ std::uint16_t read_space(const std::filesystem::path& drawingPath, const std::st
             }
         }
     }
+    warnings = engine.Warnings(handle);
     engine.CloseDrawing(handle);
     return engine.LastError();
 }
@@ -114,7 +117,7 @@ void modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawing
 {
     DrawingAttributes.clear();
     std::set<std::string, Caseless> SeenTags;
-    read_space(drawingPath, spaceCode, [&](const AttributeReader& a) {
+    read_space(drawingPath, spaceCode, LastWarnings, [&](const AttributeReader& a) {
         std::string tag = a.Tag();
         if (!SeenTags.insert(tag).second)
             return;
@@ -122,12 +125,21 @@ void modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawing
     });
 }
 
+SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string& spaceCode)
+{
+    SpaceRead r;
+    r.Code = read_space(drawingPath, spaceCode, r.Warnings, [&](const AttributeReader& a) {
+        r.Records.push_back({a.Tag(), a.TextValue(), {}});
+    });
+    return r;
+}
+
 std::uint16_t modOdxAtributes::ReadSpaceAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)
 {
-    DrawingAttributes.clear();
-    return read_space(drawingPath, spaceCode, [&](const AttributeReader& a) {
-        DrawingAttributes.push_back({a.Tag(), a.TextValue(), {}});
-    });
+    SpaceRead r = ReadSpace(drawingPath, spaceCode);
+    DrawingAttributes = std::move(r.Records);
+    LastWarnings = r.Warnings;
+    return r.Code;
 }
 
 }  // namespace extract

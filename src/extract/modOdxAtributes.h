@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dwg/drawing.h"
+
 namespace extract {
 
 // All texts UTF-8. SpaceCode is "M" (model space) or "P" (paper space).
@@ -22,9 +24,20 @@ struct AttributeRecord {
 // Latin, Greek and Cyrillic letters.
 bool SameTag(const std::string& a, const std::string& b);
 
+// One reading of every attribute of a space, free of shared state, so that
+// drawings can be read on several threads at once (see readahead.h).
+struct SpaceRead {
+    std::uint16_t Code = 0;                // as ReadSpaceAttributes returns it
+    std::vector<AttributeRecord> Records;  // Tag and Value, entity order, duplicates kept
+    dwg::Warnings Warnings;
+};
+SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string& spaceCode);
+
 class modOdxAtributes {
 public:
     std::vector<AttributeRecord> DrawingAttributes;
+    // What the reader passed over in the drawing last read.
+    dwg::Warnings LastWarnings;
 
     // Replaces DrawingAttributes with one record per distinct tag of the
     // space ("Rev" and "REV" are one tag, spelled as first met), valued from
