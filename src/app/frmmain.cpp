@@ -564,7 +564,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             continue;
         if (type == QEvent::MouseMove)
             lblURL_MouseMove(i);
-        else if (mouse->button() == Qt::LeftButton && lblURL[i]->rect().contains(mouse->position().toPoint()))
+        // A filter sees clicks on disabled labels too: during a run they must do nothing.
+        else if (mouse->button() == Qt::LeftButton && lblURL[i]->isEnabled()
+                 && lblURL[i]->rect().contains(mouse->position().toPoint()))
             lblURL_Click(i);
         return false;
     }

@@ -191,6 +191,8 @@ FileDialogResult ScriptedUiServices::saveFile(const FileDialogRequest& request)
 int ScriptedUiServices::choose(const QString& text, MessageIcon, const QStringList& choices)
 {
     choicesAsked.push_back({text, choices});
+    if (whileChoosing)
+        whileChoosing();
     if (choiceAnswers.empty())
         return 0;
     const int answer = choiceAnswers.front();

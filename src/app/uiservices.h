@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -83,6 +84,7 @@ public:
     };
     std::vector<Choice> choicesAsked;
     std::deque<int> choiceAnswers;
+    std::function<void()> whileChoosing;  // runs before a choice is answered
     std::vector<QString> reports;
     std::vector<FileDialogRequest> openRequests;
     std::deque<FileDialogResult> openAnswers;
