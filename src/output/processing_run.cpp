@@ -59,10 +59,6 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
     return "The run stopped: " + std::string(message(status.code)) + ".";
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::uint16_t kFileNotFound = 3;   // dwg::Error::FileNotFound
 constexpr std::uint16_t kBlockNotFound = 20;  // dwg::Error::BlockNotFound
 
@@ -141,9 +137,7 @@ std::string RunReport(const RunResult& r) {
         report += "\n\n" + heading + " (" + std::to_string(notes.size()) + "):";
         for (const auto& note : notes) report += "\n" + note.Path + ": " + text(note);
     };
-    section("Drawings not processed", r.NotProcessed, [](const DrawingNote& n) {
-        return n.Code == kFileNotFound ? std::string("the file was not found") : DrawingReason(n.Code);
-    });
+    section("Drawings not processed", r.NotProcessed, [](const DrawingNote& n) { return DrawingReason(n.Code); });
     section("Drawings read with parts skipped; their rows were written", r.PartsSkipped,
             [](const DrawingNote& n) { return WarningText(n.Warnings); });
     if (const std::string changed = AdjustmentReport(r.Adjustments, 0); !changed.empty()) report += "\n\n" + changed;

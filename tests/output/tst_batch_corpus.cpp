@@ -81,7 +81,7 @@ TEST_F(BatchCorpus, CsvFromAFileListReportsTheMissingDrawingAndExitsWithOne) {
     // Not a terminal: the problem as it came, then the report, nothing else.
     EXPECT_EQ(err.str(), "The file " + dir.file("gone.dwg") + " was not found and could not be processed.\n"
                          "4 of 4 drawings processed: 3 rows written to " + output + ".\n\n"
-                         "Drawings not processed (1):\n" + dir.file("gone.dwg") + ": the file was not found\n");
+                         "Drawings not processed (1):\n" + dir.file("gone.dwg") + ": the file does not exist\n");
     // The CJK value turns the file into UTF-8 with a byte-order mark; the
     // quote inside a value is doubled.
     const std::string expected = "\xEF\xBB\xBF\"File Name\",\"TITLE\",\"QUOTE\",\"CJK\",\"REV\",\r\n"

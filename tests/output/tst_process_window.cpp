@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(ui_.choicesAsked[0].choices.size(), 3);
         QCOMPARE(ui_.reports.size(), std::size_t(1));
         QVERIFY(ui_.reports[0].startsWith(QStringLiteral("4 of 4 drawings processed: 3 rows written to %1.").arg(path)));
-        QVERIFY(ui_.reports[0].contains(missing + ": the file was not found"));
+        QVERIFY(ui_.reports[0].contains(missing + ": the file does not exist"));
         QCOMPARE(w->lblProcessStatus->text(), QStringLiteral("3 drawings written to %1.").arg(path));
         // Four of the five rows ticked: the bar ends at 4 of 5, then hides and goes back to 0.
         const QStringList steps = {"1/5+", "2/5+", "3/5+", "4/5+", "0/5-"};

@@ -230,7 +230,7 @@ TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying) {
               "5 of 5 drawings processed: 3 rows written to " + request.OutputPath + ".\n"
               "\n"
               "Drawings not processed (3):\n"
-              "/d/gone.dwg: the file was not found\n"
+              "/d/gone.dwg: the file does not exist\n"
               "/d/damaged.dwg: the drawing is damaged\n"
               "/d/paperless.dwg: the drawing has no block of that name\n"
               "\n"
