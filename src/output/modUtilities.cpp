@@ -15,20 +15,6 @@ namespace output {
 namespace {
 
 constexpr const char* kLocationColumn = "Location";
-constexpr std::uint16_t kBlockNotFound = 20;  // dwg::Error::BlockNotFound
-
-// The drawing was opened: a row is due, even when its space could not be read.
-bool DrawingOpened(std::uint16_t code) {
-    return code == 0 || code == kBlockNotFound;
-}
-
-// First value whose tag equals `tag` exactly, in the order the attributes were met.
-const std::string* FindValue(const std::vector<extract::AttributeRecord>& records, const std::string& tag) {
-    for (const auto& record : records) {
-        if (record.Tag == tag) return &record.Value;
-    }
-    return nullptr;
-}
 
 Status FromJet(Errc code, const jet::Status& status) {
     std::string detail = jet::message(status.code);
@@ -61,6 +47,8 @@ const char* message(Errc code) {
     case Errc::cannot_replace: return "the existing file could not be deleted";
     case Errc::cannot_create: return "the output file could not be created";
     case Errc::cannot_write: return "the output file could not be written";
+    case Errc::cannot_read: return "a part to merge could not be read";
+    case Errc::bad_part: return "a part to merge does not belong to the run";
     }
     return "unknown error";
 }
@@ -116,10 +104,12 @@ Status modUtilities::CreateOutputDatabase(const std::string& outputPath, int for
     return {};
 }
 
-Status modUtilities::WriteCsvHeader(const std::string& outputPath) {
+Status modUtilities::WriteCsvHeader(const std::string& outputPath, bool utf8) {
     std::vector<std::string_view> cells{"File Name"};
     for (const auto& field : OutputFields) cells.push_back(field.Tag);
-    Status written = CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
+    CsvFile file(PathFromUtf8(outputPath));
+    Status written = utf8 ? file.StartUtf8() : Status{};
+    if (written.ok()) written = file.WriteLine(cells);
     if (!written.ok()) written.code = Errc::cannot_create;
     return written;
 }
@@ -133,7 +123,7 @@ std::uint16_t modUtilities::ExtractDrawing(const std::string& drawingPath, const
     const auto start = std::chrono::steady_clock::now();
     const std::uint16_t code = source_(drawingPath, spaceCode, records);
     seconds_reading_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!DrawingOpened(code)) return code;
+    if (!extract::GivesRow(code)) return code;
     if (code != 0) records.clear();  // the space was not read: the row carries the location only
 
     if (kindText == "mdb") {
@@ -148,7 +138,7 @@ Status modUtilities::WriteCsvRow(const std::string& drawingPath, const std::stri
     const auto& records = Attributes.DrawingAttributes;
     std::vector<std::string_view> cells{drawingPath};
     for (const auto& field : OutputFields) {
-        const std::string* value = FindValue(records, field.Tag);
+        const std::string* value = extract::FirstValue(records, field.Tag);
         cells.push_back(value ? std::string_view(*value) : std::string_view());
     }
     return CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
@@ -167,7 +157,7 @@ Status modUtilities::WriteDatabaseRow(const std::string& drawingPath, const std:
     values.reserve(OutputFields.size() + 1);
     values.emplace_back(drawingPath);
     for (const auto& field : OutputFields) {
-        if (const std::string* value = FindValue(records, field.Tag)) values.emplace_back(*value);
+        if (const std::string* value = extract::FirstValue(records, field.Tag)) values.emplace_back(*value);
         else values.emplace_back(std::nullopt);
     }
     auto columnName = [this](std::size_t i) -> const std::string& {

@@ -71,8 +71,9 @@ public:
     // per field named by its FieldName. formatVersion: dbVersion30 or dbVersion40.
     Status CreateOutputDatabase(const std::string& outputPath, int formatVersion);
 
-    // Writes the header line: "File Name", then each field's Tag.
-    Status WriteCsvHeader(const std::string& outputPath);
+    // Writes the header line: "File Name", then each field's Tag. `utf8`:
+    // the file starts with a byte-order mark and stays UTF-8.
+    Status WriteCsvHeader(const std::string& outputPath, bool utf8 = false);
 
     // Reads the drawing's space and appends its row for kindText ("mdb" or
     // "csv"; anything else writes nothing). Returns the drawing component's

@@ -46,6 +46,8 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
     case Errc::cannot_write:
         return "The output file " + outputPath + " could not be written while processing " + drawing + ": " +
                status.detail + ". The rows of the drawings before it are kept in the file.";
+    case Errc::cannot_read:
+    case Errc::bad_part:
     case Errc::ok: break;
     }
     return "The run stopped: " + std::string(message(status.code)) + ".";
@@ -99,7 +101,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     switch (request.Kind) {
     case OutputKind::Access97: started = u.CreateOutputDatabase(request.OutputPath, dbVersion30); break;
     case OutputKind::Access2000: started = u.CreateOutputDatabase(request.OutputPath, dbVersion40); break;
-    case OutputKind::Csv: started = u.WriteCsvHeader(request.OutputPath); break;
+    case OutputKind::Csv: started = u.WriteCsvHeader(request.OutputPath, request.CsvAlwaysUtf8); break;
     }
     if (!started.ok()) return finish(started, {});
 

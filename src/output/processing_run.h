@@ -22,6 +22,9 @@ struct RunRequest {
     OutputKind Kind = OutputKind::Csv;
     std::vector<TemplateRow> TemplateItems;
     std::vector<DrawingRow> Drawings;
+    // CSV in UTF-8 behind a byte-order mark from the first line, whatever the
+    // text: each part of a shared-out run, so parts can be joined unchanged.
+    bool CsvAlwaysUtf8 = false;
 };
 
 // Every callback may be empty. The message callbacks are expected to wait
