@@ -154,9 +154,14 @@ py::list Extract(py::iterable paths, py::iterable fields, const std::string& spa
 PYBIND11_MODULE(_quorvane, m)
 {
     g_module = m.ptr();
+    // The stubs give the types; the first docstring line shows them as Python names.
+    py::options options;
+    options.disable_function_signatures();
     m.doc() = "The compiled part of quorvane; use the package quorvane.";
     m.def("read", &Read, py::arg("path"),
-          R"(Read the attributes of both spaces of one drawing.
+          R"(read(path: str | bytes | os.PathLike) -> Drawing
+
+Read the attributes of both spaces of one drawing.
 
 Returns a Drawing: .version (the drawing's version string, "AC1015"),
 .model and .paper (lists of (tag, value) tuples in the order the drawing
@@ -165,7 +170,9 @@ Raises DrawingError (with .path, .reason, .code) when the file is missing
 or cannot be read. The interpreter lock is released while reading.)");
     m.def("extract", &Extract, py::arg("paths"), py::arg("fields"), py::arg("space") = "M",
           py::arg("jobs") = py::none(),
-          R"(Read one space of many drawings into rows, as a processing run does.
+          R"(extract(paths, fields, space="M", jobs=None) -> list[list[str | None] | Failure]
+
+Read one space of many drawings into rows, as a processing run does.
 
 paths: the drawings (str, bytes or os.PathLike), read in this order.
 fields: attribute tags; each row holds, per tag, the value of the first
