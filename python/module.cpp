@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "extract/modOdxAtributes.h"
+#include "dwg/attributes.h"
 #include "extract/readahead.h"
-#include "extract/spaces.h"
 
 namespace py = pybind11;
 
@@ -68,7 +68,7 @@ void RefuseText(py::handle value, const char* what)
         throw py::type_error(std::string(what) + " must be a list, not a single text");
 }
 
-py::list Pairs(const extract::TagValues& list)
+py::list Pairs(const dwg::TagValues& list)
 {
     py::list out;
     for (const auto& [tag, value] : list)
@@ -79,18 +79,18 @@ py::list Pairs(const extract::TagValues& list)
 py::object Read(py::handle path)
 {
     const PathArgument p = ToPath(path);
-    extract::DrawingSpaces spaces;
+    dwg::Spaces spaces;
     dwg::Error e;
     {
         py::gil_scoped_release unlocked;
-        e = extract::ReadBothSpaces(p.native, spaces);
+        e = dwg::read_spaces(p.native, spaces);
     }
     if (e != dwg::Error::Ok) {
         const py::object error = PackageClass("DrawingError")(p.text, dwg::message(e), static_cast<int>(e));
         PyErr_SetObject(error.get_type().ptr(), error.ptr());
         throw py::error_already_set();
     }
-    return PackageClass("Drawing")(Text(spaces.Version), Pairs(spaces.Model), Pairs(spaces.Paper));
+    return PackageClass("Drawing")(Text(spaces.version), Pairs(spaces.model), Pairs(spaces.paper));
 }
 
 py::list Extract(py::iterable paths, py::iterable fields, const std::string& space, py::object jobs)

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "extract/spaces.h"
+#include "dwg/attributes.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ void put_json_string(std::string& out, const std::string& s)
     out += '"';
 }
 
-void put_list(std::string& out, const extract::TagValues& list)
+void put_list(std::string& out, const dwg::TagValues& list)
 {
     out += '[';
     bool first = true;
@@ -59,17 +59,17 @@ int main(int argc, char** argv)
         std::cerr << "usage: dwgattrs FILE\n";
         return 2;
     }
-    extract::DrawingSpaces spaces;
-    if (const dwg::Error e = extract::ReadBothSpaces(argv[1], spaces); e != dwg::Error::Ok) {
+    dwg::Spaces spaces;
+    if (const dwg::Error e = dwg::read_spaces(argv[1], spaces); e != dwg::Error::Ok) {
         std::cerr << argv[1] << ": " << dwg::message(e) << " (" << static_cast<int>(e) << ")\n";
         return 1;
     }
     std::string out = "{\"version\": ";
-    put_json_string(out, spaces.Version);
+    put_json_string(out, spaces.version);
     out += ", \"model\": ";
-    put_list(out, spaces.Model);
+    put_list(out, spaces.model);
     out += ", \"paper\": ";
-    put_list(out, spaces.Paper);
+    put_list(out, spaces.paper);
     out += "}\n";
     std::cout << out;
     return 0;
