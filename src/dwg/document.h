@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -20,7 +21,10 @@ namespace dwg::detail {
 // sorted by handle. It says nothing about the order of entities.
 class ObjectMap {
 public:
-    Error read(std::span<const std::uint8_t> section);
+    // `objects_size` bounds the offsets of a page whose CRC does not match;
+    // such a page counts in `warnings` when it is taken.
+    Error read(std::span<const std::uint8_t> section, std::uint64_t objects_size = UINT64_MAX,
+               Warnings* warnings = nullptr);
     // false when the handle has no entry.
     bool find(std::uint64_t handle, std::int64_t& offset) const;
     // The smallest mapped handle above `handle`, 0 when there is none.
@@ -53,6 +57,14 @@ struct Document {
     // of side effects.
     mutable TextDecoder text;
     mutable Warnings warnings;
+    // Objects passed over, each counted once however often it is met.
+    mutable std::unordered_set<std::uint64_t> skipped;
+
+    void skip(std::uint64_t handle) const
+    {
+        if (skipped.insert(handle).second)
+            ++warnings.skipped_objects;
+    }
 
     bool at_least(Version v) const { return sections.version >= v; }
 };
