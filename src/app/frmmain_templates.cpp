@@ -265,8 +265,13 @@ void frmMain::ImportSampleAttributes()
     if (space.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    fillTemplateItems(templates::importSampleAttributes(path, space));
+    templates::SampleReadFailure failure;
+    fillTemplateItems(templates::importSampleAttributes(path, space, &failure));
     QApplication::restoreOverrideCursor();
+    // An empty list alone would read as "no attributes".
+    if (failure.code != 0)
+        ui().message(tr("The drawing %1 could not be read: %2.").arg(QDir::toNativeSeparators(path), failure.reason),
+                     failure.damaged ? MessageIcon::Critical : MessageIcon::Information);
 }
 
 void frmMain::cmdImport_Click()
