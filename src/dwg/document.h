@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -57,6 +58,10 @@ struct Document {
     // of side effects.
     mutable TextDecoder text;
     mutable Warnings warnings;
+    // Entities by owner (the space records for entities marked as in a
+    // space), built when a chain first breaks.
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> by_owner;
+    mutable bool by_owner_built = false;
     // Objects passed over, each counted once however often it is met.
     mutable std::unordered_set<std::uint64_t> skipped;
 

@@ -123,25 +123,40 @@ std::uint64_t next_in_chain(const Document& doc, std::uint64_t current, const En
 }
 
 // Where a chain stored before 2004 breaks, the rest of what it held is
-// found by owner: every entity not met yet that names `owner` (or, with a
-// space's `mode`, carries that mode), in handle order, goes to `take` with
-// its record open after the common data.
+// found by owner: every entity not met yet that names `owner` (in a space:
+// that carries the space's mode), in handle order, goes to `take` with its
+// record open after the common data. One pass over the map indexes the
+// entities by owner the first time a chain breaks, so that many breaks cost
+// no more than one.
 template <class Take>
-void find_owned(const Document& doc, std::uint64_t owner, unsigned mode, std::unordered_set<std::uint64_t>& seen,
-                Take take)
+void find_owned(const Document& doc, std::uint64_t owner, std::unordered_set<std::uint64_t>& seen, Take take)
 {
-    find_in_map(doc, [&](std::uint64_t h) {
+    if (!doc.by_owner_built) {
+        doc.by_owner_built = true;
+        find_in_map(doc, [&](std::uint64_t h) {
+            ObjectRecord o;
+            EntityCommon common;
+            if (open_object(doc, h, true, o) == Error::Ok && is_entity_type(doc, o.type) &&
+                read_entity_common(doc, o, common) == Error::Ok) {
+                const std::uint64_t key = common.entmode == 2   ? doc.model_space
+                                          : common.entmode == 1 ? doc.paper_space
+                                                                : common.owner;
+                doc.by_owner[key].push_back(h);
+            }
+            return false;
+        });
+    }
+    const auto it = doc.by_owner.find(owner);
+    if (it == doc.by_owner.end() || owner == 0)
+        return;
+    for (const std::uint64_t h : it->second) {
         ObjectRecord o;
         EntityCommon common;
-        if (seen.count(h) || open_object(doc, h, true, o) != Error::Ok || !is_entity_type(doc, o.type) ||
+        if (!seen.insert(h).second || open_object(doc, h, true, o) != Error::Ok ||
             read_entity_common(doc, o, common) != Error::Ok)
-            return false;
-        if (common.entmode == 0 ? common.owner != owner : common.entmode != mode)
-            return false;
-        seen.insert(h);
+            continue;
         take(h, o);
-        return false;
-    });
+    }
 }
 
 // A block reference's attributes, appended to `out` in their own order. An
@@ -210,7 +225,7 @@ void append_attributes(const Document& doc, const Insert& insert, std::vector<En
     }
     if (!broken)
         return;
-    find_owned(doc, insert.handle, 0, seen, [&](std::uint64_t a, ObjectRecord& o) {
+    find_owned(doc, insert.handle, seen, [&](std::uint64_t a, ObjectRecord& o) {
         Entity e;
         e.kind = EntityKind::Attribute;
         e.handle = a;
@@ -401,8 +416,7 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
         h = next_in_chain(doc, h, common);
     }
     if (!whole) {
-        const unsigned mode = block == doc.model_space ? 2 : block == doc.paper_space ? 1 : 0;
-        find_owned(doc, block, mode, seen, [&](std::uint64_t e, ObjectRecord&) {
+        find_owned(doc, block, seen, [&](std::uint64_t e, ObjectRecord&) {
             EntityCommon common;
             bool linked = false;
             if (visit_entity(doc, e, out, common, linked) != Error::Ok)
