@@ -109,7 +109,12 @@ void resolve_blocks(Document& doc)
             return from_header;
         if (has_type(doc, from_control, kBlockHeader))
             return from_control;
-        return block_named(doc, control.entries, name);
+        if (const std::uint64_t h = block_named(doc, control.entries, name))
+            return h;
+        // A record the control object names that does not open still owns
+        // its entities (see Drawing::entities).
+        std::int64_t offset = 0;
+        return from_control != 0 && doc.map.find(from_control, offset) ? from_control : 0;
     };
     doc.model_space = space(doc.model_space, control.model_space, "*Model_Space");
     doc.paper_space = space(doc.paper_space, control.paper_space, "*Paper_Space");
@@ -377,13 +382,25 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
-    BlockHeader header;
-    if (const Error e = read_block_header(doc, block, header); e != Error::Ok)
-        return e;
-
     // An entity that is missing or does not decode is skipped and counted;
     // the walk goes on with the next one.
     std::unordered_set<std::uint64_t> seen;
+    auto visit_owned = [&](std::uint64_t e, ObjectRecord&) {
+        EntityCommon common;
+        bool linked = false;
+        if (visit_entity(doc, e, out, common, linked) != Error::Ok)
+            doc.skip(e);
+    };
+    BlockHeader header;
+    if (const Error e = read_block_header(doc, block, header); e != Error::Ok) {
+        // A space record that does not decode still has its entities.
+        if (block == 0 || (block != doc.model_space && block != doc.paper_space))
+            return e;
+        doc.skip(block);
+        find_owned(doc, block, seen, visit_owned);
+        return Error::Ok;
+    }
+
     if (doc.at_least(Version::R2004)) {
         for (const std::uint64_t h : header.owned) {
             if (!seen.insert(h).second)
@@ -415,14 +432,8 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
         }
         h = next_in_chain(doc, h, common);
     }
-    if (!whole) {
-        find_owned(doc, block, seen, [&](std::uint64_t e, ObjectRecord&) {
-            EntityCommon common;
-            bool linked = false;
-            if (visit_entity(doc, e, out, common, linked) != Error::Ok)
-                doc.skip(e);
-        });
-    }
+    if (!whole)
+        find_owned(doc, block, seen, visit_owned);
     return Error::Ok;
 }
 

@@ -189,6 +189,11 @@ std::vector<Fixture> fixtures()
         f.push_back({"link to a table record", d, dwg::Error::Ok, both, {}, 1});
     }
     {
+        auto d = title_block();
+        d.size_override[synthetic::kModel] = 0x7FFF;
+        f.push_back({"space record does not open", d, dwg::Error::Ok, both, {}, 1});
+    }
+    {
         // No header variables to say where the control object is.
         auto d = title_block();
         d.control = 0x7508;
