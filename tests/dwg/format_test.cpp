@@ -200,10 +200,21 @@ std::vector<Fixture> fixtures()
         f.push_back({"block control found by type", d, dwg::Error::Ok, both, {}});
     }
     {
+        // Block records of 56 and 64 bits, entities just below 2^64.
         auto d = title_block();
         d.control = 0xFFFFFFFFFFFFFF01;
         d.model = 0x00F1000000000040;
         d.paper = 0xFFFFFFFFFFFFFF20;
+        const std::uint64_t base = 0xFFFFFFFFFFFF0000;
+        auto move = [&](std::uint64_t h) { return h ? base + h : 0; };
+        std::map<std::uint64_t, Entity> moved;
+        for (auto [h, e] : d.entities) {
+            e.owner = move(e.owner);
+            e.first_attrib = move(e.first_attrib), e.last_attrib = move(e.last_attrib), e.seqend = move(e.seqend);
+            moved[move(h)] = e;
+        }
+        d.entities = moved;
+        d.model_first = move(d.model_first), d.model_last = move(d.model_last);
         f.push_back({"64-bit handles", d, dwg::Error::Ok, both, {}});
     }
     {
