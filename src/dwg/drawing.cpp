@@ -383,34 +383,43 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
         return Error::BadArgument;
     const Document& doc = *doc_;
     // An entity that is missing or does not decode is skipped and counted;
-    // the walk goes on with the next one.
+    // the walk goes on with the next one. A block none of whose entities
+    // could be read has not been read.
     std::unordered_set<std::uint64_t> seen;
+    std::size_t failed = 0;
+    auto visit = [&](std::uint64_t e, EntityCommon& common, bool& linked) {
+        if (visit_entity(doc, e, out, common, linked) == Error::Ok)
+            return true;
+        doc.skip(e);
+        ++failed;
+        return false;
+    };
     auto visit_owned = [&](std::uint64_t e, ObjectRecord&) {
         EntityCommon common;
         bool linked = false;
-        if (visit_entity(doc, e, out, common, linked) != Error::Ok)
-            doc.skip(e);
+        visit(e, common, linked);
     };
+    auto result = [&] { return out.empty() && failed != 0 ? Error::Corrupt : Error::Ok; };
+
     BlockHeader header;
     if (const Error e = read_block_header(doc, block, header); e != Error::Ok) {
         // A space record that does not decode still has its entities.
         if (block == 0 || (block != doc.model_space && block != doc.paper_space))
             return e;
         doc.skip(block);
+        ++failed;
         find_owned(doc, block, seen, visit_owned);
-        return Error::Ok;
+        return result();
     }
 
     if (doc.at_least(Version::R2004)) {
         for (const std::uint64_t h : header.owned) {
-            if (!seen.insert(h).second)
-                continue;
             EntityCommon common;
             bool linked = false;
-            if (visit_entity(doc, h, out, common, linked) != Error::Ok)
-                doc.skip(h);
+            if (seen.insert(h).second)
+                visit(h, common, linked);
         }
-        return Error::Ok;
+        return result();
     }
 
     std::uint64_t h = header.first_entity;
@@ -421,11 +430,8 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
             break;
         EntityCommon common;
         bool linked = false;
-        if (visit_entity(doc, h, out, common, linked) != Error::Ok) {
-            doc.skip(h);
-            if (!linked)
-                break;
-        }
+        if (!visit(h, common, linked) && !linked)
+            break;
         if (h == header.last_entity) {
             whole = true;
             break;
@@ -434,7 +440,7 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     }
     if (!whole)
         find_owned(doc, block, seen, visit_owned);
-    return Error::Ok;
+    return result();
 }
 
 }  // namespace dwg
