@@ -131,6 +131,7 @@ Error read_header_handles(Document& doc)
     case Version::R2010: runs = kR2010; break;
     case Version::R2013:
     case Version::R2018: runs = kR2013; break;
+    default: return Error::UnsupportedVersion;
     }
     BitReader r;
     if (!open_section(doc.sections.header, kHeaderBegin, r))
