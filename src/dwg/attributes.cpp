@@ -28,6 +28,7 @@ Error read_spaces(const std::filesystem::path& path, Spaces& out)
     out.version = std::string(d.version());
     const Error model = space_attributes(d, "*Model_Space", out.model);
     const Error paper = space_attributes(d, "*Paper_Space", out.paper);
+    out.warnings = d.warnings();
     return model != Error::Ok ? model : paper;
 }
 

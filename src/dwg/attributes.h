@@ -24,6 +24,7 @@ struct Spaces {
     std::string version;  // "AC1015"
     TagValues model;      // *Model_Space
     TagValues paper;      // the active layout's paper space
+    Warnings warnings;    // what the reader passed over in both
 };
 
 // Opens the drawing and reads both spaces. Ok, or the opening's error, else

@@ -113,11 +113,12 @@ bool SameTag(const std::string& a, const std::string& b)
     return !less(a, b) && !less(b, a);
 }
 
-void modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)
+std::uint16_t modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawingPath,
+                                                     const std::string& spaceCode)
 {
     DrawingAttributes.clear();
     std::set<std::string, Caseless> SeenTags;
-    read_space(drawingPath, spaceCode, LastWarnings, [&](const AttributeReader& a) {
+    return read_space(drawingPath, spaceCode, LastWarnings, [&](const AttributeReader& a) {
         std::string tag = a.Tag();
         if (!SeenTags.insert(tag).second)
             return;

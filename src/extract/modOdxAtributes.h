@@ -50,8 +50,9 @@ public:
     // Replaces DrawingAttributes with one record per distinct tag of the
     // space ("Rev" and "REV" are one tag, spelled as first met), valued from
     // the first attribute met; each record carries spaceCode. A missing or
-    // unreadable drawing leaves the list empty and reports nothing.
-    void ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
+    // unreadable drawing leaves the list empty. Returns the component's
+    // LastError, as ReadSpaceAttributes does.
+    std::uint16_t ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
 
     // Replaces DrawingAttributes with every attribute of the space in entity
     // order, duplicates kept, Tag and Value only (SpaceCode stays empty).
