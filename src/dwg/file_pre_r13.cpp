@@ -43,6 +43,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "bits.h"
 #include "document.h"
@@ -69,6 +70,7 @@ enum RecordType : std::uint8_t {
     kAttrib = 16,
     kSeqend = 17,
     kJump = 18,
+    kVertex = 20,
 };
 
 enum EntityFlags : std::uint8_t {
@@ -399,8 +401,9 @@ Error collect(const Document& doc, RecordWalk& walk, bool block, InList in_list,
             more = walk.next(rec);
             continue;
         }
-        // Attributes and end markers outside a run belong to no reference.
-        if (rec.type == kAttrib || rec.type == kSeqend) {
+        // Attributes, vertices and end markers belong to the INSERT or
+        // POLYLINE before them, not to the list.
+        if (rec.type == kAttrib || rec.type == kSeqend || rec.type == kVertex) {
             more = walk.next(rec);
             continue;
         }
@@ -423,7 +426,8 @@ Error collect(const Document& doc, RecordWalk& walk, bool block, InList in_list,
         if (more && rec.type == kSeqend)
             more = walk.next(rec);
     }
-    doc.warnings.skipped_objects += walk.skipped();
+    if (block || !std::exchange(doc.pre_r13.entities_counted, true))
+        doc.warnings.skipped_objects += walk.skipped();
     return walk.error();
 }
 

@@ -44,6 +44,8 @@ struct PreR13 {
     std::uint32_t extras_start = 0, extras_end = 0;
     std::uint16_t block_record_size = 0, block_count = 0;
     std::uint32_t block_table = 0;
+    // Both spaces walk the entities section: what it passes over counts once.
+    mutable bool entities_counted = false;
 };
 
 // Whether the file starts with the version string of a drawing before R13.
