@@ -39,6 +39,7 @@ struct PreR13 {
     bool r11 = false;  // RS linetype, extended flags, CRCs, paper space (AC1007 on)
     // Family A: the entity list. Family B: the entities section.
     std::uint32_t entities_start = 0, entities_end = 0;
+    std::uint32_t records = 0;  // family A: the header's record count, bounded by the list's size
     // Family B; an absent or damaged section is empty.
     std::uint32_t blocks_start = 0, blocks_end = 0;
     std::uint32_t extras_start = 0, extras_end = 0;
