@@ -458,8 +458,8 @@ bool each_block_b(const Document& doc, Visit visit)
         const std::uint64_t address = std::uint64_t{p.blocks_start} + offset;
         if (address >= p.blocks_end)
             continue;
-        std::string name =
-            doc.text.from_codepage(std::string_view(reinterpret_cast<const char*>(record.data()) + 1, 32));
+        std::string_view stored(reinterpret_cast<const char*>(record.data()) + 1, 32);
+        std::string name = doc.text.from_codepage(stored.substr(0, stored.find('\0')));
         // An anonymous block's name is stored as its prefix ("*D"); the
         // record number completes it.
         if ((record[0] & 0x01) && !name.empty() && (name.back() < '0' || name.back() > '9'))
