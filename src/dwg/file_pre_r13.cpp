@@ -52,11 +52,18 @@ namespace dwg::detail {
 
 namespace {
 
-// Which mark puts an R11 entity in paper space. Flag 0x40 only says that an
-// extended flags byte follows, which extended data needs as well: in drawings
-// whose current space is the model, entities with extended data carry 0x40
-// with extended flags 0x02 alone, while every paper-space entity seen carries
-// extended flags 0x04 and its field.
+// Which stored mark puts an R11/R12 entity in paper space. The two differ
+// only for model-space entities that carry extended data.
+enum class PaperSpaceRule : std::uint8_t {
+    EntityFlag40,    // entity flags bit 0x40 ("has extended flags") alone
+    ExtendedFlag04,  // extended flags bit 0x04 (followed by its RS field)
+};
+
+// The rule in force. Flag 0x40 only says that an extended flags byte
+// follows, which extended data needs as well: in drawings whose current space
+// is the model, entities with extended data carry 0x40 with extended flags
+// 0x02 alone, while every paper-space entity seen carries extended flags 0x04
+// and its field.
 constexpr PaperSpaceRule kPaperSpaceRule = PaperSpaceRule::ExtendedFlag04;
 
 constexpr std::uint64_t kModelSpace = 1;

@@ -20,13 +20,6 @@ namespace dwg::detail {
 
 struct Document;
 
-// Which stored mark puts an R11/R12 entity in paper space. The two differ
-// only for model-space entities that carry extended data.
-enum class PaperSpaceRule : std::uint8_t {
-    EntityFlag40,    // entity flags bit 0x40 ("has extended flags") alone
-    ExtendedFlag04,  // extended flags bit 0x04 (followed by its RS field)
-};
-
 struct PreR13 {
     enum class Family : std::uint8_t {
         None,        // not a drawing before R13: the Document holds Sections
