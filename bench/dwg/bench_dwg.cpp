@@ -31,7 +31,8 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 // Keep in step with the versions the reader decodes.
-const std::set<std::string> kAllVersions = {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
+const std::set<std::string> kAllVersions = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009",
+                                            "AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
                                             "AC1021", "AC1024", "AC1027", "AC1032"};
 
 struct Drawing {

@@ -13,6 +13,7 @@
 
 #include "bits.h"
 #include "drawing.h"
+#include "file_pre_r13.h"
 #include "sections.h"
 #include "text.h"
 
@@ -54,6 +55,8 @@ struct Document {
     std::uint64_t block_control = 0;
     std::uint64_t model_space = 0;
     std::uint64_t paper_space = 0;
+    // A drawing before R13 has neither sections nor objects; see file_pre_r13.h.
+    PreR13 pre_r13;
     // Conversion state and what was passed over; reading is otherwise free
     // of side effects.
     mutable TextDecoder text;

@@ -313,6 +313,8 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
 Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
 {
     out.doc_.reset();
+    if (is_pre_r13(bytes))
+        return open_pre_r13(std::move(bytes), out.doc_);
     if (!looks_like_dwg(bytes))
         return Error::NotDwg;
     const Family* family = nullptr;
@@ -357,6 +359,8 @@ Error Drawing::find_block(std::string_view name, std::uint64_t& block) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
+    if (doc.pre_r13.family != PreR13::Family::None)
+        return find_block_pre_r13(doc, name, equal_caseless, block);
     if (doc.map.size() == 0)
         return Error::BlockNotFound;
     if (equal_caseless(name, "*Model_Space"))
@@ -382,6 +386,8 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
+    if (doc.pre_r13.family != PreR13::Family::None)
+        return entities_pre_r13(doc, block, out);
     // An entity that is missing or does not decode is skipped and counted;
     // the walk goes on with the next one. A block none of whose entities
     // could be read has not been read.
