@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   mdbtools mdbtools-dev
+  libxlsxwriter-dev python3-openpyxl
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
 )

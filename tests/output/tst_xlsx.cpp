@@ -1,0 +1,185 @@
+// The workbook writer, read back with openpyxl: text cells, the frozen and
+// filtered header, the cell limit, text XML cannot carry, and failures that
+// must leave no half file and an existing file whole.
+
+#include <unistd.h>
+
+#include "output/text_encoding.h"
+#include "output/xlsx_file.h"
+#include "test_support.h"
+#include "xlsx_reader.h"
+
+using namespace output;
+using namespace output_test;
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+std::vector<std::string_view> Views(const Row& row) {
+    return {row.begin(), row.end()};
+}
+
+Workbook ReadBack(const std::filesystem::path& file) {
+    std::string error;
+    auto book = ReadWithOpenpyxl(file, error);
+    EXPECT_TRUE(book) << error;
+    return book.value_or(Workbook{});
+}
+
+const Row kHeader = {"File Name", "TITLE", "DWG_NO"};
+
+}  // namespace
+
+TEST(XlsxFile, EveryValueComesBackAsTheSameText) {
+    const std::string cjk = "\xE5\x9B\xBE\xE7\xBA\xB8";  // two CJK characters
+    const std::string smile = "\xF0\x9F\x98\x80";
+    const std::vector<Row> rows = {
+        {"/d/a.dwg", "007", "0012"},
+        {"/d/b.dwg", "a,b", "say \"hi\""},
+        {"/d/c.dwg", "two\r\nlines", "one\nbreak\ttab"},
+        {"/d/d.dwg", "Caf\xC3\xA9 25\xC2\xB0", cjk + smile},
+        {"/d/e.dwg", "", ""},
+        {"/d/f.dwg", "  padded  ", "=1+1"},
+        {"/d/g.dwg", "_x0041_ stays", "a & b <c>"},
+        {"/d/h.dwg", "1E5", "TRUE"},
+    };
+    ScratchDir dir;
+    const auto path = dir.path() / "out.xlsx";
+    XlsxFile xlsx;
+    ASSERT_TRUE(xlsx.Create(path, Views(kHeader)).ok());
+    for (const Row& row : rows) {
+        CellChanges changes;
+        ASSERT_TRUE(xlsx.Append(Views(row), changes).ok());
+        EXPECT_TRUE(changes.empty()) << row[0];
+    }
+    ASSERT_TRUE(xlsx.Close().ok());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.xlsx.part"));
+
+    const Workbook book = ReadBack(path);
+    EXPECT_EQ(book.sheets, std::vector<std::string>{"Main"});
+    EXPECT_EQ(book.freeze, "A2");
+    EXPECT_EQ(book.filter, "A1:C9");
+    EXPECT_EQ(book.types, std::vector<std::string>{"s"});  // never a number, a formula or a truth value
+    std::vector<Row> expected{kHeader};
+    expected.insert(expected.end(), rows.begin(), rows.end());
+    EXPECT_EQ(book.rows, expected);
+    // Widths follow the longest line of each column, headings with room for
+    // the filter button.
+    ASSERT_EQ(book.widths.size(), 3u);
+    // (The library adds the cell's margins, under a character.)
+    EXPECT_NEAR(book.widths[0], 12, 1);  // "File Name" and the filter button
+    EXPECT_NEAR(book.widths[1], 14, 1);  // "_x0041_ stays"
+}
+
+TEST(XlsxFile, ValuesThatCannotGoInAsTheyAreAreChangedAndNamed) {
+    const std::string longest(kXlsxCellChars, 'x');
+    const std::string smile = "\xF0\x9F\x98\x80";  // two UTF-16 units: Excel counts those
+    const std::string replacement = "\xEF\xBF\xBD";
+    struct Case {
+        std::string value;
+        std::string stored;
+        std::vector<std::string> shortened, replaced;
+    } cases[] = {
+        {longest, longest, {}, {}},
+        {std::string(40000, 'y'), std::string(kXlsxCellChars, 'y'), {"TITLE"}, {}},
+        {std::string(kXlsxCellChars - 1, 'z') + smile, std::string(kXlsxCellChars - 1, 'z'), {"TITLE"}, {}},
+        {"a\xFF" "b", "a" + replacement + "b", {}, {"TITLE"}},
+        {"over\xC0\xAFlong", "over" + replacement + replacement + "long", {}, {"TITLE"}},
+        {"half \xE5\x9B", "half " + replacement + replacement, {}, {"TITLE"}},
+        {std::string("nul\0bell\a", 9) + "\xEF\xBF\xBF", "nul" + replacement + "bell" + replacement + replacement,
+         {}, {"TITLE"}},
+        {std::string(40000, 'w') + "\xFF", std::string(kXlsxCellChars, 'w'), {"TITLE"}, {"TITLE"}},
+    };
+    ScratchDir dir;
+    const auto path = dir.path() / "changed.xlsx";
+    XlsxFile xlsx;
+    ASSERT_TRUE(xlsx.Create(path, Views(kHeader)).ok());
+    std::vector<Row> expected{kHeader};
+    for (const auto& c : cases) {
+        CellChanges changes;
+        ASSERT_TRUE(xlsx.Append({"/d/a.dwg", c.value, "0042"}, changes).ok());
+        EXPECT_EQ(changes.Shortened, c.shortened) << c.value.substr(0, 20);
+        EXPECT_EQ(changes.Replaced, c.replaced) << c.value.substr(0, 20);
+        expected.push_back({"/d/a.dwg", c.stored, "0042"});
+    }
+    ASSERT_TRUE(xlsx.Close().ok());
+    const Workbook book = ReadBack(path);
+    EXPECT_EQ(book.rows, expected);
+    EXPECT_NEAR(book.widths[1], 100, 1);  // long values do not stretch the sheet
+}
+
+TEST(XlsxFile, TheUnderscoreEscapeDoesNotPushACellPastTheLimit) {
+    std::string value;
+    while (value.size() < 40000) value += "_x0041_";
+    ScratchDir dir;
+    XlsxFile xlsx;
+    ASSERT_TRUE(xlsx.Create(dir.path() / "u.xlsx", {"File Name", "T"}).ok());
+    CellChanges changes;
+    ASSERT_TRUE(xlsx.Append({"/d/a.dwg", value}, changes).ok());
+    EXPECT_EQ(changes.Shortened, std::vector<std::string>{"T"});
+    ASSERT_TRUE(xlsx.Close().ok());
+    const Workbook book = ReadBack(dir.path() / "u.xlsx");
+    ASSERT_EQ(book.rows.size(), 2u);
+    EXPECT_TRUE(value.starts_with(book.rows[1][1]));
+    EXPECT_GT(book.rows[1][1].size(), 17000u);  // 13 stored characters for each 7 shown
+}
+
+TEST(XlsxFile, ClosingAfterNoRowGivesTheHeaderAlone) {
+    ScratchDir dir;
+    const auto path = dir.path() / "empty.xlsx";
+    XlsxFile xlsx;
+    ASSERT_TRUE(xlsx.Create(path, Views(kHeader)).ok());
+    EXPECT_FALSE(std::filesystem::exists(path));  // nothing under the real name before Close
+    ASSERT_TRUE(xlsx.Close().ok());
+    const Workbook book = ReadBack(path);
+    EXPECT_EQ(book.rows, std::vector<Row>{kHeader});
+    EXPECT_EQ(book.filter, "A1:C1");
+    EXPECT_EQ(book.freeze, "A2");
+}
+
+TEST(XlsxFile, FailuresLeaveNoFileAndTheOldOneWhole) {
+    ScratchDir dir;
+    XlsxFile xlsx;
+    CellChanges changes;
+
+    // A folder that does not exist: refused before any row.
+    const auto nowhere = dir.path() / "no" / "such" / "out.xlsx";
+    EXPECT_EQ(xlsx.Create(nowhere, Views(kHeader)).code, Errc::cannot_create);
+    EXPECT_FALSE(std::filesystem::exists(nowhere.parent_path()));
+
+    // The workbook's bytes run into a full disk while it is written.
+    const auto path = dir.path() / "out.xlsx";
+    write_bytes(path, "old workbook");
+    ASSERT_TRUE(xlsx.Create(path, Views(kHeader)).ok());
+    ASSERT_TRUE(xlsx.Append({"/d/a.dwg", "1", "2"}, changes).ok());
+    std::filesystem::create_symlink("/dev/full", dir.path() / "out.xlsx.part");
+    const Status closed = xlsx.Close();
+    EXPECT_EQ(closed.code, Errc::cannot_write) << closed.detail;
+    EXPECT_EQ(read_bytes(path), "old workbook");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.path() / "out.xlsx.part")));
+
+    // A run that stops without closing leaves the old file too.
+    {
+        XlsxFile dropped;
+        ASSERT_TRUE(dropped.Create(path, Views(kHeader)).ok());
+        ASSERT_TRUE(dropped.Append({"/d/a.dwg", "1", "2"}, changes).ok());
+    }
+    EXPECT_EQ(read_bytes(path), "old workbook");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // A row wider than the header is refused.
+    ASSERT_TRUE(xlsx.Create(path, {"File Name"}).ok());
+    EXPECT_EQ(xlsx.Append({"/d/a.dwg", "extra"}, changes).code, Errc::cannot_write);
+}
+
+TEST(TextEncoding, XmlTextKeepsWhatXmlCarries) {
+    bool replaced = true;
+    EXPECT_EQ(xml_text("plain\ttext\r\n", replaced), "plain\ttext\r\n");
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(xml_text("\xEF\xBB\xBF" "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC2\x85", replaced),
+              "\xEF\xBB\xBF" "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC2\x85");
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(xml_text("\xED\xA0\x80", replaced), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // a lone surrogate
+    EXPECT_TRUE(replaced);
+}
