@@ -19,7 +19,7 @@ void frmMain::cmdProcess_Click()
     dialog.title = tr("Save Output File As");
     dialog.folder = folders.ProcessFileFolder;
     dialog.filters = {QStringLiteral("Access 97 (*.mdb)"), QStringLiteral("Access 2000 (*.mdb)"),
-                      QStringLiteral("CSV (Comma delimited (*.csv)")};
+                      QStringLiteral("CSV (Comma delimited (*.csv)"), QStringLiteral("Excel Workbook (*.xlsx)")};
     dialog.filterIndex = 1;
     dialog.confirmOverwrite = true;
     const FileDialogResult chosen = ui().saveFile(dialog);

@@ -43,6 +43,7 @@ std::string_view KindText(OutputKind kind) {
     case OutputKind::Access97:
     case OutputKind::Access2000: return "mdb";
     case OutputKind::Csv: return "csv";
+    case OutputKind::Xlsx: return "xlsx";
     }
     return "";
 }
@@ -116,12 +117,24 @@ Status modUtilities::CreateOutputDatabase(const std::string& outputPath, int for
     return {};
 }
 
-Status modUtilities::WriteCsvHeader(const std::string& outputPath) {
+std::vector<std::string_view> modUtilities::HeaderCells() const {
     std::vector<std::string_view> cells{"File Name"};
     for (const auto& field : OutputFields) cells.push_back(field.Tag);
-    Status written = CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
+    return cells;
+}
+
+Status modUtilities::WriteCsvHeader(const std::string& outputPath) {
+    Status written = CsvFile(PathFromUtf8(outputPath)).WriteLine(HeaderCells());
     if (!written.ok()) written.code = Errc::cannot_create;
     return written;
+}
+
+Status modUtilities::StartWorkbook(const std::string& outputPath) {
+    return xlsx_.Create(PathFromUtf8(outputPath), HeaderCells());
+}
+
+Status modUtilities::FinishWorkbook() {
+    return xlsx_.Close();
 }
 
 std::uint16_t modUtilities::ExtractDrawing(const std::string& drawingPath, const std::string& spaceCode,
@@ -140,18 +153,32 @@ std::uint16_t modUtilities::ExtractDrawing(const std::string& drawingPath, const
         failure = WriteDatabaseRow(drawingPath, outputPath);
     } else if (kindText == "csv") {
         failure = WriteCsvRow(drawingPath, outputPath);
+    } else if (kindText == "xlsx") {
+        failure = WriteXlsxRow(drawingPath);
     }
     return code;
 }
 
-Status modUtilities::WriteCsvRow(const std::string& drawingPath, const std::string& outputPath) {
+std::vector<std::string_view> modUtilities::RowCells(const std::string& drawingPath) const {
     const auto& records = Attributes.DrawingAttributes;
     std::vector<std::string_view> cells{drawingPath};
     for (const auto& field : OutputFields) {
         const std::string* value = FindValue(records, field.Tag);
         cells.push_back(value ? std::string_view(*value) : std::string_view());
     }
-    return CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
+    return cells;
+}
+
+Status modUtilities::WriteCsvRow(const std::string& drawingPath, const std::string& outputPath) {
+    return CsvFile(PathFromUtf8(outputPath)).WriteLine(RowCells(drawingPath));
+}
+
+Status modUtilities::WriteXlsxRow(const std::string& drawingPath) {
+    CellChanges changes;
+    if (Status appended = xlsx_.Append(RowCells(drawingPath), changes); !appended.ok()) return appended;
+    if (!changes.empty())
+        adjustments_.push_back({drawingPath, std::move(changes.Shortened), std::move(changes.Replaced)});
+    return {};
 }
 
 Status modUtilities::WriteDatabaseRow(const std::string& drawingPath, const std::string& outputPath) {
@@ -222,7 +249,8 @@ Status modUtilities::WriteDatabaseRow(const std::string& drawingPath, const std:
     return {};
 }
 
-std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings) {
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings,
+                             OutputKind kind) {
     auto section = [&](const char* heading, auto member) {
         std::string text;
         std::size_t listed = 0, total = 0;
@@ -239,12 +267,17 @@ std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::si
         if (total > listed) text += "\n... and " + std::to_string(total - listed) + " more drawings.";
         return heading + text;
     };
+    const bool workbook = kind == OutputKind::Xlsx;
     std::string report = section(
-        "Some values were longer than the database holds and were shortened (drawing: fields):",
+        workbook ? "Some values were longer than the 32,767 characters a workbook cell holds and were shortened "
+                   "(drawing: columns):"
+                 : "Some values were longer than the database holds and were shortened (drawing: fields):",
         &Adjustment::Shortened);
     const std::string replaced = section(
-        "Some values held characters that an Access 97 database cannot hold; they were written with \"?\" "
-        "in their place (drawing: fields):",
+        workbook ? "Some values held bytes that are not text, or control characters a workbook cannot hold; "
+                   "they were written with \"\xEF\xBF\xBD\" in their place (drawing: columns):"
+                 : "Some values held characters that an Access 97 database cannot hold; they were written with "
+                   "\"?\" in their place (drawing: fields):",
         &Adjustment::Replaced);
     if (!report.empty() && !replaced.empty()) report += "\n\n";
     return report + replaced;

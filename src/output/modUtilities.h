@@ -11,13 +11,15 @@
 
 #include "errors.h"
 #include "extract/modOdxAtributes.h"
+#include "xlsx_file.h"
 
 namespace output {
 
 // The 1-based index of the file type chosen in the run's save dialog.
-enum class OutputKind : int { Access97 = 1, Access2000 = 2, Csv = 3 };
+enum class OutputKind : int { Access97 = 1, Access2000 = 2, Csv = 3, Xlsx = 4 };
 
-// "mdb" for both database kinds, "csv" for CSV, "" for anything else.
+// "mdb" for both database kinds, "csv" for CSV, "xlsx" for an Excel
+// workbook, "" for anything else.
 std::string_view KindText(OutputKind kind);
 
 // Database format versions, as the engine names them.
@@ -38,11 +40,11 @@ struct TemplateRow {
     std::string SpaceCode;
 };
 
-// Values changed to fit one database record.
+// Values changed to fit one database record or workbook row.
 struct Adjustment {
     std::string Drawing;
-    std::vector<std::string> Shortened;  // column names, in column order
-    std::vector<std::string> Replaced;   // columns whose characters Access 97 cannot hold became "?"
+    std::vector<std::string> Shortened;  // column names (a workbook's: the header cells), in column order
+    std::vector<std::string> Replaced;   // columns whose characters the file cannot hold were replaced
 };
 
 // Reads every attribute of one space of a drawing into `records`, in entity
@@ -74,14 +76,20 @@ public:
     // Writes the header line: "File Name", then each field's Tag.
     Status WriteCsvHeader(const std::string& outputPath);
 
-    // Reads the drawing's space and appends its row for kindText ("mdb" or
-    // "csv"; anything else writes nothing). Returns the drawing component's
+    // Starts a workbook with the CSV header's cells. Unlike the other kinds
+    // it stays open for the run's rows; FinishWorkbook puts it in place.
+    Status StartWorkbook(const std::string& outputPath);
+    Status FinishWorkbook();
+    bool WorkbookOpen() const { return xlsx_.is_open(); }
+
+    // Reads the drawing's space and appends its row for kindText ("mdb",
+    // "csv" or "xlsx"; anything else writes nothing). Returns the drawing component's
     // code; a drawing that could not be opened gives no row. A row that could
     // not be written is reported in `failure` and is not in the file.
     std::uint16_t ExtractDrawing(const std::string& drawingPath, const std::string& spaceCode,
                                  const std::string& outputPath, std::string_view kindText, Status& failure);
 
-    // Values shortened or changed so far to fit database records.
+    // Values shortened or changed so far to fit database records or workbook rows.
     const std::vector<Adjustment>& Adjustments() const { return adjustments_; }
     void ClearAdjustments() { adjustments_.clear(); }
 
@@ -95,14 +103,21 @@ public:
 private:
     Status WriteDatabaseRow(const std::string& drawingPath, const std::string& outputPath);
     Status WriteCsvRow(const std::string& drawingPath, const std::string& outputPath);
+    Status WriteXlsxRow(const std::string& drawingPath);
+    // The CSV header's cells: "File Name", then each field's Tag.
+    std::vector<std::string_view> HeaderCells() const;
+    // The CSV line's cells: the path, then each field's first value by its tag.
+    std::vector<std::string_view> RowCells(const std::string& drawingPath) const;
 
     AttributeSource source_;
+    XlsxFile xlsx_;
     std::vector<Adjustment> adjustments_;
     double seconds_reading_ = 0;
 };
 
 // Text of the note that lists the changed values, at most maxDrawings
-// drawings named (0: all).
-std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings);
+// drawings named (0: all), worded for the kind of file written.
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings,
+                             OutputKind kind = OutputKind::Access2000);
 
 }  // namespace output

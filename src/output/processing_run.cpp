@@ -44,6 +44,7 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
     case Errc::cannot_create:
         return "The output file " + outputPath + " could not be created: " + status.detail + ".";
     case Errc::cannot_write:
+        if (drawing.empty()) return "The output file " + outputPath + " could not be written: " + status.detail + ".";
         return "The output file " + outputPath + " could not be written while processing " + drawing + ": " +
                status.detail + ". The rows of the drawings before it are kept in the file.";
     case Errc::ok: break;
@@ -68,6 +69,9 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     bool progressShown = false;
 
     auto finish = [&](Status error, const std::string& drawing) {
+        // A run that stops still leaves a workbook with the rows so far, as
+        // it leaves the lines of a CSV file.
+        if (u.WorkbookOpen()) u.FinishWorkbook();
         if (progressShown && callbacks.HideProgress) callbacks.HideProgress();
         result.Error = std::move(error);
         if (!result.Error.ok() && callbacks.RunFailed)
@@ -90,7 +94,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     std::error_code ec;
     if (std::filesystem::is_directory(output, ec))
         return finish({Errc::cannot_replace, "a folder has that name"}, {});
-    if (std::filesystem::exists(output, ec)) {
+    // A workbook replaces the old file only once it is complete.
+    if (request.Kind != OutputKind::Xlsx && std::filesystem::exists(output, ec)) {
         std::filesystem::remove(output, ec);
         if (ec) return finish({Errc::cannot_replace, ec.message()}, {});
     }
@@ -100,6 +105,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     case OutputKind::Access97: started = u.CreateOutputDatabase(request.OutputPath, dbVersion30); break;
     case OutputKind::Access2000: started = u.CreateOutputDatabase(request.OutputPath, dbVersion40); break;
     case OutputKind::Csv: started = u.WriteCsvHeader(request.OutputPath); break;
+    case OutputKind::Xlsx: started = u.StartWorkbook(request.OutputPath); break;
     }
     if (!started.ok()) return finish(started, {});
 
@@ -122,10 +128,13 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
         if (callbacks.SetProgress) callbacks.SetProgress(result.DrawingsHandled);
     }
 
+    if (u.WorkbookOpen()) {
+        if (Status closed = u.FinishWorkbook(); !closed.ok()) return finish(closed, {});
+    }
     if (callbacks.HideProgress) callbacks.HideProgress();
     progressShown = false;
     if (!u.Adjustments().empty() && callbacks.ValuesChanged)
-        callbacks.ValuesChanged(AdjustmentReport(u.Adjustments(), ReportLimit));
+        callbacks.ValuesChanged(AdjustmentReport(u.Adjustments(), ReportLimit, request.Kind));
     return finish({}, {});
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/frmmain.h"
 #include "mdb_readers.h"
+#include "xlsx_reader.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ private slots:
         QCOMPARE(r.title, QStringLiteral("Save Output File As"));
         QCOMPARE(r.folder, w->folders.ProcessFileFolder);
         QCOMPARE(r.fileName, QString());
-        QCOMPARE(r.filters, QStringList({"Access 97 (*.mdb)", "Access 2000 (*.mdb)", "CSV (Comma delimited (*.csv)"}));
+        QCOMPARE(r.filters, QStringList({"Access 97 (*.mdb)", "Access 2000 (*.mdb)", "CSV (Comma delimited (*.csv)",
+                                         "Excel Workbook (*.xlsx)"}));
         QCOMPARE(r.filterIndex, 1);
         QVERIFY(r.confirmOverwrite);
         QVERIFY(ui_.messages.empty());
@@ -149,6 +151,25 @@ private slots:
                                                       "You will need to open the file manualy."));
         QCOMPARE(ui_.messages[1].icon, MessageIcon::Information);
         QCOMPARE(ui_.openedFiles, std::vector<QString>{path});
+    }
+
+    void workbookFromTheFourthType() {
+        auto w = makeWindow();
+        fillLists(*w, out_.filePath("missing.dwg"));
+        const QString path = out_.filePath("sheet.csv");  // the type decides, not the extension
+        ui_.answerSave(path, 4);
+        w->cmdProcess_Click();
+        std::string error;
+        const auto book = output_test::ReadWithOpenpyxl(path.toStdString(), error);
+        QVERIFY2(book, error.c_str());
+        const std::vector<std::vector<std::string>> rows = {
+            {"File Name", "TITLE", "DWG_NO"},
+            {corpusFile("generated/a_title_block.dwg").toStdString(), "GENERAL ARRANGEMENT", "A-1001"},
+            {corpusFile("generated/g_no_attributes.dwg").toStdString(), "", ""},
+            {corpusFile("generated/b_duplicate_tags.dwg").toStdString(), "Title 01", ""},
+        };
+        QVERIFY(book->rows == rows);
+        QCOMPARE(ui_.messages.size(), std::size_t(1));  // the missing drawing
     }
 
     void failedRunSaysSoAndOpensNothing() {

@@ -6,7 +6,7 @@
 
 #include "output/text_encoding.h"
 #include "output/xlsx_file.h"
-#include "test_support.h"
+#include "run_fixture.h"
 #include "xlsx_reader.h"
 
 using namespace output;
@@ -182,4 +182,56 @@ TEST(TextEncoding, XmlTextKeepsWhatXmlCarries) {
     EXPECT_FALSE(replaced);
     EXPECT_EQ(xml_text("\xED\xA0\x80", replaced), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // a lone surrogate
     EXPECT_TRUE(replaced);
+}
+
+TEST_F(RunTest, AWorkbookRunHoldsTheCsvRunsRowsAndNamesWhatItChanged) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    drawings["/d/a.dwg"] = {0, {{"TITLE", "007", ""}, {"DWG_NO", "a,b \"q\"", ""}, {"TITLE", "second", ""}}};
+    drawings["/d/b.dwg"] = {0, {{"DWG_NO", "line\r\nbreak", ""}, {"title", "other case", ""}}};
+    drawings["/d/c.dwg"] = {0, {{"TITLE", "Caf\xC3\xA9 \xE5\x9B\xBE\xE7\xBA\xB8", ""}, {"DWG_NO", "", ""}}};
+    drawings["/d/long.dwg"] = {0, {{"TITLE", std::string(40000, 'v'), ""}, {"DWG_NO", "bad \xFF byte", ""}}};
+    request.TemplateItems = {{true, "Title", "TITLE", "M"}, Field("DWG_NO")};
+    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/missing.dwg"}, {true, "/d/c.dwg"},
+                        {true, "/d/long.dwg"}};
+
+    request.OutputPath = dir.file("out.csv");
+    ASSERT_TRUE(Process(OutputKind::Csv).completed());
+    std::vector<Row> expected = ReadCsvRows(request.OutputPath);
+    ASSERT_EQ(expected.size(), 5u);
+    expected[4][1].resize(kXlsxCellChars);
+    expected[4][2] = "bad " + replacement + " byte";
+
+    recorder.events.clear();
+    request.OutputPath = dir.file("out.xlsx");
+    write_bytes(request.OutputPath, "older workbook");  // replaced once the new one is complete
+    const RunResult result = Process(OutputKind::Xlsx);
+    ASSERT_TRUE(result.completed());
+    EXPECT_EQ(ReadBack(request.OutputPath).rows, expected);
+    ASSERT_EQ(result.Adjustments.size(), 1u);
+    EXPECT_EQ(result.Adjustments[0].Shortened, Row{"TITLE"});
+    EXPECT_EQ(result.Adjustments[0].Replaced, Row{"DWG_NO"});
+    EXPECT_EQ(recorder.events.back(),
+              "note Some values were longer than the 32,767 characters a workbook cell holds and were shortened "
+              "(drawing: columns):\n/d/long.dwg: TITLE\n\nSome values held bytes that are not text, or control "
+              "characters a workbook cannot hold; they were written with \"" + replacement +
+              "\" in their place (drawing: columns):\n/d/long.dwg: DWG_NO");
+}
+
+TEST_F(RunTest, AWorkbookRunThatStopsKeepsTheRowsSoFar) {
+    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/a.dwg"}};
+    request.OutputPath = dir.file("out.xlsx");
+    // The folder goes away while the drawing is read: the workbook cannot be
+    // put in place, and the run says so without naming a drawing.
+    const std::filesystem::path sub = dir.path() / "sub";
+    std::filesystem::create_directory(sub);
+    request.OutputPath = (sub / "out.xlsx").string();
+    hook = [&](const std::string&) { std::filesystem::remove_all(sub); };
+    const RunResult result = Process(OutputKind::Xlsx);
+    EXPECT_EQ(result.Error.code, Errc::cannot_write);
+    EXPECT_TRUE(recorder.events.back().starts_with("failed The output file " + request.OutputPath +
+                                                   " could not be written: "))
+        << recorder.events.back();
+    EXPECT_FALSE(std::filesystem::exists(sub));
 }

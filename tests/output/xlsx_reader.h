@@ -3,7 +3,9 @@
 // own Python (the first python3 on PATH may be another one without it).
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+
+#include "platform/ansitext.h"
 
 namespace output_test {
 
@@ -44,6 +48,35 @@ inline std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& fil
     book.types = texts(doc.value("types"));
     for (const QJsonValue row : doc.value("rows").toArray()) book.rows.push_back(texts(row));
     return book;
+}
+
+// A run's CSV file as rows of UTF-8 cells, to hold a workbook against: each
+// cell quoted, quotes doubled, a comma after every cell, CR LF after every line.
+inline std::vector<std::vector<std::string>> ReadCsvRows(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    const std::string bytes = s.str();
+    const std::string_view bom = platform::utf8ByteOrderMark;
+    const std::string text = bytes.starts_with(bom) ? bytes.substr(bom.size()) : platform::ansiToUtf8(bytes);
+    std::vector<std::vector<std::string>> rows(1);
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            rows.emplace_back();
+            i += 2;
+            continue;
+        }
+        std::string cell;
+        for (i += 1; i < text.size(); ++i) {  // past the opening quote
+            if (text[i] == '"' && text.compare(i, 2, "\"\"") != 0) break;
+            if (text[i] == '"') ++i;
+            cell += text[i];
+        }
+        rows.back().push_back(cell);
+        i += 2;  // the closing quote and the comma
+    }
+    rows.pop_back();
+    return rows;
 }
 
 }  // namespace output_test

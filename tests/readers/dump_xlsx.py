@@ -11,7 +11,10 @@ import openpyxl
 from openpyxl.utils import get_column_letter
 from openpyxl.utils.escape import unescape
 
-book = openpyxl.load_workbook(sys.argv[1])
+# Opened as a stream: openpyxl judges a path by its extension, the program
+# writes whatever name the user chose.
+with open(sys.argv[1], "rb") as stream:
+    book = openpyxl.load_workbook(stream)
 sheet = book.worksheets[0]
 rows, types = [], set()
 for row in sheet.iter_rows():
