@@ -18,7 +18,9 @@ constexpr double kMaxWidth = 100;   // a long value wraps in its cell rather tha
 constexpr std::size_t kFilterButton = 3;  // room for the autofilter's arrow beside a heading
 
 Status LibraryFailure(Errc code, lxw_error error) {
-    return {code, lxw_strerror(error)};
+    std::string detail = lxw_strerror(error);
+    if (detail.ends_with('.')) detail.pop_back();  // our messages add their own
+    return {code, detail};
 }
 
 bool IsHex(char c) {
@@ -88,14 +90,14 @@ Status XlsxFile::Create(const std::filesystem::path& path, const std::vector<std
     // The library only touches the file when the workbook is closed; a folder
     // that refuses it should stop the run before any drawing is read.
     errno = 0;
-    std::FILE* probe = std::fopen(part_.c_str(), "wb");
+    std::FILE* probe = std::fopen(part_.string().c_str(), "wb");
     if (!probe) return {Errc::cannot_create, std::strerror(errno ? errno : EIO)};
     std::fclose(probe);
     std::filesystem::remove(part_, ec);
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // each row goes to a temporary file once the next one starts
-    workbook_ = workbook_new_opt(part_.c_str(), &options);
+    workbook_ = workbook_new_opt(part_.string().c_str(), &options);
     if (!workbook_) return {Errc::cannot_create, "out of memory"};
     sheet_ = workbook_add_worksheet(workbook_, "Main");
     if (!sheet_) {
