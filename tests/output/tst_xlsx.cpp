@@ -176,10 +176,10 @@ TEST(XlsxFile, FailuresLeaveNoFileAndTheOldOneWhole) {
 
 TEST_F(RunTest, AWorkbookRunHoldsTheCsvRunsRowsAndNamesWhatItChanged) {
     const std::string replacement = "\xEF\xBF\xBD";
-    drawings["/d/a.dwg"] = {0, {{"TITLE", "007", ""}, {"DWG_NO", "a,b \"q\"", ""}, {"TITLE", "second", ""}}};
-    drawings["/d/b.dwg"] = {0, {{"DWG_NO", "line\r\nbreak", ""}, {"title", "other case", ""}}};
-    drawings["/d/c.dwg"] = {0, {{"TITLE", "Caf\xC3\xA9 \xE5\x9B\xBE\xE7\xBA\xB8", ""}, {"DWG_NO", "", ""}}};
-    drawings["/d/long.dwg"] = {0, {{"TITLE", std::string(40000, 'v'), ""}, {"DWG_NO", "bad \xFF byte", ""}}};
+    drawings["/d/a.dwg"] = {0, {{"TITLE", "007", ""}, {"DWG_NO", "a,b \"q\"", ""}, {"TITLE", "second", ""}}, {}};
+    drawings["/d/b.dwg"] = {0, {{"DWG_NO", "line\r\nbreak", ""}, {"title", "other case", ""}}, {}};
+    drawings["/d/c.dwg"] = {0, {{"TITLE", "Caf\xC3\xA9 \xE5\x9B\xBE\xE7\xBA\xB8", ""}, {"DWG_NO", "", ""}}, {}};
+    drawings["/d/long.dwg"] = {0, {{"TITLE", std::string(40000, 'v'), ""}, {"DWG_NO", "bad \xFF byte", ""}}, {}};
     request.TemplateItems = {{true, "Title", "TITLE", "M"}, Field("DWG_NO")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/missing.dwg"}, {true, "/d/c.dwg"},
                         {true, "/d/long.dwg"}};
@@ -191,30 +191,49 @@ TEST_F(RunTest, AWorkbookRunHoldsTheCsvRunsRowsAndNamesWhatItChanged) {
     expected[4][1].resize(kXlsxCellChars);
     expected[4][2] = "bad " + replacement + " byte";
 
-    recorder.events.clear();
     request.OutputPath = dir.file("out.xlsx");
     write_bytes(request.OutputPath, "older workbook");  // replaced once the new one is complete
-    const RunResult result = Process(OutputKind::Xlsx);
+    request.Kind = OutputKind::Xlsx;
+    ProcessingRun second;  // one run per object
+    second.Reader = run.Reader;
+    const RunResult result = second.Run(request, recorder.callbacks());
     ASSERT_TRUE(result.completed());
     EXPECT_EQ(ReadBack(request.OutputPath).rows, expected);
     ASSERT_EQ(result.Adjustments.size(), 1u);
     EXPECT_EQ(result.Adjustments[0].Shortened, Row{"TITLE"});
     EXPECT_EQ(result.Adjustments[0].Replaced, Row{"DWG_NO"});
-    EXPECT_EQ(recorder.events.back(),
-              "note Some values were longer than the 32,767 characters a workbook cell holds and were shortened "
-              "(drawing: columns):\n/d/long.dwg: TITLE\n\nSome values held bytes that are not text, or control "
-              "characters a workbook cannot hold; they were written with \"" + replacement +
-              "\" in their place (drawing: columns):\n/d/long.dwg: DWG_NO");
+    EXPECT_TRUE(RunReport(result).ends_with(
+        "\n\nSome values were longer than the 32,767 characters a workbook cell holds and were shortened "
+        "(drawing: columns):\n/d/long.dwg: TITLE\n\nSome values held bytes that are not text, or control "
+        "characters a workbook cannot hold; they were written with \"" + replacement +
+        "\" in their place (drawing: columns):\n/d/long.dwg: DWG_NO\n"))
+        << RunReport(result);
+}
+
+TEST_F(RunTest, AStoppedWorkbookRunLeavesAWorkbookWithTheRowsSoFar) {
+    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}, {}};
+    drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}, {}};
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/missing.dwg"}, {true, "/d/b.dwg"}};
+    request.OutputPath = dir.file("out.xlsx");
+    recorder.choices = {FailureChoice::Stop};
+    const RunResult result = Process(OutputKind::Xlsx);
+    EXPECT_TRUE(result.Cancelled);
+    EXPECT_EQ(ReadBack(request.OutputPath).rows, (std::vector<Row>{{"File Name", "A"}, {"/d/a.dwg", "1"}}));
 }
 
 TEST_F(RunTest, AWorkbookThatCannotBePutInPlaceIsSaidWithoutNamingADrawing) {
-    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
+    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}, {}};
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}};
     const std::filesystem::path sub = dir.path() / "sub";
     std::filesystem::create_directory(sub);
     request.OutputPath = (sub / "out.xlsx").string();
-    hook = [&](const std::string&) { std::filesystem::remove_all(sub); };
+    // The folder goes while the drawing is read.
+    run.Reader = [sub, read = run.Reader](const std::string& path, const std::string& space) {
+        std::filesystem::remove_all(sub);
+        return read(path, space);
+    };
     EXPECT_EQ(Process(OutputKind::Xlsx).Error.code, Errc::cannot_write);
     EXPECT_TRUE(recorder.events.back().starts_with("failed The output file " + request.OutputPath +
                                                    " could not be written: "))
