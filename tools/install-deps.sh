@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   mdbtools mdbtools-dev
+  libxlsxwriter-dev python3-openpyxl
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
   pybind11-dev python3-dev python3-pytest python3-pandas python3-dask python3-distributed

@@ -134,7 +134,8 @@ int main(int argc, char* argv[]) {
         const char* file;
     } kinds[] = {{"csv", OutputKind::Csv, "out.csv"},
                  {"access97", OutputKind::Access97, "out97.mdb"},
-                 {"access2000", OutputKind::Access2000, "out2000.mdb"}};
+                 {"access2000", OutputKind::Access2000, "out2000.mdb"},
+                 {"xlsx", OutputKind::Xlsx, "out.xlsx"}};
     for (const auto& k : kinds) {
         for (unsigned jobs : {1u, 2u}) {
             request.Kind = k.kind;

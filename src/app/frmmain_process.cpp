@@ -56,7 +56,8 @@ namespace {
 const QStringList& outputFilters()
 {
     static const QStringList filters = {QStringLiteral("Access 97 (*.mdb)"), QStringLiteral("Access 2000 (*.mdb)"),
-                                        QStringLiteral("CSV (Comma delimited) (*.csv)")};
+                                        QStringLiteral("CSV (Comma delimited) (*.csv)"),
+                                        QStringLiteral("Excel Workbook (*.xlsx)")};
     return filters;
 }
 

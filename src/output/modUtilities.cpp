@@ -27,6 +27,7 @@ std::string_view KindText(OutputKind kind) {
     case OutputKind::Access97:
     case OutputKind::Access2000: return "mdb";
     case OutputKind::Csv: return "csv";
+    case OutputKind::Xlsx: return "xlsx";
     }
     return "";
 }
@@ -84,7 +85,8 @@ Status modUtilities::CheckDatabaseColumns() const {
     }
 }
 
-std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings) {
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings,
+                             OutputKind kind) {
     auto section = [&](const char* heading, auto member) {
         std::string text;
         std::size_t listed = 0, total = 0;
@@ -101,12 +103,17 @@ std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::si
         if (total > listed) text += "\n... and " + std::to_string(total - listed) + " more drawings.";
         return heading + text;
     };
+    const bool workbook = kind == OutputKind::Xlsx;
     std::string report = section(
-        "Some values were longer than the database holds and were shortened (drawing: fields):",
+        workbook ? "Some values were longer than the 32,767 characters a workbook cell holds and were shortened "
+                   "(drawing: columns):"
+                 : "Some values were longer than the database holds and were shortened (drawing: fields):",
         &Adjustment::Shortened);
     const std::string replaced = section(
-        "Some values held characters that an Access 97 database cannot hold; they were written with \"?\" "
-        "in their place (drawing: fields):",
+        workbook ? "Some values held bytes that are not text, or control characters a workbook cannot hold; "
+                   "they were written with \"\xEF\xBF\xBD\" in their place (drawing: columns):"
+                 : "Some values held characters that an Access 97 database cannot hold; they were written with "
+                   "\"?\" in their place (drawing: fields):",
         &Adjustment::Replaced);
     if (!report.empty() && !replaced.empty()) report += "\n\n";
     return report + replaced;

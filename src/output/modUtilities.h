@@ -19,9 +19,10 @@ struct Status;
 namespace output {
 
 // The 1-based index of the file type chosen in the run's save dialog.
-enum class OutputKind : int { Access97 = 1, Access2000 = 2, Csv = 3 };
+enum class OutputKind : int { Access97 = 1, Access2000 = 2, Csv = 3, Xlsx = 4 };
 
-// "mdb" for both database kinds, "csv" for CSV, "" for anything else.
+// "mdb" for both database kinds, "csv" for CSV, "xlsx" for an Excel
+// workbook, "" for anything else.
 std::string_view KindText(OutputKind kind);
 
 // Database format versions, as the engine names them.
@@ -45,11 +46,11 @@ struct TemplateRow {
     std::string SpaceCode;
 };
 
-// Values changed to fit one database record.
+// Values changed to fit one database record or workbook row.
 struct Adjustment {
     std::string Drawing;
-    std::vector<std::string> Shortened;  // column names, in column order
-    std::vector<std::string> Replaced;   // columns whose characters Access 97 cannot hold became "?"
+    std::vector<std::string> Shortened;  // column names (a workbook's: the header cells), in column order
+    std::vector<std::string> Replaced;   // columns whose characters the file cannot hold were replaced
 };
 
 std::filesystem::path PathFromUtf8(std::string_view utf8);
@@ -71,7 +72,8 @@ public:
 Status FromJet(Errc code, const jet::Status& status);
 
 // Text of the note that lists the changed values, at most maxDrawings
-// drawings named (0: all).
-std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings);
+// drawings named (0: all), worded for the kind of file written.
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings,
+                             OutputKind kind = OutputKind::Access2000);
 
 }  // namespace output

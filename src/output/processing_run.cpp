@@ -51,6 +51,9 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
         return "The output file " + outputPath + " could not be created: " + status.detail +
                ". Choose a folder where you may save files, or another name, and process again.";
     case Errc::cannot_write:
+        if (drawing.empty())
+            return "The output file " + outputPath + " could not be written: " + status.detail +
+                   ". Make room on the disk or choose another folder, and process again.";
         return "The output file " + outputPath + " could not be written while processing " + drawing + ": " +
                status.detail + ". The rows of the drawings before it are kept in the file. Make room on the disk "
                "or choose another folder, and process again.";
@@ -136,7 +139,7 @@ std::string RunReport(const RunResult& r) {
     section("Drawings not processed", r.NotProcessed, [](const DrawingNote& n) { return DrawingReason(n.Code); });
     section("Drawings read with parts skipped; their rows were written", r.PartsSkipped,
             [](const DrawingNote& n) { return WarningText(n.Warnings); });
-    if (const std::string changed = AdjustmentReport(r.Adjustments, 0); !changed.empty()) report += "\n\n" + changed;
+    if (const std::string changed = AdjustmentReport(r.Adjustments, 0, r.Kind); !changed.empty()) report += "\n\n" + changed;
     return report + "\n";
 }
 
@@ -154,6 +157,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     const auto start = Clock::now();
     RunResult result;
     result.OutputPath = request.OutputPath;
+    result.Kind = request.Kind;
     for (const auto& row : request.Drawings) result.DrawingsTicked += row.Checked ? 1 : 0;
     modUtilities& u = Utilities;
     bool progressShown = false;
@@ -181,7 +185,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     std::error_code ec;
     if (std::filesystem::is_directory(output, ec))
         return finish({Errc::cannot_replace, "a folder has that name"}, {});
-    if (std::filesystem::exists(output, ec)) {
+    // A workbook replaces the old file only once it is complete.
+    if (request.Kind != OutputKind::Xlsx && std::filesystem::exists(output, ec)) {
         std::filesystem::remove(output, ec);
         if (ec) return finish({Errc::cannot_replace, ec.message()}, {});
     }

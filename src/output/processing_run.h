@@ -79,6 +79,7 @@ struct RunResult {
     std::string FailureMessage;     // the words of Error, as RunFailed was given them
     bool Cancelled = false;
     std::string OutputPath;
+    OutputKind Kind = OutputKind::Csv;
     int DrawingsTicked = 0;
     int DrawingsHandled = 0;        // ticked drawings taken in turn, written or not
     int DrawingsNotProcessed = 0;   // of those, missing or unreadable

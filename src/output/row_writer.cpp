@@ -6,6 +6,7 @@
 #include "jet/jet.h"
 #include "platform/ansitext.h"
 #include "text_encoding.h"
+#include "xlsx_file.h"
 
 namespace output {
 namespace {
@@ -125,6 +126,29 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
     return {};
 }
 
+class XlsxWriter final : public RowWriter {
+public:
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+        fields_ = fields;
+        return file_.Create(PathFromUtf8(outputPath), HeaderCells(fields_));
+    }
+
+    Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
+                  Adjustment& changed) override {
+        CellChanges changes;
+        Status appended = file_.Append(RowCells(drawingPath, fields_, records), changes);
+        changed.Shortened = std::move(changes.Shortened);
+        changed.Replaced = std::move(changes.Replaced);
+        return appended;
+    }
+
+    Status Close() override { return file_.Close(); }
+
+private:
+    std::vector<OutputField> fields_;
+    XlsxFile file_;
+};
+
 }  // namespace
 
 std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8) {
@@ -132,6 +156,7 @@ std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8) {
     case OutputKind::Access97: return std::make_unique<DatabaseWriter>(jet::Version::Jet3);
     case OutputKind::Access2000: return std::make_unique<DatabaseWriter>(jet::Version::Jet4);
     case OutputKind::Csv: return std::make_unique<CsvWriter>(csvAlwaysUtf8);
+    case OutputKind::Xlsx: return std::make_unique<XlsxWriter>();
     }
     return nullptr;
 }

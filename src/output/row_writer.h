@@ -3,7 +3,9 @@
 // one row per drawing is appended in list order, and the file is closed once
 // at the end. A run keeps its writer open from the first row to the last;
 // after every Append the file on disk is one that other programs read, with
-// the rows so far, so a cancelled or failed run leaves a usable file.
+// the rows so far, so a cancelled or failed run leaves a usable file. (A
+// workbook is the exception: it is put in place whole by Close, with the
+// rows so far, and an older file of its name stays until then.)
 //
 // A new kind is one class here and one case in MakeRowWriter.
 

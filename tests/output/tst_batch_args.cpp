@@ -31,6 +31,10 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     EXPECT_TRUE(o->quiet);
     EXPECT_EQ(o->kind, output::OutputKind::Access2000);
 
+    o = batch::ParseArguments({"--kind=xlsx", "--folder=d", "--output=o.xlsx", "--template=t"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->kind, output::OutputKind::Xlsx);
+
     o = batch::ParseArguments({"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--shard", "2/3"},
                               error);
     ASSERT_TRUE(o) << error;
@@ -62,7 +66,7 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
         {{"--template", "t", "--folder", "d", "--kind", "csv"}, "--output is missing"},
         {{"--template", "t", "--folder", "d", "--output", "o"}, "--kind is missing"},
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind", "xls"},
-         "unknown kind \"xls\" (access97, access2000 or csv)"},
+         "unknown kind \"xls\" (access97, access2000, csv or xlsx)"},
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind"}, "--kind needs a value"},
         {{"--template=", "--folder", "d", "--output", "o", "--kind", "csv"}, "--template needs a value"},
         {{"--subfolders=yes"}, "--subfolders takes no value"},

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include "batch.h"
+#include "xlsx_reader.h"
 #include "drawings/filelist.h"
 #include "mdb_readers.h"
 #include "templates/templatefile.h"
@@ -90,6 +91,22 @@ TEST_F(BatchCorpus, CsvFromAFileListReportsTheMissingDrawingAndExitsWithOne) {
                                  "\xE5\x9B\xBE\xE7\xBA\xB8\xE6\xA0\x87\xE9\xA2\x98 \xE5\x9B\xB3\xE9\x9D\xA2\",\"\",\r\n"
                                  "\"" + Generated("c_case_variants.dwg") + "\",\"\",\"\",\"\",\"upper\",\r\n";
     EXPECT_EQ(read_bytes(output), expected);
+}
+
+TEST_F(BatchCorpus, AWorkbookHoldsTheCsvRows) {
+    const std::vector<std::string> list = {"--template", dir.file("t.xat"), "--file-list", dir.file("l.xal")};
+    auto run = [&](const std::string& kind) {
+        std::vector<std::string> args = list;
+        args.insert(args.end(), {"--output", dir.file("out." + kind), "--kind", kind, "--quiet"});
+        EXPECT_EQ(Batch(args), batch::kSomeNotRead) << err.str();
+        return dir.file("out." + kind);
+    };
+    const auto csv = output_test::ReadCsvRows(run("csv"));
+    std::string error;
+    const auto book = output_test::ReadWithOpenpyxl(run("xlsx"), error);
+    ASSERT_TRUE(book) << error;
+    ASSERT_EQ(csv.size(), 4u);
+    EXPECT_EQ(book->rows, csv);
 }
 
 TEST_F(BatchCorpus, BothDatabaseKindsFromAFolder) {

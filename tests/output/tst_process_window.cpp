@@ -14,6 +14,7 @@
 
 #include "app/frmmain.h"
 #include "mdb_readers.h"
+#include "xlsx_reader.h"
 
 namespace {
 
@@ -88,7 +89,8 @@ private slots:
         QCOMPARE(r.title, QStringLiteral("Save Output File As"));
         QCOMPARE(r.folder, w->folders.ProcessFileFolder);
         QCOMPARE(r.fileName, QString());
-        QCOMPARE(r.filters, QStringList({"Access 97 (*.mdb)", "Access 2000 (*.mdb)", "CSV (Comma delimited) (*.csv)"}));
+        QCOMPARE(r.filters, QStringList({"Access 97 (*.mdb)", "Access 2000 (*.mdb)", "CSV (Comma delimited) (*.csv)",
+                                         "Excel Workbook (*.xlsx)"}));
         QCOMPARE(r.filterIndex, 1);
         QVERIFY(r.confirmOverwrite);
         QVERIFY(ui_.messages.empty());
@@ -163,6 +165,23 @@ private slots:
                                                       "You will need to open the file manualy."));
         QCOMPARE(ui_.messages[0].icon, MessageIcon::Information);
         QCOMPARE(ui_.openedFiles, std::vector<QString>{path});
+    }
+
+    void workbookFromTheFourthType() {
+        auto w = makeWindow();
+        fillLists(*w, out_.filePath("missing.dwg"));
+        ui_.answerSave(out_.filePath("sheet"), 4);  // the type's extension is added
+        process(*w);
+        std::string error;
+        const auto book = output_test::ReadWithOpenpyxl(out_.filePath("sheet.xlsx").toStdString(), error);
+        QVERIFY2(book, error.c_str());
+        const std::vector<std::vector<std::string>> rows = {
+            {"File Name", "TITLE", "DWG_NO"},
+            {corpusFile("generated/a_title_block.dwg").toStdString(), "GENERAL ARRANGEMENT", "A-1001"},
+            {corpusFile("generated/g_no_attributes.dwg").toStdString(), "", ""},
+            {corpusFile("generated/b_duplicate_tags.dwg").toStdString(), "Title 01", ""},
+        };
+        QVERIFY(book->rows == rows);
     }
 
     void failedRunSaysSoAndOpensNothing() {

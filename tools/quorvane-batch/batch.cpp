@@ -20,7 +20,7 @@ namespace batch {
 
 const char* const kUsage =
     R"(Usage: quorvane-batch --template FILE.xat (--file-list FILE.xal | --folder DIR [--subfolders])
-                      --output PATH --kind access97|access2000|csv
+                      --output PATH --kind access97|access2000|csv|xlsx
                       [--jobs N] [--verbose | --quiet] [--shard K/N]
        quorvane-batch --merge OUT PART.csv...
 
@@ -35,8 +35,9 @@ Process step of Quorvane does: one row per drawing, in list order.
   --output PATH        the file to write; an existing file is replaced
   --kind KIND          access97 or access2000 (a database with table "Main":
                        "Location", then one text column per field, named by
-                       its field name) or csv (a header line "File Name" and
-                       the tags, then one line per drawing)
+                       its field name), csv (a header line "File Name" and
+                       the tags, then one line per drawing) or xlsx (an Excel
+                       workbook: sheet "Main" with the CSV's rows as text)
   --jobs N             read N drawings at once (default: one per core); the
                        output is the same for any N
   --verbose            also a line for every drawing
@@ -161,8 +162,9 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                 if (kind == "access97") o.kind = output::OutputKind::Access97;
                 else if (kind == "access2000") o.kind = output::OutputKind::Access2000;
                 else if (kind == "csv") o.kind = output::OutputKind::Csv;
+                else if (kind == "xlsx") o.kind = output::OutputKind::Xlsx;
                 else {
-                    error = "unknown kind \"" + kind + "\" (access97, access2000 or csv)";
+                    error = "unknown kind \"" + kind + "\" (access97, access2000, csv or xlsx)";
                     ok = false;
                 }
                 haveKind = ok;
