@@ -37,6 +37,13 @@ struct ClassInfo {
     std::string dxf_name;
 };
 
+// What a DXF file keeps for attribute extraction: a block's references with
+// their attributes, nothing else, so that a huge file stays small in memory.
+struct DxfBlock {
+    std::string name;
+    std::vector<Entity> entities;
+};
+
 struct Document {
     explicit Document(std::uint16_t codepage) : text(codepage) {}
 
@@ -53,6 +60,10 @@ struct Document {
     // of side effects.
     mutable TextDecoder text;
     mutable Warnings warnings;
+    // A DXF file has no sections or object map, only its blocks: [0] the
+    // model space, [1] the active paper space, then the BLOCKS section's.
+    bool dxf = false;
+    std::vector<DxfBlock> dxf_blocks;
 
     bool at_least(Version v) const { return sections.version >= v; }
 };

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "document.h"
+#include "dxf.h"
 
 namespace dwg {
 
@@ -164,6 +165,23 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return Error::ReadFailed;
+    // A DXF file is read as a stream, whatever its size.
+    std::uint8_t head[kDxfProbe] = {};
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    if (in.bad())
+        return Error::ReadFailed;
+    if (dxf_kind({head, static_cast<std::size_t>(in.gcount())}) != DxfKind::None) {
+        in.clear();
+        in.seekg(0);
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(in, *doc);
+        if (e == Error::Ok)
+            out.doc_ = std::move(doc);
+        return e;
+    }
+    in.clear();
+    in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size < 0)
         return Error::ReadFailed;
@@ -181,6 +199,13 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
 Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
 {
     out.doc_.reset();
+    if (dxf_kind(bytes) != DxfKind::None) {
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(bytes, *doc);
+        if (e == Error::Ok)
+            out.doc_ = std::move(doc);
+        return e;
+    }
     if (!looks_like_dwg(bytes))
         return Error::NotDwg;
     const Family* family = nullptr;
@@ -220,6 +245,11 @@ Error Drawing::find_block(std::string_view name, std::uint64_t& block) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
+    for (std::size_t i = 0; i < doc.dxf_blocks.size(); ++i)
+        if (equal_caseless(doc.dxf_blocks[i].name, name)) {
+            block = i + 1;
+            return Error::Ok;
+        }
     if (doc.map.size() == 0)
         return Error::BlockNotFound;
     const bool model = equal_caseless(name, "*Model_Space");
@@ -260,6 +290,12 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
+    if (doc.dxf) {
+        if (block == 0 || block > doc.dxf_blocks.size())
+            return Error::BadArgument;
+        out = doc.dxf_blocks[block - 1].entities;
+        return Error::Ok;
+    }
     BlockHeader header;
     if (const Error e = read_block_header(doc, block, header); e != Error::Ok)
         return e;

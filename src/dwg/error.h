@@ -15,6 +15,7 @@
 // | 14   | TooLarge           | a size in the file exceeds what the reader accepts   |
 // | 20   | BlockNotFound      | the drawing has no block of the requested name       |
 // | 30   | BadArgument        | a handle, id or key the reader never gave out        |
+// | 40   | DxfKeywordFormat   | a DXF file of the first releases, without group codes |
 
 #include <cstdint>
 
@@ -31,6 +32,7 @@ enum class Error : std::uint16_t {
     TooLarge = 14,
     BlockNotFound = 20,
     BadArgument = 30,
+    DxfKeywordFormat = 40,
 };
 
 // A short English sentence for messages and tools.
