@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "corpus.h"
 
 namespace {
@@ -38,6 +40,37 @@ TEST_P(CorpusVersion, EveryDrawingMatchesItsReference)
     if (GetParam() != "AC1013") {
         EXPECT_GT(n, 0);
     }
+}
+
+// The DXF saves of corpus drawings that agree with their drawing's reference
+// give exactly it; the others are read to an end, with a result or an error.
+TEST(CorpusDxf, EveryAgreeingTwinMatchesItsDrawingsReference)
+{
+    std::map<std::string, const corpus::Reference*> by_id;
+    for (const corpus::Reference& c : cases())
+        by_id[c.id] = &c;
+    std::size_t agreeing = 0, attributes = 0;
+    for (const corpus::DxfTwin& twin : corpus::dxf_twins()) {
+        SCOPED_TRACE(twin.file);
+        dwg::Drawing d;
+        const dwg::Error e = dwg::Drawing::open(corpus::dir() / "dxf" / twin.file, d);
+        if (!twin.agrees)
+            continue;
+        ++agreeing;
+        ASSERT_EQ(e, dwg::Error::Ok);
+        ASSERT_TRUE(by_id.count(twin.id));
+        const corpus::Reference& ref = *by_id[twin.id];
+        EXPECT_EQ(d.version(), twin.version);
+        corpus::Pairs model, paper;
+        EXPECT_EQ(corpus::space(d, "*Model_Space", model), dwg::Error::Ok);
+        EXPECT_EQ(corpus::space(d, "*Paper_Space", paper), dwg::Error::Ok);
+        EXPECT_EQ(model, ref.model);
+        EXPECT_EQ(paper, ref.paper);
+        attributes += model.size() + paper.size();
+    }
+    // The corpus's own counts, so that a silent empty read cannot pass.
+    EXPECT_EQ(agreeing, 81u);
+    EXPECT_EQ(attributes, 77u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusVersion, testing::ValuesIn(std::vector<std::string>(corpus::read_versions().begin(), corpus::read_versions().end())));
