@@ -59,14 +59,18 @@ public:
         return true;
     }
 
-    // The first `c` at or after pos, or nullptr when the input ends first.
+    // The first `c` at or after pos, or nullptr when the input ends first
+    // or `c` is further than a piece away (too_long, in memory as well).
     const std::uint8_t* find(std::uint8_t c)
     {
         std::size_t scanned = 0;
         for (;;) {
             const std::size_t left = static_cast<std::size_t>(end - pos) - scanned;
-            if (const void* p = left ? std::memchr(pos + scanned, c, left) : nullptr)
-                return static_cast<const std::uint8_t*>(p);
+            if (const void* p = left ? std::memchr(pos + scanned, c, left) : nullptr) {
+                const auto* found = static_cast<const std::uint8_t*>(p);
+                too_long = static_cast<std::size_t>(found - pos) >= kChunk;
+                return too_long ? nullptr : found;
+            }
             scanned = static_cast<std::size_t>(end - pos);
             if (!refill())
                 return nullptr;
@@ -157,6 +161,10 @@ private:
             }
             if (in_.pos == in_.end)
                 return false;
+            if (static_cast<std::size_t>(in_.end - in_.pos) >= kChunk) {
+                error_ = Error::Corrupt;
+                return false;
+            }
             nl = in_.end;  // a last line without its line end
         }
         const std::uint8_t* stop = nl;

@@ -1,6 +1,6 @@
-// dwgattrs FILE: the attributes of a drawing's model space and active paper
-// space as one JSON object, {"version": ..., "model": [[tag, value], ...],
-// "paper": [...]}. On failure a message on stderr and exit code 1.
+// dwgattrs FILE: the attributes of a drawing's (DWG or DXF) model space and
+// active paper space as one JSON object, {"version": ..., "model": [[tag,
+// value], ...], "paper": [...]}. On failure a message on stderr and exit code 1.
 
 #include <cstdio>
 #include <iostream>
@@ -66,7 +66,7 @@ dwg::Error space(const dwg::Drawing& d, const char* name, std::string& out)
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::cerr << "usage: dwgattrs FILE\n";
+        std::cerr << "usage: dwgattrs FILE (a .dwg or .dxf drawing)\n";
         return 2;
     }
     dwg::Drawing d;
