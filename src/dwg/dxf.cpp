@@ -441,6 +441,8 @@ private:
         handle_ = 0;
         paper_ = false;
         embedded_ = false;
+        attribute_subclass_ = false;
+        single_line_ = false;
         tag_.clear();
         value_.clear();
         multiline_.clear();
@@ -458,6 +460,14 @@ private:
             break;
         case 5: handle_ = hex_handle(t.text); break;
         case 67: paper_ = integer_value(t, n) && n != 0; break;
+        // The attribute's own subclass gives its type in 71 (1 single line,
+        // 2 multi-line); the text subclass before it and the embedded text
+        // after it use 71 for other things.
+        case 71:
+            if (attribute_subclass_ && !embedded_ && integer_value(t, n))
+                single_line_ = n == 1;
+            break;
+        case 100: attribute_subclass_ = t.text == "AcDbAttribute"; break;
         case 101: embedded_ = true; break;
         default: break;
         }
@@ -508,7 +518,7 @@ private:
                 e.kind = EntityKind::Attribute;
                 e.handle = handle_;
                 e.tag = decode(tag_);
-                e.value = decode(embedded_ ? multiline_ : value_);
+                e.value = decode(embedded_ && !single_line_ ? multiline_ : value_);
                 doc_.dxf_blocks[insert_block_].entities.push_back(std::move(e));
                 return;
             }
@@ -534,6 +544,8 @@ private:
     std::uint64_t handle_ = 0;
     bool paper_ = false;
     bool embedded_ = false;
+    bool attribute_subclass_ = false;
+    bool single_line_ = false;
     std::string tag_, value_, multiline_;
 };
 

@@ -65,12 +65,15 @@ Tags one_attribute(const std::string& version, const std::string& codepage, cons
     return drawing(header(version, codepage), {}, insert({{"T", value}}));
 }
 
-Tags multiline_attribute()
+// 2018: a multi-line attribute's value is its embedded text; a single-line
+// one (type 1) keeps its own even where an embedded text follows.
+Tags multiline_attributes()
 {
-    Tags t = {{0, "ATTRIB"}, {5, "A1"}, {100, "AcDbText"}, {1, ""},  {100, "AcDbAttribute"}, {2, "NOTE"},
-              {70, "0"},     {101, "Embedded Object"},      {10, "0.0"}, {3, "first part, "}, {1, "last\\Ppart"}};
     Tags entities = {{0, "INSERT"}, {5, "A0"}, {66, "1"}, {2, "B"}};
-    append(entities, t);
+    for (const char* type : {"2", "1"})
+        append(entities, {{0, "ATTRIB"}, {100, "AcDbText"}, {1, "own"}, {71, "0"}, {100, "AcDbAttribute"},
+                          {2, "NOTE"}, {70, "0"}, {71, type}, {101, "Embedded Object"}, {71, "1"},
+                          {3, "first part, "}, {1, "last\\Ppart"}});
     append(entities, {{0, "SEQEND"}});
     return drawing(header("AC1032", "ANSI_1252"), {}, entities);
 }
@@ -93,8 +96,8 @@ std::vector<Case> cases()
          "AC1021"},
         {"Escapes", ascii(one_attribute("AC1015", "ANSI_1252", "caf\\U+00E9 \\M+18140|a^Ib^ c^")), dwg::Error::Ok,
          {{"T", "café \xE3\x80\x80|a\tb^c^"}}, {}, "AC1015"},
-        {"Multiline2018", ascii(multiline_attribute()), dwg::Error::Ok, {{"NOTE", "first part, last\\Ppart"}}, {},
-         "AC1032"},
+        {"Multiline2018", ascii(multiline_attributes()), dwg::Error::Ok,
+         {{"NOTE", "first part, last\\Ppart"}, {"NOTE", "own"}}, {}, "AC1032"},
         {"NoHeader", ascii(drawing({}, {}, insert({{"T", "v"}}))), dwg::Error::Ok, {{"T", "v"}}, {}, ""},
         {"NoEofAfterLastSection", cut(r2000, r2000.size() - 10), dwg::Error::Ok, {{"MODEL", "m"}}, {{"PAPER", "p"}},
          "AC1015"},
