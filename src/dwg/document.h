@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,6 +68,9 @@ struct Document {
 
     bool at_least(Version v) const { return sections.version >= v; }
 };
+
+// ASCII letters compared without case, as block names are.
+bool equal_caseless(std::string_view a, std::string_view b);
 
 // Fixed object type numbers.
 enum ObjectType : std::uint16_t {

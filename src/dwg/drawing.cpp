@@ -11,6 +11,18 @@ namespace dwg {
 
 namespace detail {
 
+bool equal_caseless(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+        if (up(a[i]) != up(b[i]))
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 struct Family {
@@ -37,18 +49,6 @@ bool looks_like_dwg(std::span<const std::uint8_t> file)
     for (std::size_t i = 2; i < 6; ++i)
         if ((file[i] < '0' || file[i] > '9') && file[i] != '.')
             return false;
-    return true;
-}
-
-bool equal_caseless(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (up(a[i]) != up(b[i]))
-            return false;
-    }
     return true;
 }
 

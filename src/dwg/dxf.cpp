@@ -1,6 +1,7 @@
 #include "dxf.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -298,22 +299,8 @@ bool integer_value(const Tag& t, std::int64_t& out)
 std::uint64_t hex_handle(std::string_view s)
 {
     std::uint64_t v = 0;
-    for (std::size_t i = 0; i < s.size() && i < 16; ++i) {
-        const char c = s[i];
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (d < 0)
-            return 0;
-        v = v * 16 + static_cast<std::uint64_t>(d);
-    }
-    return v;
-}
-
-bool same_name(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-               return up(x) == up(y);
-           });
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+    return r.ec == std::errc{} ? v : 0;
 }
 
 // ^ and a letter stand for a control character, "^ " for ^ itself; any
@@ -477,9 +464,9 @@ private:
     // them $MODEL_SPACE and $PAPER_SPACE) are the first two.
     std::size_t block_index(std::string_view name)
     {
-        if (same_name(name, "*Model_Space") || same_name(name, "$MODEL_SPACE"))
+        if (equal_caseless(name, "*Model_Space") || equal_caseless(name, "$MODEL_SPACE"))
             return 0;
-        if (same_name(name, "*Paper_Space") || same_name(name, "$PAPER_SPACE"))
+        if (equal_caseless(name, "*Paper_Space") || equal_caseless(name, "$PAPER_SPACE"))
             return 1;
         doc_.dxf_blocks.push_back({std::string(name), {}});
         return doc_.dxf_blocks.size() - 1;
