@@ -10,6 +10,7 @@ packages=(
   mdbtools mdbtools-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
+  pybind11-dev python3-dev python3-pytest python3-pandas python3-dask python3-distributed
 )
 
 missing=()

@@ -134,6 +134,19 @@ SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string&
     return r;
 }
 
+bool GivesRow(std::uint16_t code)
+{
+    return code == 0 || code == static_cast<std::uint16_t>(dwg::Error::BlockNotFound);
+}
+
+const std::string* FirstValue(const std::vector<AttributeRecord>& records, const std::string& tag)
+{
+    for (const auto& record : records)
+        if (record.Tag == tag)
+            return &record.Value;
+    return nullptr;
+}
+
 std::uint16_t modOdxAtributes::ReadSpaceAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)
 {
     SpaceRead r = ReadSpace(drawingPath, spaceCode);

@@ -20,8 +20,8 @@ int main(int argc, char* argv[])
     QTemporaryDir folder;
     ScriptedUiServices ui;
     frmMain window(&ui, folder.path());
-    // The page is 11025 twips high and starts 60 below the client area's top.
-    window.resize(window.width(), window.twipsToPixelsY(60 + 11025 + 60));
+    // The page is 11430 twips high and starts 60 below the client area's top.
+    window.resize(window.width(), window.twipsToPixelsY(60 + 11430 + 60));
     window.show();
     QApplication::processEvents();
     // Without a window manager there is no title bar to grab; draw a plain

@@ -22,13 +22,25 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     EXPECT_FALSE(o->subfolders);
 
     o = batch::ParseArguments({"--kind=access2000", "--folder=d", "--subfolders", "--output=o", "--template=t",
-                               "--quiet"},
+                               "--quiet", "--jobs", "3"},
                               error);
     ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->jobs, 3u);
     EXPECT_EQ(o->folder, "d");
     EXPECT_TRUE(o->subfolders);
     EXPECT_TRUE(o->quiet);
     EXPECT_EQ(o->kind, output::OutputKind::Access2000);
+
+    o = batch::ParseArguments({"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--shard", "2/3"},
+                              error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->shard, 2u);
+    EXPECT_EQ(o->shards, 3u);
+
+    o = batch::ParseArguments({"--merge", "all.csv", "1.csv", "--2.csv"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->mergeOutput, "all.csv");
+    EXPECT_EQ(o->mergeParts, (std::vector<std::string>{"1.csv", "--2.csv"}));
 
     o = batch::ParseArguments({"--help"}, error);
     ASSERT_TRUE(o);
@@ -54,8 +66,18 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind"}, "--kind needs a value"},
         {{"--template=", "--folder", "d", "--output", "o", "--kind", "csv"}, "--template needs a value"},
         {{"--subfolders=yes"}, "--subfolders takes no value"},
-        {{"--verbose"}, "unknown argument \"--verbose\""},
+        {{"--bogus"}, "unknown argument \"--bogus\""},
+        {{"--jobs", "0"}, "--jobs takes a number from 1 to 256"},
+        {{"--jobs=2x"}, "--jobs takes a number from 1 to 256"},
+        {{"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--quiet", "--verbose"},
+         "--quiet and --verbose exclude each other"},
         {{"extra.dwg"}, "unknown argument \"extra.dwg\""},
+        {{"--shard", "0/2"}, "--shard takes K/N with K from 1 to N, not \"0/2\""},
+        {{"--shard=3/2"}, "--shard takes K/N with K from 1 to N, not \"3/2\""},
+        {{"--shard", "1/2x"}, "--shard takes K/N with K from 1 to N, not \"1/2x\""},
+        {{"--shard", "-1/2"}, "--shard takes K/N with K from 1 to N, not \"-1/2\""},
+        {{"--merge", "out.csv"}, "--merge needs the output file and at least one part"},
+        {{"--quiet", "--merge", "o", "p"}, "--merge comes first, followed by the output file and the parts"},
     };
     for (const auto& c : cases) {
         std::string error;

@@ -20,12 +20,17 @@ enum ExitCode : int {
 struct Options {
     bool help = false;
     bool quiet = false;
+    bool verbose = false;
+    unsigned jobs = 0;  // 0: one per core
     std::string templatePath;
     std::string fileListPath;
     std::string folder;
     bool subfolders = false;
     std::string outputPath;
     output::OutputKind kind = output::OutputKind::Csv;
+    std::size_t shard = 0, shards = 0;  // --shard K/N; 0/0 the whole list
+    std::string mergeOutput;            // --merge OUT PART...
+    std::vector<std::string> mergeParts;
 };
 
 // Nothing when the arguments are wrong; `error` then says why.
@@ -34,7 +39,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
 extern const char* const kUsage;
 
 // Parses, runs and reports; reports and progress go to `err`, the usage text
-// for --help to `out`. Returns the exit code.
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// for --help to `out`. errIsTerminal: `err` is a terminal, where one
+// progress line is redrawn in place. Returns the exit code.
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal = false);
 
 }  // namespace batch
