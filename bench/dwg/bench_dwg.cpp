@@ -8,7 +8,13 @@
 //   bench_dwg [CORPUS_FOLDER [SECONDS_PER_VERSION [VERSIONS]]]
 // Defaults: the configured corpus (every drawing beneath it but broken/),
 // 1 second per version and way, every version the reader decodes; versions
-// as a comma list, e.g. AC1012,AC1014,AC1015.
+// as a comma list, e.g. AC1012,AC1014,AC1015. DXF files count as the
+// versions "dxf" (ASCII) and "dxf-bin" (binary).
+//
+//   bench_dwg --huge-dxf [MEGABYTES]
+// writes an ASCII DXF file of that size (default 2048) to the temporary
+// folder, reads it from the file as the component does, and prints MB/s
+// and the peak memory of the process.
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +28,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "dwg/drawing.h"
+#include "dxf_writer.h"
 #include "modOdxAtributes.h"
 
 namespace {
@@ -33,7 +42,7 @@ using Bytes = std::vector<std::uint8_t>;
 // Keep in step with the versions the reader decodes.
 const std::set<std::string> kAllVersions = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009",
                                             "AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
-                                            "AC1021", "AC1024", "AC1027", "AC1032"};
+                                            "AC1021", "AC1024", "AC1027", "AC1032", "dxf", "dxf-bin"};
 
 struct Drawing {
     fs::path path;
@@ -100,10 +109,72 @@ void print_row(const char* version, std::size_t drawings, double megabytes, std:
                 component.drawings / component.seconds, component.bytes / component.seconds / 1e6);
 }
 
+double peak_rss_mb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
+// Processor seconds of the process so far, user and system.
+double cpu_seconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return s(u.ru_utime) + s(u.ru_stime);
+}
+
+int huge_dxf(double megabytes)
+{
+    const fs::path path = fs::temp_directory_path() / "bench_dwg_huge.dxf";
+    std::uint64_t attributes = 0;
+    {
+        std::ofstream out(path, std::ios::binary);
+        attributes = dxf_writer::write_huge(out, static_cast<std::uint64_t>(megabytes * 1e6));
+        if (!out) {
+            std::fprintf(stderr, "could not write %s\n", path.string().c_str());
+            return 1;
+        }
+    }
+    const double size = static_cast<double>(fs::file_size(path));
+    const double before = peak_rss_mb();
+    const double cpu = cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    dwg::Drawing d;
+    std::size_t read = 0;
+    const dwg::Error e = dwg::Drawing::open(path, d);
+    std::uint64_t block = 0;
+    std::vector<dwg::Entity> list;
+    if (e == dwg::Error::Ok && d.find_block("*Model_Space", block) == dwg::Error::Ok &&
+        d.entities(block, list) == dwg::Error::Ok)
+        for (const auto& entity : list)
+            read += entity.kind == dwg::EntityKind::Attribute;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu_used = cpu_seconds() - cpu;
+    fs::remove(path);
+    // Wall time includes waiting for the disk; processor time does not.
+    std::printf("huge ASCII DXF: %.0f MB, %zu of %llu attributes; %.2f s, %.1f MB/s; %.2f s of processor, "
+                "%.1f MB/s; peak memory %.1f MB (%.1f MB before reading)\n",
+                size / 1e6, read, static_cast<unsigned long long>(attributes), seconds, size / seconds / 1e6,
+                cpu_used, size / cpu_used / 1e6, peak_rss_mb(), before);
+    return e == dwg::Error::Ok && read == attributes ? 0 : 1;
+}
+
+// "dxf" and "dxf-bin" for DXF files, else the first six bytes.
+std::string version_of(const fs::path& p, const Bytes& bytes)
+{
+    if (p.extension() != ".dxf")
+        return std::string(bytes.begin(), bytes.begin() + 6);
+    return std::string(bytes.begin(), bytes.begin() + 6) == "AutoCA" ? "dxf-bin" : "dxf";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--huge-dxf")
+        return huge_dxf(argc > 2 ? std::atof(argv[2]) : 2048);
     const fs::path root = argc > 1 && *argv[1] ? argv[1] : QUORVANE_CORPUS_DIR;
     const double seconds = argc > 2 ? std::max(0.0, std::atof(argv[2])) : 1.0;
     std::set<std::string> versions = kAllVersions;
@@ -121,13 +192,13 @@ int main(int argc, char** argv)
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
         const auto& p = entry.path();
-        if (p.extension() != ".dwg" || p.parent_path().filename() == "broken")
+        if ((p.extension() != ".dwg" && p.extension() != ".dxf") || p.parent_path().filename() == "broken")
             continue;
         std::ifstream in(p, std::ios::binary);
         Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (bytes.size() < 6)
             continue;
-        std::string version(bytes.begin(), bytes.begin() + 6);
+        const std::string version = version_of(p, bytes);
         if (versions.count(version))
             by_version[version].push_back({p, std::move(bytes)});
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,13 @@ struct ClassInfo {
     std::string dxf_name;
 };
 
+// What a DXF file keeps for attribute extraction: a block's references with
+// their attributes, nothing else, so that a huge file stays small in memory.
+struct DxfBlock {
+    std::string name;
+    std::vector<Entity> entities;
+};
+
 struct Document {
     explicit Document(std::uint16_t codepage) : text(codepage) {}
 
@@ -73,9 +81,16 @@ struct Document {
         if (skipped.insert(handle).second)
             ++warnings.skipped_objects;
     }
+    // A DXF file has no sections or object map, only its blocks: [0] the
+    // model space, [1] the active paper space, then the BLOCKS section's.
+    bool dxf = false;
+    std::vector<DxfBlock> dxf_blocks;
 
     bool at_least(Version v) const { return sections.version >= v; }
 };
+
+// ASCII letters compared without case, as block names are.
+bool equal_caseless(std::string_view a, std::string_view b);
 
 // Fixed object type numbers.
 enum ObjectType : std::uint16_t {

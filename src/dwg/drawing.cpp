@@ -5,10 +5,23 @@
 #include <unordered_set>
 
 #include "document.h"
+#include "dxf.h"
 
 namespace dwg {
 
 namespace detail {
+
+bool equal_caseless(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+        if (up(a[i]) != up(b[i]))
+            return false;
+    }
+    return true;
+}
 
 namespace {
 
@@ -36,18 +49,6 @@ bool looks_like_dwg(std::span<const std::uint8_t> file)
     for (std::size_t i = 2; i < 6; ++i)
         if ((file[i] < '0' || file[i] > '9') && file[i] != '.')
             return false;
-    return true;
-}
-
-bool equal_caseless(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (up(a[i]) != up(b[i]))
-            return false;
-    }
     return true;
 }
 
@@ -296,6 +297,23 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return Error::ReadFailed;
+    // A DXF file is read as a stream, whatever its size.
+    std::uint8_t head[kDxfProbe] = {};
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    if (in.bad())
+        return Error::ReadFailed;
+    if (dxf_kind({head, static_cast<std::size_t>(in.gcount())}) != DxfKind::None) {
+        in.clear();
+        in.seekg(0);
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(in, *doc);
+        if (e == Error::Ok)
+            out.doc_ = std::move(doc);
+        return e;
+    }
+    in.clear();
+    in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size < 0)
         return Error::ReadFailed;
@@ -315,6 +333,13 @@ Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
     out.doc_.reset();
     if (is_pre_r13(bytes))
         return open_pre_r13(std::move(bytes), out.doc_);
+    if (dxf_kind(bytes) != DxfKind::None) {
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(bytes, *doc);
+        if (e == Error::Ok)
+            out.doc_ = std::move(doc);
+        return e;
+    }
     if (!looks_like_dwg(bytes))
         return Error::NotDwg;
     const Family* family = nullptr;
@@ -361,6 +386,11 @@ Error Drawing::find_block(std::string_view name, std::uint64_t& block) const
     const Document& doc = *doc_;
     if (doc.pre_r13.family != PreR13::Family::None)
         return find_block_pre_r13(doc, name, equal_caseless, block);
+    for (std::size_t i = 0; i < doc.dxf_blocks.size(); ++i)
+        if (equal_caseless(doc.dxf_blocks[i].name, name)) {
+            block = i + 1;
+            return Error::Ok;
+        }
     if (doc.map.size() == 0)
         return Error::BlockNotFound;
     if (equal_caseless(name, "*Model_Space"))
@@ -388,6 +418,12 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     const Document& doc = *doc_;
     if (doc.pre_r13.family != PreR13::Family::None)
         return entities_pre_r13(doc, block, out);
+    if (doc.dxf) {
+        if (block == 0 || block > doc.dxf_blocks.size())
+            return Error::BadArgument;
+        out = doc.dxf_blocks[block - 1].entities;
+        return Error::Ok;
+    }
     // An entity that is missing or does not decode is skipped and counted;
     // the walk goes on with the next one. A block none of whose entities
     // could be read has not been read.

@@ -1,5 +1,6 @@
 #pragma once
-// Reading block attributes from a DWG drawing.
+// Reading block attributes from a DWG drawing or a DXF file (ASCII or
+// binary); which one a file is, its content says, not its name.
 //
 //   dwg::Drawing d;
 //   if (dwg::Drawing::open(path, d) != dwg::Error::Ok) ...
@@ -52,11 +53,13 @@ public:
     Drawing& operator=(Drawing&&) noexcept;
 
     // Reads the file and its structure (sections, object map, classes).
-    // FileNotFound when the path names no file.
+    // FileNotFound when the path names no file. A DXF file is read once, as
+    // a stream, keeping only its block references and attributes.
     static Error open(const std::filesystem::path& path, Drawing& out);
     static Error parse(std::vector<std::uint8_t> bytes, Drawing& out);
 
-    // The six-character version string at the start of the file ("AC1015").
+    // The six-character version string at the start of the file ("AC1015");
+    // for a DXF file its $ACADVER, empty when the header does not give it.
     std::string_view version() const;
 
     // "*Model_Space" and "*Paper_Space" (any letter case) name the model space
@@ -66,7 +69,8 @@ public:
 
     // Every entity of the block once, in the block's stored order; each block
     // reference is followed by its attributes in their own order. On an error
-    // `out` keeps the entities read before it.
+    // `out` keeps the entities read before it. A DXF file lists only its
+    // block references and their attributes.
     Error entities(std::uint64_t block, std::vector<Entity>& out) const;
 
     // What was passed over so far: while opening, and in the blocks read.

@@ -8,7 +8,7 @@ const char* message(Error e) noexcept
     case Error::Ok: return "no error";
     case Error::FileNotFound: return "the file does not exist";
     case Error::ReadFailed: return "the file could not be read";
-    case Error::NotDwg: return "the file is not a DWG drawing";
+    case Error::NotDwg: return "the file is neither a DWG nor a DXF drawing";
     case Error::UnsupportedVersion: return "drawings of this version cannot be read yet";
     case Error::Truncated: return "the drawing is truncated";
     case Error::Corrupt: return "the drawing is damaged";
@@ -16,6 +16,9 @@ const char* message(Error e) noexcept
     case Error::Encrypted: return "the drawing is protected by a password";
     case Error::BlockNotFound: return "the drawing has no block of that name";
     case Error::BadArgument: return "a handle, id or key that was never given out";
+    case Error::DxfKeywordFormat:
+        return "the file is a DXF file in the keyword format of the first releases, without group codes, "
+               "which cannot be read";
     }
     return "unknown error";
 }

@@ -16,6 +16,7 @@
 // | 15   | Encrypted          | the drawing's data is encrypted (password-protected) |
 // | 20   | BlockNotFound      | the drawing has no block of the requested name       |
 // | 30   | BadArgument        | a handle, id or key the reader never gave out        |
+// | 40   | DxfKeywordFormat   | a DXF file of the first releases, without group codes |
 
 #include <cstdint>
 
@@ -33,6 +34,7 @@ enum class Error : std::uint16_t {
     Encrypted = 15,
     BlockNotFound = 20,
     BadArgument = 30,
+    DxfKeywordFormat = 40,
 };
 
 // A short lower-case English phrase that reads as the reason after a

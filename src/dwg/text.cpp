@@ -24,6 +24,16 @@ constexpr std::array<const char*, 45> kCharsets = {
     "CP950",       "JOHAB",      "UTF-16LE",   "CP1258",
 };
 
+// The same numbers' names in DXF headers, written without '_' and '-'.
+constexpr std::array<const char*, 45> kCodepageNames = {
+    "",         "ASCII",    "ISO88591", "ISO88592", "ISO88593", "ISO88594", "ISO88595", "ISO88596",
+    "ISO88597", "ISO88598", "ISO88599", "DOS437",   "DOS850",   "DOS852",   "DOS855",   "DOS857",
+    "DOS860",   "DOS861",   "DOS863",   "DOS864",   "DOS865",   "DOS869",   "DOS932",   "MACINTOSH",
+    "BIG5",     "KSC5601",  "JOHAB",    "DOS866",   "ANSI1250", "ANSI1251", "ANSI1252", "GB2312",
+    "ANSI1253", "ANSI1254", "ANSI1255", "ANSI1256", "ANSI1257", "ANSI874",  "ANSI932",  "ANSI936",
+    "ANSI949",  "ANSI950",  "ANSI1361", "ANSI1200", "ANSI1258",
+};
+
 // \M+n selects a double-byte code page by digit.
 const char* mbcs_charset(char digit)
 {
@@ -92,6 +102,20 @@ long hex4(std::string_view s, std::size_t i)
 const char* codepage_charset(std::uint16_t codepage)
 {
     return codepage < kCharsets.size() ? kCharsets[codepage] : "CP1252";
+}
+
+std::uint16_t codepage_number(std::string_view name)
+{
+    std::string key;
+    for (const char c : name) {
+        if (c == '_' || c == '-' || c == ' ')
+            continue;
+        key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    for (std::size_t i = 1; i < kCodepageNames.size(); ++i)
+        if (key == kCodepageNames[i])
+            return static_cast<std::uint16_t>(i);
+    return 0;
 }
 
 void append_utf8(std::string& out, char32_t c)
@@ -203,6 +227,13 @@ std::string TextDecoder::from_codepage(std::string_view bytes)
     else
         s = convert(charset_, bytes);
     return expand_escapes(std::move(s));
+}
+
+std::string TextDecoder::from_utf8(std::string_view bytes)
+{
+    if (is_ascii(bytes) || valid_utf8(bytes))
+        return expand_escapes(std::string(bytes));
+    return expand_escapes(convert("UTF-8", bytes));
 }
 
 std::string TextDecoder::from_utf16(std::u16string_view units)

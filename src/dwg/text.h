@@ -20,6 +20,8 @@ public:
     std::string from_codepage(std::string_view bytes);
     // UTF-16 text as stored from 2007 on.
     std::string from_utf16(std::u16string_view units);
+    // UTF-8 text, as DXF files store it from 2007 on; invalid bytes become U+FFFD.
+    std::string from_utf8(std::string_view bytes);
 
 private:
     std::string expand_escapes(std::string s);
@@ -32,6 +34,10 @@ private:
 
 // The iconv name of a DWGCODEPAGE number (Windows-1252 for unknown ones).
 const char* codepage_charset(std::uint16_t codepage);
+// The DWGCODEPAGE number of a code page's name as a DXF header gives it
+// ("ANSI_1251", "DOS866", "ISO8859-1"; letter case, '_' and '-' do not
+// matter); 0 for a name not known.
+std::uint16_t codepage_number(std::string_view name);
 
 void append_utf8(std::string& out, char32_t c);
 

@@ -96,4 +96,31 @@ inline std::vector<Reference> references()
     return out;
 }
 
+// A row of dxf/INDEX.tsv: a DXF save of a corpus drawing, whose reference
+// is its drawing's when `agrees`.
+struct DxfTwin {
+    std::string id, version, kind, file;
+    bool agrees = false;
+};
+
+inline std::vector<DxfTwin> dxf_twins()
+{
+    std::vector<DxfTwin> out;
+    std::ifstream in(dir() / "dxf" / "INDEX.tsv");
+    std::string line;
+    std::getline(in, line);  // column heads
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        for (std::size_t at = 0; at <= line.size();) {
+            const std::size_t tab = std::min(line.find('\t', at), line.size());
+            cells.push_back(line.substr(at, tab - at));
+            at = tab + 1;
+        }
+        // id, dxf_version, dxf_kind, size, agrees_with_dwg_reference, file
+        if (cells.size() >= 6)
+            out.push_back({cells[0], cells[1], cells[2], cells[5], cells[4] == "yes"});
+    }
+    return out;
+}
+
 }  // namespace corpus

@@ -1,5 +1,6 @@
 // Replays the fuzz target over its seeds: the files named on the command
-// line (folders are walked) and the corpus drawings of the versions we read.
+// line (folders are walked), the corpus drawings of the versions we read and
+// the corpus's DXF files.
 
 #include <cstdio>
 #include <filesystem>
@@ -36,11 +37,11 @@ int main(int argc, char** argv)
             n += replay(p);
         }
     }
-    for (const char* sub : {"dwg", "unsettled", "broken"}) {
+    for (const char* sub : {"dwg", "unsettled", "broken", "dxf"}) {
         for (const auto& entry : std::filesystem::directory_iterator(corpus::dir() / sub, ec)) {
             char magic[7] = {};
             std::ifstream(entry.path(), std::ios::binary).read(magic, 6);
-            if (corpus::read_versions().count(magic) || std::string(sub) == "broken")
+            if (corpus::read_versions().count(magic) || std::string(sub) == "broken" || entry.path().extension() == ".dxf")
                 n += replay(entry.path());
         }
     }

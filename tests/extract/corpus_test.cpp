@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "corpus.h"
@@ -72,6 +73,20 @@ TEST_P(ComponentCorpus, MatchesEveryReference)
 
 INSTANTIATE_TEST_SUITE_P(Versions, ComponentCorpus, testing::ValuesIn(kVersions), kName);
 
+// dwgattrs's output for a file; false when it fails or prints no JSON.
+bool dwgattrs(const std::filesystem::path& file, json_lite::Value& got)
+{
+    const std::string command = "'" DWGATTRS_PATH "' '" + file.string() + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return false;
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0;)
+        text.append(buf, n);
+    return pclose(pipe.release()) == 0 && json_lite::Parser(text).parse(got) && got.get("version");
+}
+
 class DwgattrsCorpus : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(DwgattrsCorpus, MatchesEveryReference)
@@ -81,17 +96,8 @@ TEST_P(DwgattrsCorpus, MatchesEveryReference)
     std::size_t attributes = 0;
     for (const auto& r : refs) {
         SCOPED_TRACE(r.file);
-        const std::string command = "'" DWGATTRS_PATH "' '" + (corpus::dir() / r.file).string() + "'";
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-        ASSERT_TRUE(pipe);
-        std::string text;
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0;)
-            text.append(buf, n);
-        EXPECT_EQ(pclose(pipe.release()), 0);
         json_lite::Value got;
-        ASSERT_TRUE(json_lite::Parser(text).parse(got)) << text;
-        ASSERT_TRUE(got.get("version"));
+        ASSERT_TRUE(dwgattrs(corpus::dir() / r.file, got));
         EXPECT_EQ(got.get("version")->string, GetParam().version);
         EXPECT_EQ(corpus::pairs(got.get("model")), r.model);
         EXPECT_EQ(corpus::pairs(got.get("paper")), r.paper);
@@ -101,5 +107,39 @@ TEST_P(DwgattrsCorpus, MatchesEveryReference)
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, DwgattrsCorpus, testing::ValuesIn(dwgattrs_versions()), kName);
+
+// DXF saves of corpus drawings, ASCII and binary: those that agree with
+// their drawing's reference give it through dwgattrs and the component.
+TEST(DxfCorpus, AgreeingTwinsGiveTheirDrawingsReference)
+{
+    std::map<std::string, corpus::Reference> by_id;
+    for (auto& r : corpus::references())
+        by_id[r.id] = std::move(r);
+    std::size_t twins = 0, attributes = 0;
+    extract::modOdxAtributes m;
+    for (const corpus::DxfTwin& twin : corpus::dxf_twins()) {
+        if (!twin.agrees)
+            continue;
+        SCOPED_TRACE(twin.file);
+        ++twins;
+        const auto path = corpus::dir() / "dxf" / twin.file;
+        const corpus::Reference& r = by_id[twin.id];
+        json_lite::Value got;
+        ASSERT_TRUE(dwgattrs(path, got));
+        EXPECT_EQ(got.get("version")->string, twin.version);
+        EXPECT_EQ(corpus::pairs(got.get("model")), r.model);
+        EXPECT_EQ(corpus::pairs(got.get("paper")), r.paper);
+        for (const auto& [space, expected] : {std::pair{"M", &r.model}, std::pair{"P", &r.paper}}) {
+            EXPECT_EQ(m.ReadSpaceAttributes(path, space), 0);
+            corpus::Pairs read;
+            for (const auto& a : m.DrawingAttributes)
+                read.emplace_back(a.Tag, a.Value);
+            EXPECT_EQ(read, *expected) << space;
+            attributes += read.size();
+        }
+    }
+    EXPECT_EQ(twins, 81u);
+    EXPECT_EQ(attributes, 77u);
+}
 
 }  // namespace

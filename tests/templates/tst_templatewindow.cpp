@@ -221,7 +221,7 @@ private slots:
             MessageIcon icon;
         } cases[] = {
             {appDir_->path() + "/missing.dwg", "the file does not exist", MessageIcon::Information},
-            {text, "the file is not a DWG drawing", MessageIcon::Information},
+            {text, "the file is neither a DWG nor a DXF drawing", MessageIcon::Information},
             {cut, "the drawing is truncated", MessageIcon::Critical},
         };
         auto w = makeWindow();

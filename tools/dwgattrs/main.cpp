@@ -1,7 +1,8 @@
-// dwgattrs FILE: the attributes of a drawing's model space and active paper
-// space as one JSON object, {"version": ..., "model": [[tag, value], ...],
-// "paper": [...]}. On failure a message on stderr and exit code 1; what the
-// reader passed over in a drawing it read is counted on stderr, exit code 0.
+// dwgattrs FILE: the attributes of a drawing's (DWG or DXF) model space and
+// active paper space as one JSON object, {"version": ..., "model": [[tag,
+// value], ...], "paper": [...]}. On failure a message on stderr and exit code
+// 1; what the reader passed over in a drawing it read is counted on stderr,
+// exit code 0.
 
 #include <cstdio>
 #include <iostream>
@@ -57,7 +58,7 @@ void put_list(std::string& out, const dwg::TagValues& list)
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::cerr << "usage: dwgattrs FILE\n";
+        std::cerr << "usage: dwgattrs FILE (a .dwg or .dxf drawing)\n";
         return 2;
     }
     dwg::Spaces spaces;
