@@ -1,4 +1,4 @@
-// Small, named drawings made by tests/dwg/synthetic.h: the walking rules and
+// Small, named drawings made by tools/synthetic/synthetic.h: the walking rules and
 // the damage the reader must stop at, one fixture each.
 
 #include <gtest/gtest.h>
