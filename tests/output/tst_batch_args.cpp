@@ -30,6 +30,12 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     EXPECT_TRUE(o->quiet);
     EXPECT_EQ(o->kind, output::OutputKind::Access2000);
 
+    EXPECT_EQ(o->pattern, drawings::DrawingPattern::Dwg);
+
+    o = batch::ParseArguments({"--kind=csv", "--folder=d", "--pattern", "both", "--output=o", "--template=t"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->pattern, drawings::DrawingPattern::Both);
+
     o = batch::ParseArguments({"--help"}, error);
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->help);
@@ -54,6 +60,10 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind"}, "--kind needs a value"},
         {{"--template=", "--folder", "d", "--output", "o", "--kind", "csv"}, "--template needs a value"},
         {{"--subfolders=yes"}, "--subfolders takes no value"},
+        {{"--template", "t", "--folder", "d", "--pattern", "*.dwg", "--output", "o", "--kind", "csv"},
+         "unknown pattern \"*.dwg\" (dwg, dxf or both)"},
+        {{"--template", "t", "--file-list", "l", "--pattern=dxf", "--output", "o", "--kind", "csv"},
+         "--pattern goes with --folder"},
         {{"--verbose"}, "unknown argument \"--verbose\""},
         {{"extra.dwg"}, "unknown argument \"extra.dwg\""},
     };
