@@ -1,6 +1,8 @@
 #include "app/uiservices.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QMessageBox>
 
 namespace {
@@ -47,6 +49,25 @@ FileDialogResult runDialog(QWidget* owner, const FileDialogRequest& request, boo
 }
 
 } // namespace
+
+QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex)
+{
+    const QFileInfo info(path);
+    QString name = info.fileName().trimmed();
+    if (name.size() >= 2 && name.startsWith(u'"') && name.endsWith(u'"'))
+        name = name.mid(1, name.size() - 2).trimmed();
+    if (name.isEmpty())
+        return {};
+    if (QFileInfo(name).suffix().isEmpty()) {
+        const int i = filterIndex - 1;
+        const QString filter = i >= 0 && i < request.filters.size() ? request.filters[i] : QString();
+        // "Template Files (*.xat)" -> ".xat"
+        static const QRegularExpression firstPattern(QStringLiteral(R"(\(\*(\.[^ ;)*?]+))"));
+        if (const QRegularExpressionMatch m = firstPattern.match(filter); m.hasMatch())
+            name += m.captured(1);
+    }
+    return info.path() + u'/' + name;
+}
 
 void QtUiServices::message(const QString& text, MessageIcon icon)
 {

@@ -30,6 +30,11 @@ struct FileDialogResult {
     int filterIndex = 1;     // 1-based, the filter chosen in the dialog
 };
 
+// The file a save dialog's answer stands for. A name typed in double quotes
+// is taken as the text inside them; the chosen file type's extension (its
+// first pattern's) is added when the name has none. Empty when no name is left.
+QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex);
+
 class UiServices {
 public:
     virtual ~UiServices() = default;

@@ -141,6 +141,34 @@ private slots:
         QCOMPARE(result.filterIndex, 1);
     }
 
+    void completeSaveName_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("filterIndex");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no extension") << "/d/plan" << 1 << "/d/plan.xat";
+        QTest::newRow("extension kept") << "/d/plan.xat" << 1 << "/d/plan.xat";
+        QTest::newRow("another extension kept") << "/d/plan.txt" << 1 << "/d/plan.txt";
+        QTest::newRow("second type") << "/d/out" << 2 << "/d/out.csv";
+        QTest::newRow("quoted") << "/d/\"plan\"" << 1 << "/d/plan.xat";
+        QTest::newRow("quoted with extension") << "/d/\"plan.xat\"" << 1 << "/d/plan.xat";
+        QTest::newRow("quoted, spaces inside") << "/d/\" my plan \"" << 1 << "/d/my plan.xat";
+        QTest::newRow("one quote is a name") << "/d/plan\"" << 1 << "/d/plan\".xat";
+        QTest::newRow("empty quotes") << "/d/\"\"" << 1 << "";
+        QTest::newRow("type without pattern") << "/d/plan" << 3 << "/d/plan";
+    }
+
+    void completeSaveName()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(int, filterIndex);
+        QFETCH(QString, expected);
+        FileDialogRequest request;
+        request.filters = {QStringLiteral("Template Files (*.xat)"), QStringLiteral("CSV (Comma delimited) (*.csv)"),
+                           QStringLiteral("All")};
+        QCOMPARE(::completeSaveName(chosen, request, filterIndex), expected);
+    }
+
     void scriptedAnswersInOrderThenCancel()
     {
         ScriptedUiServices ui;
