@@ -91,6 +91,7 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
     const platform::ApplicationFolders where = platform::applicationFolders(folders.ApplicationFolder);
     folders.FilesFolder = where.files;
     folders.SamplesFolder = where.samples;
+    folders.OutputsFolder = where.outputs;
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
@@ -432,7 +433,7 @@ void frmMain::LoadSettings()
     folders.ImportDrawingsFolder =
         platform::readSetting(application, section, QStringLiteral("Import Drawings"), folders.samplesFolder());
     folders.ProcessFileFolder =
-        platform::readSetting(application, section, QStringLiteral("Process File"), folders.ApplicationFolder);
+        platform::readSetting(application, section, QStringLiteral("Process File"), folders.OutputsFolder);
 }
 
 // ---- Frames and steps --------------------------------------------------------

@@ -40,6 +40,7 @@ struct ProgramFolders {
     // Beside the program in a build tree, elsewhere when installed (platform/appfolders.h).
     QString FilesFolder;
     QString SamplesFolder;
+    QString OutputsFolder; // the default of ProcessFileFolder
 
     QString filesFolder() const { return FilesFolder; }
     QString samplesFolder() const { return SamplesFolder; }

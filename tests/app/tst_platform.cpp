@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -86,9 +87,11 @@ private slots:
             QCOMPARE(folders.samples, root.path() + "/usr/share/quorvane/Samples");
             QCOMPARE(folders.files,
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Files"));
+            QVERIFY(folders.outputs != programFolder && QFileInfo(folders.outputs).isDir());
         } else {
             QCOMPARE(folders.samples, programFolder + "/Samples");
             QCOMPARE(folders.files, programFolder + "/Files");
+            QCOMPARE(folders.outputs, programFolder);
         }
     }
 
