@@ -10,6 +10,7 @@ packages=(
   mdbtools mdbtools-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
+  dpkg-dev file desktop-file-utils
 )
 
 missing=()
