@@ -57,6 +57,7 @@ private slots:
     void windowLook();
     void enterPressesOk_data();
     void enterPressesOk();
+    void doubleClickChooses();
     void typedPath_data();
     void typedPath();
     void typedPathCompletes();
@@ -232,6 +233,22 @@ void TestFrmBrowse::enterPressesOk()
     QTest::keyClick(target, Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(found, QStringList{native(m_dir.path() + "/top/a.dwg")});
+}
+
+void TestFrmBrowse::doubleClickChooses()
+{
+    QString folder = native(m_dir.path() + "/none");
+    frmBrowse dialog(folder, {});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QModelIndex top = dialog.folderModel->index(m_dir.path() + "/top");
+    dialog.fldtrvSetPath->scrollTo(top);
+    QTRY_VERIFY(dialog.fldtrvSetPath->viewport()->rect().contains(dialog.fldtrvSetPath->visualRect(top).center()));
+    QTest::mouseDClick(dialog.fldtrvSetPath->viewport(), Qt::LeftButton, {},
+                       dialog.fldtrvSetPath->visualRect(top).center());
+    QCOMPARE(folder, native(m_dir.path() + "/top"));
+    QCOMPARE(dialog.txtPath->text(), folder);
+    QVERIFY(dialog.isVisible()); // a double-click opens the folder; OK or Enter searches
 }
 
 void TestFrmBrowse::typedPath_data()
