@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -45,13 +46,13 @@ constexpr double ResizeRightMargin = 100;
 struct FrameDesign {
     int left, top, width, height;
 };
-constexpr FrameDesign PageDesign{60, 60, 9645, 11025};
+constexpr FrameDesign PageDesign{60, 60, 9645, 11430};
 constexpr FrameDesign FrameDesigns[5] = {
     {30, 60, 9585, 1125},   // title band
     {30, 1170, 9615, 1905}, // Step 1
     {30, 3090, 9615, 3465}, // Step 2
     {30, 6570, 9615, 3135}, // Step 3
-    {30, 9750, 9615, 1275}, // Step 4
+    {30, 9750, 9615, 1680}, // Step 4
 };
 
 QFont designFont(double pointSize, bool bold)
@@ -339,6 +340,8 @@ void frmMain::createControls()
     setTextColour(lblInstructionsStepFour, lightGrey());
     cmdProcess = button(four, "cmdProcess", tr("Process"));
     cmdProcess->setEnabled(false);
+    cmdCancel = button(four, "cmdCancel", tr("Cancel"));
+    cmdCancel->setEnabled(false);
     chkOpenDataBase = checkBox(four, "chkOpenDataBase", tr("Open file after it's created"));
     pbrProgress = new QProgressBar(four);
     pbrProgress->setObjectName(QStringLiteral("pbrProgress"));
@@ -346,6 +349,7 @@ void frmMain::createControls()
     pbrProgress->setValue(0);
     pbrProgress->setTextVisible(false);
     pbrProgress->hide();
+    lblProcessStatus = label(four, "lblProcessStatus", QString());
 
     // Arrays share their design name; the index tells the members apart.
     for (int i = 0; i < 2; ++i) {
@@ -401,11 +405,13 @@ void frmMain::placeControls()
     place(lblURL[3], right - 2400, 2760, 2400, 285);
 
     place(lblStepFour, captionLeft, 150, 1000, 330);
-    // The frame is low and the text long: four lines, then one row of controls.
+    // The frame is low and the text long: four lines, the buttons, then the run's line and bar.
     place(lblInstructionsStepFour, textLeft, 120, textWidth, 795);
     place(cmdProcess, textLeft, 915, 1215, 330);
-    place(chkOpenDataBase, 2760, 937, 3000, 285);
-    place(pbrProgress, 5880, 952, right - 5880, 255);
+    place(cmdCancel, 2640, 915, 1215, 330);
+    place(chkOpenDataBase, 3960, 937, 3000, 285);
+    place(lblProcessStatus, textLeft, 1320, 5880 - 120 - textLeft, 285);
+    place(pbrProgress, 5880, 1335, right - 5880, 255);
 
     const int templateColumns[4] = {1750, 1750, 1750, 1000};
     for (int c = 0; c < 4; ++c)
@@ -598,7 +604,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             continue;
         if (type == QEvent::MouseMove)
             lblURL_MouseMove(i);
-        else if (mouse->button() == Qt::LeftButton && lblURL[i]->rect().contains(mouse->position().toPoint()))
+        // A filter sees clicks on disabled labels too: during a run they must do nothing.
+        else if (mouse->button() == Qt::LeftButton && lblURL[i]->isEnabled()
+                 && lblURL[i]->rect().contains(mouse->position().toPoint()))
             lblURL_Click(i);
         return false;
     }
@@ -691,7 +699,7 @@ void frmMain::showEvent(QShowEvent* event)
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // A running run is asked about first, then unsaved lists.
-    if (!QueryUnsavedChanges()) {
+    if (!RunAllowsClosing() || !QueryUnsavedChanges()) {
         event->ignore();
         return;
     }

@@ -114,8 +114,10 @@ public:
     QLabel* lblStepFour = nullptr;
     QLabel* lblInstructionsStepFour = nullptr;
     QPushButton* cmdProcess = nullptr;
+    QPushButton* cmdCancel = nullptr;       // beside Process, enabled while a run goes on
     QCheckBox* chkOpenDataBase = nullptr;
     QProgressBar* pbrProgress = nullptr;
+    QLabel* lblProcessStatus = nullptr;     // under Process: the run's progress, then its outcome
 
     // ---- The wizard shell ---------------------------------------------------
     void Form_Load();
@@ -197,18 +199,27 @@ public:
 
     // ---- Step 4: the processing run (frmmain_process.cpp) -------------------
     void setupProcessStep();
+    // Starts a run on a worker thread and returns; runFinished() tells its end.
     void cmdProcess_Click();
-    // (members of the processing step go here)
+    void cmdCancel_Click();
+    bool isRunning() const;
+    // Asks before a running run is cancelled for closing; false: not yet.
+    bool RunAllowsClosing();
+    struct ProcessState;
+    std::shared_ptr<ProcessState> process_;  // the run going on, if any
     // ---- end of Step 4 -----------------------------------------------------
+
+signals:
+    void runFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();

@@ -1,6 +1,8 @@
 // Steps 1 and 2 of the main window: where the tags come from, and the tag list.
 #include "app/frmmain.h"
 
+#include "app/busyinput.h"
+
 #include "templates/sampleimport.h"
 #include "templates/templatefile.h"
 #include "templates/templatestore.h"
@@ -300,9 +302,8 @@ void frmMain::ImportSampleAttributes()
                                                      : QString();
     if (space.isEmpty())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const BusyInput busy;
     fillTemplateItems(templates::importSampleAttributes(path, space));
-    QApplication::restoreOverrideCursor();
 }
 
 void frmMain::cmdImport_Click()

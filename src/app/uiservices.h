@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -30,11 +31,6 @@ struct FileDialogResult {
     int filterIndex = 1;     // 1-based, the filter chosen in the dialog
 };
 
-// The file a save dialog's answer stands for. A name typed in double quotes
-// is taken as the text inside them; the chosen file type's extension (its
-// first pattern's) is added when the name has none. Empty when no name is left.
-QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex);
-
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -42,6 +38,11 @@ public:
     virtual void message(const QString& text, MessageIcon icon) = 0;
     // A Yes/No box titled "Quorvane"; true for Yes.
     virtual bool question(const QString& text) = 0;
+    // A message box with a button per choice; the 0-based choice clicked.
+    // Escape picks the last.
+    virtual int choose(const QString& text, MessageIcon icon, const QStringList& choices) = 0;
+    // A long text the user can read, copy and save as a text file.
+    virtual void report(const QString& text) = 0;
     virtual FileDialogResult openFile(const FileDialogRequest& request) = 0;
     virtual FileDialogResult saveFile(const FileDialogRequest& request) = 0;
     virtual platform::OpenResult openWithAssociatedProgram(const QString& path) = 0;
@@ -54,6 +55,8 @@ public:
 
     void message(const QString& text, MessageIcon icon) override;
     bool question(const QString& text) override;
+    int choose(const QString& text, MessageIcon icon, const QStringList& choices) override;
+    void report(const QString& text) override;
     FileDialogResult openFile(const FileDialogRequest& request) override;
     FileDialogResult saveFile(const FileDialogRequest& request) override;
     platform::OpenResult openWithAssociatedProgram(const QString& path) override;
@@ -63,7 +66,8 @@ private:
 };
 
 // Answers from queues filled by a test, and records every request. An empty
-// queue answers "cancel" to a file dialog and "No" to a question.
+// queue answers "cancel" to a file dialog, "No" to a question and the first
+// choice to a choice.
 class ScriptedUiServices : public UiServices {
 public:
     struct Message {
@@ -74,6 +78,14 @@ public:
     std::vector<Message> messages;
     std::vector<QString> questions;
     std::deque<bool> questionAnswers;
+    struct Choice {
+        QString text;
+        QStringList choices;
+    };
+    std::vector<Choice> choicesAsked;
+    std::deque<int> choiceAnswers;
+    std::function<void()> whileChoosing;  // runs before a choice is answered
+    std::vector<QString> reports;
     std::vector<FileDialogRequest> openRequests;
     std::deque<FileDialogResult> openAnswers;
     std::vector<FileDialogRequest> saveRequests;
@@ -89,7 +101,17 @@ public:
 
     void message(const QString& text, MessageIcon icon) override;
     bool question(const QString& text) override;
+    int choose(const QString& text, MessageIcon icon, const QStringList& choices) override;
+    void report(const QString& text) override;
     FileDialogResult openFile(const FileDialogRequest& request) override;
     FileDialogResult saveFile(const FileDialogRequest& request) override;
     platform::OpenResult openWithAssociatedProgram(const QString& path) override;
 };
+
+// The path with the chosen file type's extension ("Text (*.txt)": ".txt")
+// added when its name has none; a name typed between double quotes is the
+// text inside them. Empty when no name is left ("").
+QString withTypeExtension(const QString& path, const QString& filter);
+// The same for a save dialog's answer: the type is the request's filter at
+// the chosen 1-based index.
+QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex);

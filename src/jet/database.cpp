@@ -260,7 +260,7 @@ Status Database::open(const std::filesystem::path& path, Database& db)
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->file = std::fopen(path.string().c_str(), "r+b");
-    if (!impl->file) return {Errc::io_error, "cannot open " + path.string() + ": " + std::strerror(errno)};
+    if (!impl->file) return {Errc::io_error, "cannot open " + path.string() + ": " + std::strerror(errno), errno};
     std::uint8_t head[0x18] = {};
     if (std::fread(head, 1, sizeof head, impl->file) != sizeof head) return corrupt(path, "too short");
     static const std::uint8_t magic[] = {0, 1, 0, 0, 'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', ' ', 'J', 'e', 't', ' ', 'D', 'B'};
@@ -549,12 +549,13 @@ Status Database::append(const std::vector<std::optional<std::string>>& values)
     }
     ok = ok && std::fflush(d.file) == 0;
     if (!ok) {
-        const std::string why = std::strerror(errno);
+        const int error = errno;
+        const std::string why = std::strerror(error);
         for (const std::uint32_t n : written) write_page(n, d.cache[n]);
         std::fflush(d.file);
         std::error_code ec;
         std::filesystem::resize_file(d.path, static_cast<std::uintmax_t>(old_count) * f.page_size, ec);
-        return {Errc::io_error, "cannot write " + d.path.string() + ": " + why};
+        return {Errc::io_error, "cannot write " + d.path.string() + ": " + why, error};
     }
     for (auto& [n, p] : changed) d.cache[n] = std::move(p);
     for (std::size_t i = 0; i < added.size(); ++i) d.cache[old_count + static_cast<std::uint32_t>(i)] = std::move(added[i]);
@@ -568,7 +569,7 @@ Status Database::close()
     if (!impl_) return {};
     Status s;
     if (impl_->file && std::fclose(impl_->file) != 0)
-        s = {Errc::io_error, "cannot close " + impl_->path.string() + ": " + std::strerror(errno)};
+        s = {Errc::io_error, "cannot close " + impl_->path.string() + ": " + std::strerror(errno), errno};
     impl_->file = nullptr;
     impl_.reset();
     return s;

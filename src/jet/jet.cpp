@@ -604,13 +604,13 @@ public:
     Status start()
     {
         file_ = std::fopen(temp_.string().c_str(), "wb");
-        if (!file_) return {Errc::io_error, "cannot create " + temp_.string() + ": " + std::strerror(errno)};
+        if (!file_) return {Errc::io_error, "cannot create " + temp_.string() + ": " + std::strerror(errno), errno};
         return {};
     }
     Status write(const void* data, std::size_t size) override
     {
         if (std::fwrite(data, 1, size, file_) != size)
-            return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno)};
+            return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno), errno};
         return {};
     }
     Status finish() override
@@ -618,10 +618,10 @@ public:
         const bool flushed = std::fflush(file_) == 0;
         const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
-        if (!flushed || !closed) return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno)};
+        if (!flushed || !closed) return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno), errno};
         std::error_code ec;
         std::filesystem::rename(temp_, target_, ec);
-        if (ec) return {Errc::io_error, "cannot rename " + temp_.string() + " to " + target_.string() + ": " + ec.message()};
+        if (ec) return {Errc::io_error, "cannot rename " + temp_.string() + " to " + target_.string() + ": " + ec.message(), ec.value()};
         done_ = true;
         return {};
     }

@@ -38,6 +38,7 @@ const char* message(Errc code);
 struct Status {
     Errc code = Errc::ok;
     std::string detail;  // names the cause: the column, the file, the system error
+    int system_error = 0;  // errno of the failed system call, for a message without file names
     bool ok() const { return code == Errc::ok; }
     static Status success() { return {}; }
 };

@@ -1,42 +1,26 @@
 #include "modUtilities.h"
 
-#include <chrono>
-#include <optional>
 #include <system_error>
 
 #include <QString>
 
-#include "csv_file.h"
 #include "jet/jet.h"
-#include "platform/ansitext.h"
-#include "text_encoding.h"
 
 namespace output {
-namespace {
-
-constexpr const char* kLocationColumn = "Location";
-constexpr std::uint16_t kBlockNotFound = 20;  // dwg::Error::BlockNotFound
-
-// The drawing was opened: a row is due, even when its space could not be read.
-bool DrawingOpened(std::uint16_t code) {
-    return code == 0 || code == kBlockNotFound;
-}
-
-// First value whose tag equals `tag` exactly, in the order the attributes were met.
-const std::string* FindValue(const std::vector<extract::AttributeRecord>& records, const std::string& tag) {
-    for (const auto& record : records) {
-        if (record.Tag == tag) return &record.Value;
-    }
-    return nullptr;
-}
-
 Status FromJet(Errc code, const jet::Status& status) {
-    std::string detail = jet::message(status.code);
-    if (!status.detail.empty()) detail += ": " + status.detail;
-    return {code, detail};
+    // The engine's details name its own files (a temporary name while the
+    // database is made); the user is told the system's reason or the kind
+    // of fault, with the field names where they are the cause.
+    if (status.system_error != 0) return {code, std::generic_category().message(status.system_error)};
+    switch (status.code) {
+    case jet::Errc::bad_column_name:
+    case jet::Errc::duplicate_column:
+    case jet::Errc::too_many_columns:
+    case jet::Errc::not_representable:
+        return {code, std::string(jet::message(status.code)) + ": " + status.detail};
+    default: return {code, jet::message(status.code)};
+    }
 }
-
-}  // namespace
 
 std::string_view KindText(OutputKind kind) {
     switch (kind) {
@@ -63,15 +47,6 @@ const char* message(Errc code) {
     case Errc::cannot_write: return "the output file could not be written";
     }
     return "unknown error";
-}
-
-modUtilities::modUtilities() {
-    source_ = [this](const std::string& drawingPath, const std::string& spaceCode,
-                     std::vector<extract::AttributeRecord>& records) {
-        const std::uint16_t code = Attributes.ReadSpaceAttributes(PathFromUtf8(drawingPath), spaceCode);
-        if (&records != &Attributes.DrawingAttributes) records = Attributes.DrawingAttributes;
-        return code;
-    };
 }
 
 Status modUtilities::CollectOutputFields(const std::vector<TemplateRow>& rows) {
@@ -105,121 +80,6 @@ Status modUtilities::CheckDatabaseColumns() const {
     case jet::Errc::too_many_columns: return FromJet(Errc::too_many_fields, checked);
     default: return FromJet(Errc::bad_field_name, checked);
     }
-}
-
-Status modUtilities::CreateOutputDatabase(const std::string& outputPath, int formatVersion) {
-    std::vector<std::string> columns{kLocationColumn};
-    for (const auto& field : OutputFields) columns.push_back(field.FieldName);
-    const jet::Version version = formatVersion == dbVersion30 ? jet::Version::Jet3 : jet::Version::Jet4;
-    const jet::Status created = jet::create(PathFromUtf8(outputPath), version, "Main", columns);
-    if (!created.ok()) return FromJet(Errc::cannot_create, created);
-    return {};
-}
-
-Status modUtilities::WriteCsvHeader(const std::string& outputPath) {
-    std::vector<std::string_view> cells{"File Name"};
-    for (const auto& field : OutputFields) cells.push_back(field.Tag);
-    Status written = CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
-    if (!written.ok()) written.code = Errc::cannot_create;
-    return written;
-}
-
-std::uint16_t modUtilities::ExtractDrawing(const std::string& drawingPath, const std::string& spaceCode,
-                                           const std::string& outputPath, std::string_view kindText,
-                                           Status& failure) {
-    failure = {};
-    auto& records = Attributes.DrawingAttributes;
-    records.clear();
-    const auto start = std::chrono::steady_clock::now();
-    const std::uint16_t code = source_(drawingPath, spaceCode, records);
-    seconds_reading_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!DrawingOpened(code)) return code;
-    if (code != 0) records.clear();  // the space was not read: the row carries the location only
-
-    if (kindText == "mdb") {
-        failure = WriteDatabaseRow(drawingPath, outputPath);
-    } else if (kindText == "csv") {
-        failure = WriteCsvRow(drawingPath, outputPath);
-    }
-    return code;
-}
-
-Status modUtilities::WriteCsvRow(const std::string& drawingPath, const std::string& outputPath) {
-    const auto& records = Attributes.DrawingAttributes;
-    std::vector<std::string_view> cells{drawingPath};
-    for (const auto& field : OutputFields) {
-        const std::string* value = FindValue(records, field.Tag);
-        cells.push_back(value ? std::string_view(*value) : std::string_view());
-    }
-    return CsvFile(PathFromUtf8(outputPath)).WriteLine(cells);
-}
-
-Status modUtilities::WriteDatabaseRow(const std::string& drawingPath, const std::string& outputPath) {
-    jet::Database db;
-    const jet::Status opened = jet::Database::open(PathFromUtf8(outputPath), db);
-    if (!opened.ok()) return FromJet(Errc::cannot_write, opened);
-    const jet::Version version = db.version();
-
-    // Values are looked up by the field's tag, whatever its column is called;
-    // "Location" always holds the path.
-    const auto& records = Attributes.DrawingAttributes;
-    std::vector<std::optional<std::string>> values;
-    values.reserve(OutputFields.size() + 1);
-    values.emplace_back(drawingPath);
-    for (const auto& field : OutputFields) {
-        if (const std::string* value = FindValue(records, field.Tag)) values.emplace_back(*value);
-        else values.emplace_back(std::nullopt);
-    }
-    auto columnName = [this](std::size_t i) -> const std::string& {
-        static const std::string location = kLocationColumn;
-        return i == 0 ? location : OutputFields[i - 1].FieldName;
-    };
-
-    Adjustment adjustment{drawingPath, {}, {}};
-    if (version == jet::Version::Jet3) {
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!values[i]) continue;
-            bool replaced = false;
-            std::string fitted = platform::replaceOutsideAnsi(*values[i], replaced);
-            if (replaced) {
-                values[i] = std::move(fitted);
-                adjustment.Replaced.push_back(columnName(i));
-            }
-        }
-    }
-    // Cap every value at one length, the longest that lets the record fit:
-    // only the longest values lose characters.
-    auto capped = [&values](std::size_t cap) {
-        std::vector<std::optional<std::string>> out = values;
-        for (auto& value : out) {
-            if (value) value = std::string(truncate_utf16(*value, cap));
-        }
-        return out;
-    };
-    std::size_t cap = jet::max_text_chars();
-    if (!jet::row_fits(version, capped(cap))) {
-        std::size_t low = 0;  // the binary search keeps row_fits(low) or low == 0
-        std::size_t high = cap;
-        while (low + 1 < high) {
-            const std::size_t mid = (low + high) / 2;
-            if (jet::row_fits(version, capped(mid))) low = mid;
-            else high = mid;
-        }
-        cap = low;
-    }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (values[i] && utf16_length(*values[i]) > cap) {
-            values[i] = std::string(truncate_utf16(*values[i], cap));
-            adjustment.Shortened.push_back(columnName(i));
-        }
-    }
-
-    const jet::Status appended = db.append(values);
-    if (!appended.ok()) return FromJet(Errc::cannot_write, appended);
-    const jet::Status closed = db.close();
-    if (!closed.ok()) return FromJet(Errc::cannot_write, closed);
-    if (!adjustment.Shortened.empty() || !adjustment.Replaced.empty()) adjustments_.push_back(std::move(adjustment));
-    return {};
 }
 
 std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings) {

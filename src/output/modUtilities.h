@@ -1,16 +1,20 @@
 #pragma once
-// The output side of a processing run: the fields chosen for it, starting the
-// output file, and one row per drawing. Texts are UTF-8 throughout.
+// The output side of a processing run: the fields chosen for it and the
+// checks made before any file is touched (row_writer.h writes the rows).
+// Texts are UTF-8 throughout.
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "errors.h"
 #include "extract/modOdxAtributes.h"
+
+namespace jet {
+struct Status;
+}
 
 namespace output {
 
@@ -23,6 +27,9 @@ std::string_view KindText(OutputKind kind);
 // Database format versions, as the engine names them.
 constexpr int dbVersion30 = 32;  // Access 97
 constexpr int dbVersion40 = 64;  // Access 2000
+
+// The database column that holds each drawing's path.
+inline constexpr const char* kLocationColumn = "Location";
 
 struct OutputField {
     std::string FieldName;  // the database column's name
@@ -45,19 +52,11 @@ struct Adjustment {
     std::vector<std::string> Replaced;   // columns whose characters Access 97 cannot hold became "?"
 };
 
-// Reads every attribute of one space of a drawing into `records`, in entity
-// order; returns the drawing component's code (0 read, 3 no such file).
-using AttributeSource = std::function<std::uint16_t(const std::string& drawingPath, const std::string& spaceCode,
-                                                    std::vector<extract::AttributeRecord>& records)>;
-
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 
 class modUtilities {
 public:
-    modUtilities();
-
     std::vector<OutputField> OutputFields;
-    extract::modOdxAtributes Attributes;  // DrawingAttributes: the last drawing's records
 
     // Rebuilds OutputFields from the ticked rows, in list order. None ticked
     // is an error and leaves OutputFields empty.
@@ -66,40 +65,10 @@ public:
     // Whether "Location" and the field names make a valid column list, so a
     // database run can be refused before any file is touched.
     Status CheckDatabaseColumns() const;
-
-    // Creates the database with table "Main": "Location", then one text column
-    // per field named by its FieldName. formatVersion: dbVersion30 or dbVersion40.
-    Status CreateOutputDatabase(const std::string& outputPath, int formatVersion);
-
-    // Writes the header line: "File Name", then each field's Tag.
-    Status WriteCsvHeader(const std::string& outputPath);
-
-    // Reads the drawing's space and appends its row for kindText ("mdb" or
-    // "csv"; anything else writes nothing). Returns the drawing component's
-    // code; a drawing that could not be opened gives no row. A row that could
-    // not be written is reported in `failure` and is not in the file.
-    std::uint16_t ExtractDrawing(const std::string& drawingPath, const std::string& spaceCode,
-                                 const std::string& outputPath, std::string_view kindText, Status& failure);
-
-    // Values shortened or changed so far to fit database records.
-    const std::vector<Adjustment>& Adjustments() const { return adjustments_; }
-    void ClearAdjustments() { adjustments_.clear(); }
-
-    // Replaces the drawing reader (tests; the default reads through Attributes).
-    void SetAttributeSource(AttributeSource source) { source_ = std::move(source); }
-
-    // Time spent inside the drawing reader since the last reset.
-    double SecondsReading() const { return seconds_reading_; }
-    void ResetTiming() { seconds_reading_ = 0; }
-
-private:
-    Status WriteDatabaseRow(const std::string& drawingPath, const std::string& outputPath);
-    Status WriteCsvRow(const std::string& drawingPath, const std::string& outputPath);
-
-    AttributeSource source_;
-    std::vector<Adjustment> adjustments_;
-    double seconds_reading_ = 0;
 };
+
+// The error of a run from the database engine's, in words for the user.
+Status FromJet(Errc code, const jet::Status& status);
 
 // Text of the note that lists the changed values, at most maxDrawings
 // drawings named (0: all).

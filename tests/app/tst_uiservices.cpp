@@ -1,10 +1,14 @@
 // The real dialogs and message boxes, answered by a timer as a person would.
 #include "app/uiservices.h"
+#include "app/busyinput.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -146,16 +150,12 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<int>("filterIndex");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no extension") << "/d/plan" << 1 << "/d/plan.xat";
-        QTest::newRow("extension kept") << "/d/plan.xat" << 1 << "/d/plan.xat";
-        QTest::newRow("another extension kept") << "/d/plan.txt" << 1 << "/d/plan.txt";
-        QTest::newRow("second type") << "/d/out" << 2 << "/d/out.csv";
-        QTest::newRow("quoted") << "/d/\"plan\"" << 1 << "/d/plan.xat";
-        QTest::newRow("quoted with extension") << "/d/\"plan.xat\"" << 1 << "/d/plan.xat";
-        QTest::newRow("quoted, spaces inside") << "/d/\" my plan \"" << 1 << "/d/my plan.xat";
-        QTest::newRow("one quote is a name") << "/d/plan\"" << 1 << "/d/plan\".xat";
-        QTest::newRow("empty quotes") << "/d/\"\"" << 1 << "";
+        // The extension rules themselves: typeExtensionAddedWhereTheNameHasNone.
+        QTest::newRow("first type") << "/d/plan" << 1 << "/d/plan.xat";
+        QTest::newRow("second type") << "/d/\"out\"" << 2 << "/d/out.csv";
         QTest::newRow("type without pattern") << "/d/plan" << 3 << "/d/plan";
+        QTest::newRow("no such type") << "/d/plan" << 4 << "/d/plan";
+        QTest::newRow("empty quotes") << "/d/\"\"" << 1 << "";
     }
 
     void completeSaveName()
@@ -167,6 +167,91 @@ private slots:
         request.filters = {QStringLiteral("Template Files (*.xat)"), QStringLiteral("CSV (Comma delimited) (*.csv)"),
                            QStringLiteral("All")};
         QCOMPARE(::completeSaveName(chosen, request, filterIndex), expected);
+    }
+
+    void chooseGivesTheButtonClickedAndEscapeTheLast()
+    {
+        QtUiServices ui;
+        const QStringList choices = {QStringLiteral("Go On"), QStringLiteral("Go On Without Asking Again"),
+                                     QStringLiteral("Stop the Run")};
+        for (int answer : {0, 1, 2, -1}) {
+            whenModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box);
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                QCOMPARE(box->buttons().size(), 3);
+                if (answer < 0)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    box->buttons()[answer]->click();
+            });
+            QCOMPARE(ui.choose(QStringLiteral("There was an unknown error processing a.dwg: the drawing is damaged."),
+                               MessageIcon::Critical, choices),
+                     answer < 0 ? 2 : answer);
+        }
+    }
+
+    void reportShowsItsTextToCopy()
+    {
+        QtUiServices ui;
+        QString shown;
+        bool readOnly = false;
+        whenModal([&](QWidget* modal) {
+            auto* view = modal->findChild<QPlainTextEdit*>(QStringLiteral("txtReport"));
+            QVERIFY(view);
+            shown = view->toPlainText();
+            readOnly = view->isReadOnly();
+            static_cast<QDialog*>(modal)->accept();
+        });
+        ui.report(QStringLiteral("3 of 3 drawings processed: 3 rows written to out.csv.\n"));
+        QCOMPARE(shown, QStringLiteral("3 of 3 drawings processed: 3 rows written to out.csv.\n"));
+        QVERIFY(readOnly);
+    }
+
+    void typeExtensionAddedWhereTheNameHasNone_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "/d/out" << "/d/out.csv";
+        QTest::newRow("an extension") << "/d/out.txt" << "/d/out.txt";
+        QTest::newRow("quoted") << "/d/\"out\"" << "/d/out.csv";
+        QTest::newRow("quoted with extension") << "/d/\"out.mdb\"" << "/d/out.mdb";
+        QTest::newRow("dotted folder") << "/d.x/out" << "/d.x/out.csv";
+    }
+
+    void typeExtensionAddedWhereTheNameHasNone()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(withTypeExtension(typed, QStringLiteral("CSV (Comma delimited) (*.csv)")), saved);
+    }
+
+    void busyInputDropsWhatWaitedMeanwhile()
+    {
+        QPushButton button(QStringLiteral("Check All"));
+        button.show();
+        int clicks = 0;
+        connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+        const QPointF at(5, 5);
+        auto post = [&](QEvent::Type type) {
+            QCoreApplication::postEvent(&button, new QMouseEvent(type, at, button.mapToGlobal(at), Qt::LeftButton,
+                                                                 type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                                  : Qt::NoButton,
+                                                                 Qt::NoModifier));
+        };
+        {
+            const BusyInput busy;
+            QVERIFY(QApplication::overrideCursor());
+            post(QEvent::MouseButtonPress);
+            post(QEvent::MouseButtonRelease);
+        }
+        QVERIFY(!QApplication::overrideCursor());
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 0);
+        post(QEvent::MouseButtonPress);
+        post(QEvent::MouseButtonRelease);
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 1);
     }
 
     void scriptedAnswersInOrderThenCancel()

@@ -22,9 +22,10 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     EXPECT_FALSE(o->subfolders);
 
     o = batch::ParseArguments({"--kind=access2000", "--folder=d", "--subfolders", "--output=o", "--template=t",
-                               "--quiet"},
+                               "--quiet", "--jobs", "3"},
                               error);
     ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->jobs, 3u);
     EXPECT_EQ(o->folder, "d");
     EXPECT_TRUE(o->subfolders);
     EXPECT_TRUE(o->quiet);
@@ -64,7 +65,11 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
          "unknown pattern \"*.dwg\" (dwg, dxf or both)"},
         {{"--template", "t", "--file-list", "l", "--pattern=dxf", "--output", "o", "--kind", "csv"},
          "--pattern goes with --folder"},
-        {{"--verbose"}, "unknown argument \"--verbose\""},
+        {{"--bogus"}, "unknown argument \"--bogus\""},
+        {{"--jobs", "0"}, "--jobs takes a number from 1 to 256"},
+        {{"--jobs=2x"}, "--jobs takes a number from 1 to 256"},
+        {{"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--quiet", "--verbose"},
+         "--quiet and --verbose exclude each other"},
         {{"extra.dwg"}, "unknown argument \"extra.dwg\""},
     };
     for (const auto& c : cases) {

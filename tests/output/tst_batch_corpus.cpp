@@ -57,10 +57,10 @@ protected:
                   drawings::FileListError::None);
     }
 
-    int Batch(const std::vector<std::string>& args) {
+    int Batch(const std::vector<std::string>& args, bool terminal = false) {
         out.str("");
         err.str("");
-        return batch::Main(args, out, err);
+        return batch::Main(args, out, err, terminal);
     }
 
     ScratchDir dir;
@@ -78,7 +78,10 @@ TEST_F(BatchCorpus, CsvFromAFileListReportsTheMissingDrawingAndExitsWithOne) {
     EXPECT_NE(err.str().find("The file " + dir.file("gone.dwg") + " was not found and could not be processed.\n"),
               std::string::npos)
         << err.str();
-    EXPECT_NE(err.str().find("[4/4] " + Generated("c_case_variants.dwg")), std::string::npos) << err.str();
+    // Not a terminal: the problem as it came, then the report, nothing else.
+    EXPECT_EQ(err.str(), "The file " + dir.file("gone.dwg") + " was not found and could not be processed.\n"
+                         "4 of 4 drawings processed: 3 rows written to " + output + ".\n\n"
+                         "Drawings not processed (1):\n" + dir.file("gone.dwg") + ": the file does not exist\n");
     // The CJK value turns the file into UTF-8 with a byte-order mark; the
     // quote inside a value is doubled.
     const std::string expected = "\xEF\xBB\xBF\"File Name\",\"TITLE\",\"QUOTE\",\"CJK\",\"REV\",\r\n"
@@ -111,5 +114,37 @@ TEST_F(BatchCorpus, BothDatabaseKindsFromAFolder) {
             EXPECT_EQ(row[2], "") << name;  // no QUOTE attribute: null, which libmdb shows as empty
             EXPECT_EQ(row[4], expected.at("REV")) << name;
         }
+    }
+}
+
+TEST_F(BatchCorpus, ProgressOnATerminalAndLinesPerDrawingWhenVerbose) {
+    const std::vector<std::string> base = {"--template", dir.file("t.xat"), "--file-list", dir.file("l.xal"),
+                                           "--output", dir.file("out.csv"), "--kind", "csv", "--jobs", "2"};
+    struct Case {
+        std::vector<std::string> extra;
+        bool terminal;
+        bool progressLine;
+        bool perDrawing;
+    } cases[] = {
+        {{}, true, true, false},
+        {{"--quiet"}, true, false, false},
+        {{"--verbose"}, true, true, true},
+        {{"--verbose"}, false, false, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        SCOPED_TRACE(std::to_string(c.terminal) + " " + (c.extra.empty() ? "" : c.extra[0]));
+        EXPECT_EQ(Batch(args, c.terminal), batch::kSomeNotRead);
+        const std::string text = err.str();
+        // The line is redrawn in place and wiped before anything else is written.
+        EXPECT_EQ(text.find("\r4 of 4 drawings, ") != std::string::npos, c.progressLine) << text;
+        EXPECT_EQ(text.find("\r\033[KThe file " + dir.file("gone.dwg")) != std::string::npos ||
+                      text.find("\r\033[K[") != std::string::npos,
+                  c.progressLine)
+            << text;
+        EXPECT_EQ(text.find("[4/4] " + Generated("c_case_variants.dwg") + "\n") != std::string::npos, c.perDrawing)
+            << text;
+        EXPECT_NE(text.find("4 of 4 drawings processed: 3 rows written to "), std::string::npos) << text;
     }
 }

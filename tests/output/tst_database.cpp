@@ -97,13 +97,11 @@ TEST_P(DatabaseTest, LongValuesAndLargeRecordsAreShortenedAndReportedOnce) {
     EXPECT_EQ(result.Adjustments[0].Shortened, std::vector<std::string>{"F0"});
     EXPECT_EQ(result.Adjustments[1].Drawing, "/d/wide.dwg");
     EXPECT_EQ(result.Adjustments[1].Shortened.size(), 20u);
-    const auto notes = std::count_if(recorder.events.begin(), recorder.events.end(),
-                                     [](const std::string& e) { return e.starts_with("note "); });
-    EXPECT_EQ(notes, 1);
-    EXPECT_EQ(recorder.events.back(),
-              "note Some values were longer than the database holds and were shortened (drawing: fields):\n"
-              "/d/long.dwg: F0\n/d/wide.dwg: F0, F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, "
-              "F16, F17, F18, F19");
+    EXPECT_TRUE(RunReport(result).ends_with(
+        "\n\nSome values were longer than the database holds and were shortened (drawing: fields):\n"
+        "/d/long.dwg: F0\n/d/wide.dwg: F0, F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, "
+        "F16, F17, F18, F19\n"))
+        << RunReport(result);
 
     const auto table = ReadWithLibmdb(request.OutputPath);
     ASSERT_TRUE(table);
@@ -145,14 +143,12 @@ INSTANTIATE_TEST_SUITE_P(BothVersions, DatabaseTest,
                                                                        : std::string("Access2000");
                          });
 
-TEST_P(DatabaseTest, ADatabaseThatCannotBeWrittenStopsTheRunWithOneMessage) {
+TEST_P(DatabaseTest, AFailedRowStopsTheRunWithOneMessageAndLeavesAReadableDatabase) {
     drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
     drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
     request.OutputPath = dir.file("out.mdb");
-    // While b is read something else overwrites the database.
-    hook = [&](const std::string& path) {
-        if (path == "/d/b.dwg") write_bytes(request.OutputPath, std::string(4096, 'x'));
-    };
+    int rows = 0;
+    run.MakeWriter = [&rows](OutputKind kind) { return std::make_unique<FailingWriter>(kind, 2, rows); };
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
     const RunResult result = Process(GetParam());
@@ -162,5 +158,19 @@ TEST_P(DatabaseTest, ADatabaseThatCannotBeWrittenStopsTheRunWithOneMessage) {
     EXPECT_TRUE(recorder.events[3].starts_with("failed The output file " + request.OutputPath +
                                                " could not be written while processing /d/b.dwg: "))
         << recorder.events[3];
-    EXPECT_EQ(reads.size(), 2u);
+    EXPECT_EQ(ReadCells(), std::vector<Cells>({{"/d/a.dwg", "1"}}));
+}
+
+TEST(DatabaseErrors, SayWhatHappenedWithoutTheEnginesFileNames) {
+    ScratchDir dir;
+    RunRequest request;
+    request.OutputPath = dir.file("no/such/folder/out.mdb");
+    request.Kind = OutputKind::Access97;
+    request.TemplateItems = {Field("A")};
+    ProcessingRun run;
+    const RunResult result = run.Run(request, {});
+    EXPECT_EQ(result.Error.code, Errc::cannot_create);
+    EXPECT_EQ(result.FailureMessage, "The output file " + request.OutputPath +
+                                         " could not be created: No such file or directory. Choose a folder where "
+                                         "you may save files, or another name, and process again.");
 }

@@ -31,15 +31,15 @@ TEST_F(RunTest, OneCsvRowPerTickedDrawingInListOrderWithTheWindowsMessages) {
         "critical The file /d/missing.dwg was not found and could not be processed.",
         "value 2",
         "value 3",
-        "critical There was an unknown error processing /d/broken.dwg",
+        "critical There was an unknown error processing /d/broken.dwg: the drawing is damaged.",
         "value 4",
         "value 5",
         "hide",
     };
     EXPECT_EQ(recorder.events, expected);
     // Unticked rows are never read; every drawing is read in the first field's space.
-    EXPECT_EQ(reads, (std::vector<std::string>{"/d/a.dwg M", "/d/missing.dwg M", "/d/empty.dwg M",
-                                               "/d/broken.dwg M", "/d/c.dwg M"}));
+    EXPECT_EQ(SortedReads(), (std::vector<std::string>{"/d/a.dwg M", "/d/broken.dwg M", "/d/c.dwg M",
+                                                       "/d/empty.dwg M", "/d/missing.dwg M"}));
 }
 
 TEST_F(RunTest, FirstValueWinsAndTagsMatchExactly) {
@@ -137,7 +137,9 @@ TEST_F(RunTest, AFolderWhereTheOutputShouldGoIsNeverDeleted) {
     request.TemplateItems = {Field("A")};
     EXPECT_EQ(Process().Error.code, Errc::cannot_replace);
     EXPECT_EQ(recorder.events, std::vector<std::string>{"failed The existing file " + request.OutputPath +
-                                                        " could not be deleted: a folder has that name. Nothing was written."});
+                                                        " could not be deleted: a folder has that name. Close the "
+                                                        "program that has it open, or choose another name, and "
+                                                        "process again. Nothing was written."});
     EXPECT_TRUE(std::filesystem::is_directory(request.OutputPath));
 }
 
@@ -145,14 +147,8 @@ TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows
     drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
     drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
     drawings["/d/c.dwg"] = {0, {{"A", "3", ""}}};
-    const std::string moved = dir.file("moved.csv");
-    // While b is read the output goes away and a folder takes its name, so
-    // b's row cannot be appended.
-    hook = [&](const std::string& path) {
-        if (path != "/d/b.dwg") return;
-        std::filesystem::rename(request.OutputPath, moved);
-        std::filesystem::create_directory(request.OutputPath);
-    };
+    int rows = 0;
+    run.MakeWriter = [&rows](OutputKind kind) { return std::make_unique<FailingWriter>(kind, 2, rows); };
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
     const RunResult result = Process();
@@ -161,12 +157,11 @@ TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows
     EXPECT_EQ(recorder.events[0], "show 3");
     EXPECT_EQ(recorder.events[1], "value 1");
     EXPECT_EQ(recorder.events[2], "hide");
-    EXPECT_TRUE(recorder.events[3].starts_with("failed The output file " + request.OutputPath +
-                                               " could not be written while processing /d/b.dwg: "))
-        << recorder.events[3];
-    EXPECT_TRUE(recorder.events[3].ends_with("The rows of the drawings before it are kept in the file."));
-    EXPECT_EQ(read_bytes(moved), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"1\",\r\n");
-    EXPECT_EQ(reads.size(), 2u);  // c is never read
+    EXPECT_EQ(recorder.events[3], "failed The output file " + request.OutputPath +
+                                      " could not be written while processing /d/b.dwg: No space left on device. The "
+                                      "rows of the drawings before it are kept in the file. Make room on the disk or "
+                                      "choose another folder, and process again.");
+    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"1\",\r\n");
 }
 
 TEST_F(RunTest, CsvIsNeverShortened) {
@@ -176,4 +171,82 @@ TEST_F(RunTest, CsvIsNeverShortened) {
     request.Drawings = {{true, "/d/a.dwg"}};
     ASSERT_TRUE(Process(OutputKind::Csv).completed());
     EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"" + v1000 + "\",\r\n");
+}
+
+TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
+    for (const char* name : {"/d/x1.dwg", "/d/x2.dwg", "/d/x3.dwg"}) drawings[name] = {13, {}};
+    for (const char* name : {"/d/a.dwg", "/d/b.dwg"}) drawings[name] = {0, {{"A", "v", ""}}};
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/x1.dwg"}, {true, "/d/a.dwg"}, {true, "/d/x2.dwg"}, {true, "/d/x3.dwg"},
+                        {true, "/d/b.dwg"}};
+    struct Case {
+        std::vector<FailureChoice> answers;
+        int asked;      // messages shown
+        int rows;       // rows written
+        bool cancelled;
+    } cases[] = {
+        {{FailureChoice::GoOn, FailureChoice::GoOn, FailureChoice::GoOn}, 3, 2, false},
+        {{FailureChoice::GoOn, FailureChoice::GoOnWithoutAsking}, 2, 2, false},
+        {{FailureChoice::GoOnWithoutAsking}, 1, 2, false},
+        {{FailureChoice::GoOn, FailureChoice::Stop}, 2, 1, true},
+        {{FailureChoice::Stop}, 1, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked * 10 + c.rows);
+        ProcessingRun fresh;
+        fresh.Reader = run.Reader;
+        recorder = {};
+        recorder.choices = c.answers;
+        request.OutputPath = dir.file("choices.csv");
+        request.Kind = OutputKind::Csv;
+        const RunResult result = fresh.Run(request, recorder.callbacks());
+        EXPECT_EQ(std::count_if(recorder.events.begin(), recorder.events.end(),
+                                [](const std::string& e) { return e.starts_with("critical "); }),
+                  c.asked);
+        EXPECT_EQ(result.RowsWritten, c.rows);
+        EXPECT_EQ(result.Cancelled, c.cancelled);
+        EXPECT_EQ(result.completed(), !c.cancelled);
+        // Every drawing not processed is in the report, asked about or not.
+        EXPECT_EQ(result.NotProcessed.size(), static_cast<std::size_t>(c.cancelled ? c.asked : 3));
+        EXPECT_EQ(read_bytes(request.OutputPath).size(),
+                  std::string("\"File Name\",\"A\",\r\n").size() +
+                      static_cast<std::size_t>(c.rows) * std::string("\"/d/a.dwg\",\"v\",\r\n").size());
+    }
+}
+
+TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying) {
+    drawings["/d/a.dwg"] = {0, {{"A", std::string(300, 'v'), ""}}};
+    drawings["/d/damaged.dwg"] = {13, {}};
+    drawings["/d/paperless.dwg"] = {20, {}};
+    drawings["/d/salvaged.dwg"] = {0, {{"A", "w", ""}}, {2, 1}};
+    request.OutputPath = dir.file("out.mdb");
+    request.TemplateItems = {Field("A")};
+    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/gone.dwg"}, {true, "/d/damaged.dwg"},
+                        {false, "/d/a.dwg"}, {true, "/d/paperless.dwg"}, {true, "/d/salvaged.dwg"}};
+    RunResult result = Process(OutputKind::Access2000);
+    ASSERT_TRUE(result.completed()) << result.FailureMessage;
+    EXPECT_TRUE(result.HasNotes());
+    EXPECT_EQ(RunReport(result),
+              "5 of 5 drawings processed: 3 rows written to " + request.OutputPath + ".\n"
+              "\n"
+              "Drawings not processed (3):\n"
+              "/d/gone.dwg: the file does not exist\n"
+              "/d/damaged.dwg: the drawing is damaged\n"
+              "/d/paperless.dwg: the drawing has no block of that name\n"
+              "\n"
+              "Drawings read with parts skipped; their rows were written (1):\n"
+              "/d/salvaged.dwg: 2 damaged objects skipped, 1 page checksum did not match\n"
+              "\n"
+              "Some values were longer than the database holds and were shortened (drawing: fields):\n"
+              "/d/a.dwg: A\n");
+
+    result.NotProcessed.clear();
+    result.PartsSkipped.clear();
+    result.Adjustments.clear();
+    EXPECT_FALSE(result.HasNotes());
+    result.Cancelled = true;
+    result.DrawingsHandled = 2;
+    result.RowsWritten = 1;
+    EXPECT_EQ(RunReport(result), "The run was cancelled after 2 of 5 drawings: 1 row written to " +
+                                     request.OutputPath + ".\n");
 }

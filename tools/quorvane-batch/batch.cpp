@@ -1,5 +1,9 @@
 #include "batch.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,7 +16,8 @@ namespace batch {
 
 const char* const kUsage =
     R"(Usage: quorvane-batch --template FILE.xat (--file-list FILE.xal | --folder DIR [--subfolders] [--pattern dwg|dxf|both])
-                      --output PATH --kind access97|access2000|csv [--quiet]
+                      --output PATH --kind access97|access2000|csv
+                      [--jobs N] [--verbose | --quiet]
 
 Gathers the attribute values of a batch of drawings into one table, as the
 Process step of Quorvane does: one row per drawing, in list order.
@@ -28,11 +33,18 @@ Process step of Quorvane does: one row per drawing, in list order.
                        "Location", then one text column per field, named by
                        its field name) or csv (a header line "File Name" and
                        the tags, then one line per drawing)
-  --quiet              no progress lines; reports are still written
+  --jobs N             read N drawings at once (default: one per core); the
+                       output is the same for any N
+  --verbose            also a line for every drawing
+  --quiet              no progress line; problems and the report still come
   --help               this text
 
-Progress and the report of every drawing that could not be processed go to
-standard error.
+Everything but --help goes to standard error: on a terminal one progress
+line (drawings done, rate, time left) that updates in place, each drawing
+that could not be processed as it comes, and at the end a report of what was
+written where, the drawings not processed, those read with parts skipped and
+the values changed to fit. When standard error is not a terminal there is no
+progress line.
 
 Exit codes:
   0  every ticked drawing was read and has its row
@@ -81,6 +93,18 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             ok = flag(o.help);
         } else if (name == "--quiet") {
             ok = flag(o.quiet);
+        } else if (name == "--verbose") {
+            ok = flag(o.verbose);
+        } else if (name == "--jobs") {
+            std::string jobs;
+            ok = value(jobs);
+            if (ok) {
+                char* end = nullptr;
+                const long n = std::strtol(jobs.c_str(), &end, 10);
+                ok = *end == '\0' && n >= 1 && n <= 256;
+                if (ok) o.jobs = static_cast<unsigned>(n);
+                else error = "--jobs takes a number from 1 to 256";
+            }
         } else if (name == "--subfolders") {
             ok = flag(o.subfolders);
         } else if (name == "--template") {
@@ -130,11 +154,12 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     else if (o.havePattern && o.folder.empty()) error = "--pattern goes with --folder";
     else if (o.outputPath.empty()) error = "--output is missing";
     else if (!haveKind) error = "--kind is missing";
+    else if (o.quiet && o.verbose) error = "--quiet and --verbose exclude each other";
     if (!error.empty()) return std::nullopt;
     return o;
 }
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     std::string error;
     const std::optional<Options> options = ParseArguments(args, error);
     if (!options) {
@@ -184,32 +209,47 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             request.Drawings.push_back({true, path.toStdString()});
     }
 
-    int ticked = 0;
-    for (const auto& row : request.Drawings) ticked += row.Checked ? 1 : 0;
-
+    request.Jobs = o.jobs;
     output::ProcessingRun run;
-    run.ReportLimit = 0;
     output::RunCallbacks callbacks;
-    std::size_t next = 0;
-    if (!o.quiet) {
-        // The run reports a drawing's number only after reading it; name it then.
-        callbacks.SetProgress = [&](int value) {
-            while (next < request.Drawings.size() && !request.Drawings[next].Checked) ++next;
-            err << "[" << value << "/" << ticked << "] ";
-            if (next < request.Drawings.size()) err << request.Drawings[next++].Path;
-            err << "\n";
-        };
-    }
-    callbacks.DrawingNotProcessed = [&](std::uint16_t code, const std::string& path) {
-        err << output::DrawingMessage(code, path) << "\n";
+    const bool progressLine = errIsTerminal && !o.quiet;
+    bool lineShown = false;
+    auto clearLine = [&] {
+        if (lineShown) err << "\r\033[K";
+        lineShown = false;
     };
-    callbacks.RunFailed = [&](const std::string& message) { err << message << "\n"; };
-    callbacks.ValuesChanged = [&](const std::string& message) { err << message << "\n"; };
+    std::chrono::steady_clock::time_point lastShown{};
+    callbacks.Progress = [&](const output::RunProgress& p, const std::string& path) {
+        if (o.verbose) {
+            clearLine();
+            err << "[" << p.Done << "/" << p.Total << "] " << path << "\n";
+        }
+        const auto now = std::chrono::steady_clock::now();
+        // A few updates a second are enough to read and cost nothing.
+        if (!progressLine || (now - lastShown < std::chrono::milliseconds(200) && p.Done != p.Total)) return;
+        lastShown = now;
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.1f", p.Rate());
+        err << "\r" << p.Done << " of " << p.Total << " drawings, " << rate << " drawings/s";
+        if (p.SecondsLeft() >= 0) err << ", " << output::DurationText(p.SecondsLeft()) << " left";
+        err << "\033[K" << std::flush;
+        lineShown = true;
+    };
+    callbacks.DrawingNotProcessed = [&](std::uint16_t code, const std::string& path) {
+        clearLine();
+        err << output::DrawingMessage(code, path) << "\n";
+        return output::FailureChoice::GoOn;
+    };
+    callbacks.RunFailed = [&](const std::string& message) {
+        clearLine();
+        err << message << "\n";
+    };
 
     const output::RunResult result = run.Run(request, callbacks);
+    clearLine();
+    if (!result.Error.ok() && result.DrawingsHandled == 0) return kNotDone;  // the message says it all
+    err << output::RunReport(result);
     if (!result.completed()) return kNotDone;
-    err << "Wrote " << (result.DrawingsHandled - result.DrawingsNotProcessed) << " of " << result.DrawingsHandled
-        << " drawings to " << o.outputPath << ".\n";
     return result.DrawingsNotProcessed > 0 ? kSomeNotRead : kAllRead;
 }
 

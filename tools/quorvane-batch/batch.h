@@ -21,6 +21,8 @@ enum ExitCode : int {
 struct Options {
     bool help = false;
     bool quiet = false;
+    bool verbose = false;
+    unsigned jobs = 0;  // 0: one per core
     std::string templatePath;
     std::string fileListPath;
     std::string folder;
@@ -37,7 +39,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
 extern const char* const kUsage;
 
 // Parses, runs and reports; reports and progress go to `err`, the usage text
-// for --help to `out`. Returns the exit code.
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// for --help to `out`. errIsTerminal: `err` is a terminal, where one
+// progress line is redrawn in place. Returns the exit code.
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal = false);
 
 }  // namespace batch

@@ -1,0 +1,159 @@
+#include "row_writer.h"
+
+#include <optional>
+
+#include "csv_file.h"
+#include "jet/jet.h"
+#include "platform/ansitext.h"
+#include "text_encoding.h"
+
+namespace output {
+namespace {
+
+// First value whose tag equals `tag` exactly, in the order the attributes were met.
+const std::string* FindValue(const std::vector<extract::AttributeRecord>& records, const std::string& tag) {
+    for (const auto& record : records) {
+        if (record.Tag == tag) return &record.Value;
+    }
+    return nullptr;
+}
+
+class CsvWriter final : public RowWriter {
+public:
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+        fields_ = fields;
+        file_.emplace(PathFromUtf8(outputPath));
+        Status written = file_->WriteLine(HeaderCells(fields_));
+        if (!written.ok()) written.code = Errc::cannot_create;
+        return written;
+    }
+
+    Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
+                  Adjustment&) override {
+        return file_->WriteLine(RowCells(drawingPath, fields_, records));
+    }
+
+    // Every line is complete on disk once written.
+    Status Close() override { return {}; }
+
+private:
+    std::vector<OutputField> fields_;
+    std::optional<CsvFile> file_;
+};
+
+class DatabaseWriter final : public RowWriter {
+public:
+    explicit DatabaseWriter(jet::Version version) : version_(version) {}
+
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+        fields_ = fields;
+        std::vector<std::string> columns{kLocationColumn};
+        for (const auto& field : fields) columns.push_back(field.FieldName);
+        const std::filesystem::path path = PathFromUtf8(outputPath);
+        if (const jet::Status created = jet::create(path, version_, "Main", columns); !created.ok())
+            return FromJet(Errc::cannot_create, created);
+        // Every append reaches the disk before it returns, so the file stays
+        // whole between rows while it is held open.
+        if (const jet::Status opened = jet::Database::open(path, db_); !opened.ok())
+            return FromJet(Errc::cannot_create, opened);
+        return {};
+    }
+
+    Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
+                  Adjustment& changed) override;
+
+    Status Close() override {
+        const jet::Status closed = db_.close();
+        return closed.ok() ? Status{} : FromJet(Errc::cannot_write, closed);
+    }
+
+private:
+    jet::Version version_;
+    std::vector<OutputField> fields_;
+    jet::Database db_;
+};
+
+Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
+                              Adjustment& changed) {
+    // Values are looked up by the field's tag, whatever its column is called;
+    // "Location" always holds the path.
+    std::vector<std::optional<std::string>> values;
+    values.reserve(fields_.size() + 1);
+    values.emplace_back(drawingPath);
+    for (const auto& field : fields_) {
+        if (const std::string* value = FindValue(records, field.Tag)) values.emplace_back(*value);
+        else values.emplace_back(std::nullopt);
+    }
+    auto columnName = [this](std::size_t i) -> std::string {
+        return i == 0 ? std::string(kLocationColumn) : fields_[i - 1].FieldName;
+    };
+
+    if (version_ == jet::Version::Jet3) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!values[i]) continue;
+            bool replaced = false;
+            std::string fitted = platform::replaceOutsideAnsi(*values[i], replaced);
+            if (replaced) {
+                values[i] = std::move(fitted);
+                changed.Replaced.push_back(columnName(i));
+            }
+        }
+    }
+    // Cap every value at one length, the longest that lets the record fit:
+    // only the longest values lose characters.
+    auto capped = [&values](std::size_t cap) {
+        std::vector<std::optional<std::string>> out = values;
+        for (auto& value : out) {
+            if (value) value = std::string(truncate_utf16(*value, cap));
+        }
+        return out;
+    };
+    std::size_t cap = jet::max_text_chars();
+    if (!jet::row_fits(version_, capped(cap))) {
+        std::size_t low = 0;  // the binary search keeps row_fits(low) or low == 0
+        std::size_t high = cap;
+        while (low + 1 < high) {
+            const std::size_t mid = (low + high) / 2;
+            if (jet::row_fits(version_, capped(mid))) low = mid;
+            else high = mid;
+        }
+        cap = low;
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i] && utf16_length(*values[i]) > cap) {
+            values[i] = std::string(truncate_utf16(*values[i], cap));
+            changed.Shortened.push_back(columnName(i));
+        }
+    }
+    if (const jet::Status appended = db_.append(values); !appended.ok()) return FromJet(Errc::cannot_write, appended);
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind) {
+    switch (kind) {
+    case OutputKind::Access97: return std::make_unique<DatabaseWriter>(jet::Version::Jet3);
+    case OutputKind::Access2000: return std::make_unique<DatabaseWriter>(jet::Version::Jet4);
+    case OutputKind::Csv: return std::make_unique<CsvWriter>();
+    }
+    return nullptr;
+}
+
+std::vector<std::string_view> HeaderCells(const std::vector<OutputField>& fields) {
+    std::vector<std::string_view> cells{"File Name"};
+    for (const auto& field : fields) cells.push_back(field.Tag);
+    return cells;
+}
+
+std::vector<std::string_view> RowCells(const std::string& drawingPath, const std::vector<OutputField>& fields,
+                                       const std::vector<extract::AttributeRecord>& records) {
+    std::vector<std::string_view> cells{drawingPath};
+    for (const auto& field : fields) {
+        const std::string* value = FindValue(records, field.Tag);
+        cells.push_back(value ? std::string_view(*value) : std::string_view());
+    }
+    return cells;
+}
+
+}  // namespace output
