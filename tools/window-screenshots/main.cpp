@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -119,8 +120,12 @@ int main(int argc, char* argv[])
 
         // Step 4: a run to a CSV file, left unopened.
         window.chkOpenDataBase->setChecked(false);
-        ui.answerSave(folder + QStringLiteral("/Drawing register.csv"), 3);
+        ui.answerSave(folder + QStringLiteral("/Register.csv"), 3);
+        QEventLoop run;
+        QObject::connect(&window, &frmMain::runFinished, &run, &QEventLoop::quit);
         window.cmdProcess->click();
+        if (window.isRunning())
+            run.exec();
         ok = ok && save(window, output + QStringLiteral("/step4.png"));
         window.hide();
     }
