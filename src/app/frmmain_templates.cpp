@@ -302,8 +302,15 @@ void frmMain::ImportSampleAttributes()
                                                      : QString();
     if (space.isEmpty())
         return;
-    const BusyInput busy;
-    fillTemplateItems(templates::importSampleAttributes(path, space));
+    templates::SampleReadFailure failure;
+    {
+        const BusyInput busy;
+        fillTemplateItems(templates::importSampleAttributes(path, space, &failure));
+    }
+    // An empty list alone would read as "no attributes".
+    if (failure.code != 0)
+        ui().message(tr("The drawing %1 could not be read: %2.").arg(QDir::toNativeSeparators(path), failure.reason),
+                     failure.damaged ? MessageIcon::Critical : MessageIcon::Information);
 }
 
 void frmMain::cmdImport_Click()

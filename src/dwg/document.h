@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -20,7 +22,10 @@ namespace dwg::detail {
 // sorted by handle. It says nothing about the order of entities.
 class ObjectMap {
 public:
-    Error read(std::span<const std::uint8_t> section);
+    // `objects_size` bounds the offsets of a page whose CRC does not match;
+    // such a page counts in `warnings` when it is taken.
+    Error read(std::span<const std::uint8_t> section, std::uint64_t objects_size = UINT64_MAX,
+               Warnings* warnings = nullptr);
     // false when the handle has no entry.
     bool find(std::uint64_t handle, std::int64_t& offset) const;
     // The smallest mapped handle above `handle`, 0 when there is none.
@@ -53,6 +58,18 @@ struct Document {
     // of side effects.
     mutable TextDecoder text;
     mutable Warnings warnings;
+    // Entities by owner (the space records for entities marked as in a
+    // space), built when a chain first breaks.
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> by_owner;
+    mutable bool by_owner_built = false;
+    // Objects passed over, each counted once however often it is met.
+    mutable std::unordered_set<std::uint64_t> skipped;
+
+    void skip(std::uint64_t handle) const
+    {
+        if (skipped.insert(handle).second)
+            ++warnings.skipped_objects;
+    }
 
     bool at_least(Version v) const { return sections.version >= v; }
 };

@@ -51,6 +51,75 @@ bool equal_caseless(std::string_view a, std::string_view b)
     return true;
 }
 
+// Whether the object at `handle` opens and is of `type`.
+bool has_type(const Document& doc, std::uint64_t handle, std::uint16_t type)
+{
+    ObjectRecord o;
+    return handle != 0 && open_object(doc, handle, false, o) == Error::Ok && o.type == type;
+}
+
+// Calls `f(handle)` for every handle of the object map in ascending order
+// until it returns true; returns that handle, 0 when none did.
+template <class F>
+std::uint64_t find_in_map(const Document& doc, F f)
+{
+    for (std::uint64_t h = doc.map.next_after(0); h != 0; h = doc.map.next_after(h))
+        if (f(h))
+            return h;
+    return 0;
+}
+
+// A block record by name among `candidates`, or among every block record of
+// the map when the control object could not be found.
+std::uint64_t block_named(const Document& doc, const std::vector<std::uint64_t>& candidates, std::string_view name)
+{
+    auto named = [&](std::uint64_t h) {
+        BlockHeader header;
+        return read_block_header(doc, h, header) == Error::Ok && equal_caseless(header.name, name);
+    };
+    if (doc.block_control != 0) {
+        for (const std::uint64_t h : candidates)
+            if (named(h))
+                return h;
+        return 0;
+    }
+    return find_in_map(doc, [&](std::uint64_t h) { return has_type(doc, h, kBlockHeader) && named(h); });
+}
+
+// The block control object and the two space records, each from the first
+// source that names an object of the right type: the header variables, the
+// control object (handle 1 in most files), the object map searched by type
+// or name. A header that does not parse thus costs nothing.
+void resolve_blocks(Document& doc)
+{
+    BlockControl control;
+    auto usable = [&](std::uint64_t h) { return h != 0 && read_block_control(doc, h, control) == Error::Ok; };
+    std::uint64_t found = 0;
+    if (usable(doc.block_control))
+        found = doc.block_control;
+    else if (usable(1))
+        found = 1;
+    else
+        found = find_in_map(doc, [&](std::uint64_t h) { return has_type(doc, h, kBlockControl) && usable(h); });
+    doc.block_control = found;
+    if (!found)
+        control = BlockControl{};
+    auto space = [&](std::uint64_t from_header, std::uint64_t from_control, std::string_view name) -> std::uint64_t {
+        if (has_type(doc, from_header, kBlockHeader))
+            return from_header;
+        if (has_type(doc, from_control, kBlockHeader))
+            return from_control;
+        if (const std::uint64_t h = block_named(doc, control.entries, name))
+            return h;
+        // A record the control object names that does not open still owns
+        // its entities (see Drawing::entities).
+        std::int64_t offset = 0;
+        return from_control != 0 && doc.map.find(from_control, offset) ? from_control : 0;
+    };
+    doc.model_space = space(doc.model_space, control.model_space, "*Model_Space");
+    doc.paper_space = space(doc.paper_space, control.paper_space, "*Paper_Space");
+}
+
 // The entity after `current` in a chain stored before 2004: the explicit
 // link, or with "no links" the next handle of the object map.
 std::uint64_t next_in_chain(const Document& doc, std::uint64_t current, const EntityCommon& c)
@@ -58,17 +127,58 @@ std::uint64_t next_in_chain(const Document& doc, std::uint64_t current, const En
     return c.nolinks ? doc.map.next_after(current) : c.next;
 }
 
-// A block reference's attributes, appended to `out` in their own order.
-Error append_attributes(const Document& doc, const Insert& insert, std::vector<Entity>& out)
+// Where a chain stored before 2004 breaks, the rest of what it held is
+// found by owner: every entity not met yet that names `owner` (in a space:
+// that carries the space's mode), in handle order, goes to `take` with its
+// record open after the common data. One pass over the map indexes the
+// entities by owner the first time a chain breaks, so that many breaks cost
+// no more than one.
+template <class Take>
+void find_owned(const Document& doc, std::uint64_t owner, std::unordered_set<std::uint64_t>& seen, Take take)
+{
+    if (!doc.by_owner_built) {
+        doc.by_owner_built = true;
+        find_in_map(doc, [&](std::uint64_t h) {
+            ObjectRecord o;
+            EntityCommon common;
+            if (open_object(doc, h, true, o) == Error::Ok && is_entity_type(doc, o.type) &&
+                read_entity_common(doc, o, common) == Error::Ok) {
+                const std::uint64_t key = common.entmode == 2   ? doc.model_space
+                                          : common.entmode == 1 ? doc.paper_space
+                                                                : common.owner;
+                doc.by_owner[key].push_back(h);
+            }
+            return false;
+        });
+    }
+    const auto it = doc.by_owner.find(owner);
+    if (it == doc.by_owner.end() || owner == 0)
+        return;
+    for (const std::uint64_t h : it->second) {
+        ObjectRecord o;
+        EntityCommon common;
+        if (!seen.insert(h).second || open_object(doc, h, true, o) != Error::Ok ||
+            read_entity_common(doc, o, common) != Error::Ok)
+            continue;
+        take(h, o);
+    }
+}
+
+// A block reference's attributes, appended to `out` in their own order. An
+// attribute that does not decode is skipped and counted.
+void append_attributes(const Document& doc, const Insert& insert, std::vector<Entity>& out)
 {
     // `is_attrib` tells whether h is an attribute of this reference: an
-    // ATTRIB whose stored owner, if any, is the reference.
-    auto emit = [&](std::uint64_t h, bool& is_attrib, EntityCommon& common) -> Error {
+    // ATTRIB whose stored owner, if any, is the reference; `linked` that its
+    // common data, and so its link to the next, was read.
+    auto emit = [&](std::uint64_t h, bool& is_attrib, bool& linked, EntityCommon& common) -> Error {
+        is_attrib = linked = false;
         ObjectRecord o;
         if (const Error e = open_object(doc, h, true, o); e != Error::Ok)
             return e;
         if (const Error e = read_entity_common(doc, o, common); e != Error::Ok)
             return e;
+        linked = true;
         is_attrib = o.type == kAttrib && (common.entmode != 0 || common.owner == insert.handle);
         if (!is_attrib)
             return Error::Ok;
@@ -82,25 +192,34 @@ Error append_attributes(const Document& doc, const Insert& insert, std::vector<E
     };
 
     if (!insert.has_attribs)
-        return Error::Ok;
+        return;
     if (doc.at_least(Version::R2004)) {
         for (const std::uint64_t h : insert.attribs) {
-            bool is_attrib = false;
+            bool is_attrib = false, linked = false;
             EntityCommon common;
-            if (const Error e = emit(h, is_attrib, common); e != Error::Ok)
-                return e;
+            if (emit(h, is_attrib, linked, common) != Error::Ok)
+                doc.skip(h);
         }
-        return Error::Ok;
+        return;
     }
     std::unordered_set<std::uint64_t> seen;
     std::uint64_t h = insert.first_attrib;
+    bool broken = false;
     while (h != 0) {
-        if (!seen.insert(h).second || seen.size() > doc.map.size())
-            return Error::Corrupt;
-        bool is_attrib = false;
+        if (!seen.insert(h).second || seen.size() > doc.map.size()) {
+            broken = true;
+            break;
+        }
+        bool is_attrib = false, linked = false;
         EntityCommon common;
-        if (const Error e = emit(h, is_attrib, common); e != Error::Ok)
-            return e;
+        if (emit(h, is_attrib, linked, common) != Error::Ok) {
+            doc.skip(h);
+            if (!linked) {
+                broken = true;
+                break;
+            }
+            is_attrib = true;  // an attribute whose text did not decode
+        }
         if (h == insert.last_attrib)
             break;
         // The reference's own end marker may sit between its attributes;
@@ -109,14 +228,25 @@ Error append_attributes(const Document& doc, const Insert& insert, std::vector<E
             break;
         h = next_in_chain(doc, h, common);
     }
-    return Error::Ok;
+    if (!broken)
+        return;
+    find_owned(doc, insert.handle, seen, [&](std::uint64_t a, ObjectRecord& o) {
+        Entity e;
+        e.kind = EntityKind::Attribute;
+        e.handle = a;
+        if (o.type == kAttrib && read_attrib(doc, o, e.tag, e.value) == Error::Ok)
+            out.push_back(std::move(e));
+    });
 }
 
 // One entity of a space: a block reference brings its attributes along;
 // attributes and end markers met directly belong to a reference and are not
-// entities of the space.
-Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& out, EntityCommon& common)
+// entities of the space. On an error nothing is appended; `linked` tells
+// whether the entity's links were read all the same.
+Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& out, EntityCommon& common,
+                   bool& linked)
 {
+    linked = false;
     ObjectRecord o;
     if (const Error e = open_object(doc, h, true, o); e != Error::Ok)
         return e;
@@ -126,6 +256,7 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
         return Error::Corrupt;
     if (const Error e = read_entity_common(doc, o, common); e != Error::Ok)
         return e;
+    linked = true;
     if (o.type == kAttrib || o.type == kSeqend)
         return Error::Ok;
     Entity entity;
@@ -139,7 +270,8 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
     if (const Error e = read_insert(doc, o, insert); e != Error::Ok)
         return e;
     out.push_back(std::move(entity));
-    return append_attributes(doc, insert, out);
+    append_attributes(doc, insert, out);
+    return Error::Ok;
 }
 
 }  // namespace
@@ -195,17 +327,22 @@ Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
     auto doc = std::make_unique<Document>(codepage);
     doc->file = std::move(bytes);
     doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
+    // Security flags of 2004 on: bit 0 marks data encrypted with a password.
+    const bool encrypted = family->version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
     if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
-        return e;
+        return encrypted ? Error::Encrypted : e;
     doc->sections.version = family->version;
+    doc->warnings.checksum_mismatches = doc->sections.checksum_mismatches;
     if (doc->sections.header.empty()) {
         out.doc_ = std::move(doc);
         return Error::Ok;
     }
-    if (const Error e = doc->map.read(doc->sections.handles); e != Error::Ok)
-        return e;
+    if (const Error e = doc->map.read(doc->sections.handles, doc->sections.objects.size(), &doc->warnings);
+        e != Error::Ok)
+        return encrypted ? Error::Encrypted : e;
     read_classes(*doc);
     read_header_handles(*doc);
+    resolve_blocks(*doc);
     out.doc_ = std::move(doc);
     return Error::Ok;
 }
@@ -222,36 +359,21 @@ Error Drawing::find_block(std::string_view name, std::uint64_t& block) const
     const Document& doc = *doc_;
     if (doc.map.size() == 0)
         return Error::BlockNotFound;
-    const bool model = equal_caseless(name, "*Model_Space");
-    const bool paper = equal_caseless(name, "*Paper_Space");
-
-    // The header names the block control object (handle 1 in every file
-    // seen) and the two space records; the control object repeats the latter.
-    BlockControl control;
-    Error control_error = read_block_control(doc, doc.block_control ? doc.block_control : 1, control);
-    if (control_error != Error::Ok && doc.block_control != 1)
-        control_error = read_block_control(doc, 1, control);
-
-    if (model || paper) {
-        const std::uint64_t from_header = model ? doc.model_space : doc.paper_space;
-        const std::uint64_t from_control = model ? control.model_space : control.paper_space;
-        std::int64_t offset = 0;
-        if (from_header && doc.map.find(from_header, offset))
-            block = from_header;
-        else if (control_error == Error::Ok && from_control && doc.map.find(from_control, offset))
-            block = from_control;
-        return block ? Error::Ok : control_error != Error::Ok ? control_error : Error::BlockNotFound;
+    if (equal_caseless(name, "*Model_Space"))
+        block = doc.model_space;
+    else if (equal_caseless(name, "*Paper_Space"))
+        block = doc.paper_space;
+    else {
+        BlockControl control;
+        if (doc.block_control != 0 && read_block_control(doc, doc.block_control, control) != Error::Ok)
+            return Error::Corrupt;
+        block = block_named(doc, control.entries, name);
     }
-    if (control_error != Error::Ok)
-        return control_error;
-    for (const std::uint64_t h : control.entries) {
-        BlockHeader header;
-        if (read_block_header(doc, h, header) == Error::Ok && equal_caseless(header.name, name)) {
-            block = h;
-            return Error::Ok;
-        }
-    }
-    return Error::BlockNotFound;
+    if (block != 0)
+        return Error::Ok;
+    // Every drawing has a block control object; one that cannot be found
+    // leaves the drawing's blocks unknown rather than absent.
+    return doc.block_control != 0 ? Error::BlockNotFound : Error::Corrupt;
 }
 
 Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
@@ -260,36 +382,65 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
     if (!doc_)
         return Error::BadArgument;
     const Document& doc = *doc_;
-    BlockHeader header;
-    if (const Error e = read_block_header(doc, block, header); e != Error::Ok)
-        return e;
+    // An entity that is missing or does not decode is skipped and counted;
+    // the walk goes on with the next one. A block none of whose entities
+    // could be read has not been read.
+    std::unordered_set<std::uint64_t> seen;
+    std::size_t failed = 0;
+    auto visit = [&](std::uint64_t e, EntityCommon& common, bool& linked) {
+        if (visit_entity(doc, e, out, common, linked) == Error::Ok)
+            return true;
+        doc.skip(e);
+        ++failed;
+        return false;
+    };
+    auto visit_owned = [&](std::uint64_t e, ObjectRecord&) {
+        EntityCommon common;
+        bool linked = false;
+        visit(e, common, linked);
+    };
+    auto result = [&] { return out.empty() && failed != 0 ? Error::Corrupt : Error::Ok; };
 
-    if (doc.at_least(Version::R2004)) {
-        std::unordered_set<std::uint64_t> seen;
-        for (const std::uint64_t h : header.owned) {
-            if (!seen.insert(h).second)
-                continue;
-            EntityCommon common;
-            if (const Error e = visit_entity(doc, h, out, common); e != Error::Ok)
-                return e;
-        }
-        return Error::Ok;
+    BlockHeader header;
+    if (const Error e = read_block_header(doc, block, header); e != Error::Ok) {
+        // A space record that does not decode still has its entities.
+        if (block == 0 || (block != doc.model_space && block != doc.paper_space))
+            return e;
+        doc.skip(block);
+        ++failed;
+        find_owned(doc, block, seen, visit_owned);
+        return result();
     }
 
-    std::unordered_set<std::uint64_t> seen;
+    if (doc.at_least(Version::R2004)) {
+        for (const std::uint64_t h : header.owned) {
+            EntityCommon common;
+            bool linked = false;
+            if (seen.insert(h).second)
+                visit(h, common, linked);
+        }
+        return result();
+    }
+
     std::uint64_t h = header.first_entity;
+    bool whole = h == 0;
     while (h != 0) {
         // Links that come round again or outnumber the objects are damage.
         if (!seen.insert(h).second || seen.size() > doc.map.size())
-            return Error::Corrupt;
-        EntityCommon common;
-        if (const Error e = visit_entity(doc, h, out, common); e != Error::Ok)
-            return e;
-        if (h == header.last_entity)
             break;
+        EntityCommon common;
+        bool linked = false;
+        if (!visit(h, common, linked) && !linked)
+            break;
+        if (h == header.last_entity) {
+            whole = true;
+            break;
+        }
         h = next_in_chain(doc, h, common);
     }
-    return Error::Ok;
+    if (!whole)
+        find_owned(doc, block, seen, visit_owned);
+    return result();
 }
 
 }  // namespace dwg

@@ -12,7 +12,8 @@ const char* message(Error e) noexcept
     case Error::UnsupportedVersion: return "drawings of this version cannot be read yet";
     case Error::Truncated: return "the drawing is truncated";
     case Error::Corrupt: return "the drawing is damaged";
-    case Error::TooLarge: return "the drawing announces a structure too large to read";
+    case Error::TooLarge: return "the drawing is too large to read";
+    case Error::Encrypted: return "the drawing is protected by a password";
     case Error::BlockNotFound: return "the drawing has no block of that name";
     case Error::BadArgument: return "a handle, id or key that was never given out";
     }

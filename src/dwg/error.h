@@ -13,6 +13,7 @@
 // | 12   | Truncated          | the file ends before a structure it announces        |
 // | 13   | Corrupt            | a structure is inconsistent (bad CRC, size, pointer) |
 // | 14   | TooLarge           | a size in the file exceeds what the reader accepts   |
+// | 15   | Encrypted          | the drawing's data is encrypted (password-protected) |
 // | 20   | BlockNotFound      | the drawing has no block of the requested name       |
 // | 30   | BadArgument        | a handle, id or key the reader never gave out        |
 
@@ -29,11 +30,13 @@ enum class Error : std::uint16_t {
     Truncated = 12,
     Corrupt = 13,
     TooLarge = 14,
+    Encrypted = 15,
     BlockNotFound = 20,
     BadArgument = 30,
 };
 
-// A short English sentence for messages and tools.
+// A short lower-case English phrase that reads as the reason after a
+// sentence ("... could not be read: the drawing is damaged").
 const char* message(Error e) noexcept;
 
 }  // namespace dwg

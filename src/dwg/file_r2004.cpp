@@ -238,7 +238,7 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
 Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, const SectionInfo& info,
                    std::vector<std::uint8_t>& out)
 {
-    if (info.encrypted == 1) return Error::UnsupportedVersion;
+    if (info.encrypted == 1) return Error::Encrypted;
     if (info.compressed != 1 && info.compressed != 2) return Error::Corrupt;
     if (info.max_page_size == 0 || info.max_page_size > kMaxPageSize) return Error::Corrupt;
     const bool compressed = info.compressed == 2;

@@ -315,7 +315,7 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
     auto load = [&](std::u16string_view name, std::vector<std::uint8_t>& dst) {
         for (const r2007::Section& s : sections)
             if (s.name == name) {
-                if (s.encrypted != 0) return Error::UnsupportedVersion;
+                if (s.encrypted != 0) return Error::Encrypted;
                 return r2007::read_section(file, pages, s, dst);
             }
         return Error::Corrupt;

@@ -23,7 +23,7 @@ constexpr std::array<std::uint8_t, 16> kClassesBegin = {0x8D, 0xA1, 0xC4, 0xB8, 
                                                         0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
 
 enum class F : std::uint8_t {
-    B, BS, BL, BD, RC, TV, H, CMC, TIMEBLL, P2RD, P3BD,
+    B, BS, BL, BLL, BD, RC, TV, H, CMC, TIMEBLL, P2RD, P3BD,
     Seed,          // H: HANDSEED, in the data stream also from 2007 on
     BlockControl,  // H: the block control object
     Cepsntype,     // BS; 3 adds a plot-style handle
@@ -73,19 +73,36 @@ constexpr Run kR2004[] = {
 };
 #undef QV_HEADER_MIDDLE
 
-// 2007: text lives in the string stream and every handle but HANDSEED in the
-// handle stream, so neither takes data bits here; handles are listed where
-// they fall in the handle stream's order.
+// 2007 on: text lives in the string stream and every handle but HANDSEED in
+// the handle stream, so neither takes data bits here; handles are listed
+// where they fall in the handle stream's order. 2010 adds three dimension
+// settings after DIMFXLON, 2013 REQUIREDVERSIONS first and one more
+// dictionary handle.
+#define QV_HEADER_2007_HEAD                                                                                  \
+    {F::BD, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21}, {F::TIMEBLL, 2},   \
+        {F::BL, 3}, {F::TIMEBLL, 2}, {F::CMC, 1}, {F::Seed, 1}, {F::H, 6}, {F::BD, 1}, {F::P3BD, 3},         \
+        {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9}, {F::P2RD, 2}, \
+        {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::BD, 11}, {F::BS, 1},   \
+        {F::CMC, 1}, {F::B, 6}, {F::BS, 4}, {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3},      \
+        {F::BS, 11}, {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}
+#define QV_HEADER_2007_TAIL                                                                                  \
+    {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::RC, 6}, {F::BS, 2}, {F::RC, 2}, {F::PaperSpace, 1},       \
+        {F::ModelSpace, 1}
+
 constexpr Run kR2007[] = {
-    {F::BD, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21}, {F::TIMEBLL, 2},
-    {F::BL, 3}, {F::TIMEBLL, 2}, {F::CMC, 1}, {F::Seed, 1}, {F::H, 6}, {F::BD, 1}, {F::P3BD, 3}, {F::P2RD, 2},
-    {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9}, {F::P2RD, 2}, {F::BD, 1},
-    {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::BD, 11}, {F::BS, 1}, {F::CMC, 1},
-    {F::B, 6}, {F::BS, 4}, {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3}, {F::BS, 11},
-    {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}, {F::B, 1}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
-    {F::H, 11}, {F::BS, 2}, {F::H, 6}, {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::RC, 6}, {F::BS, 2},
-    {F::RC, 2}, {F::PaperSpace, 1}, {F::ModelSpace, 1},
+    QV_HEADER_2007_HEAD, {F::B, 1}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
+    {F::H, 11}, {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
 };
+constexpr Run kR2010[] = {
+    QV_HEADER_2007_HEAD, {F::B, 2}, {F::BD, 2}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
+    {F::H, 11}, {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
+};
+constexpr Run kR2013[] = {
+    {F::BLL, 1}, QV_HEADER_2007_HEAD, {F::B, 2}, {F::BD, 2}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
+    {F::H, 11}, {F::BS, 2}, {F::H, 7}, QV_HEADER_2007_TAIL,
+};
+#undef QV_HEADER_2007_HEAD
+#undef QV_HEADER_2007_TAIL
 
 // Checks the sentinel and returns a reader over the section's data.
 bool open_section(std::span<const std::uint8_t> s, const std::array<std::uint8_t, 16>& sentinel, BitReader& out)
@@ -111,6 +128,9 @@ Error read_header_handles(Document& doc)
     case Version::R2000: runs = kR2000; break;
     case Version::R2004: runs = kR2004; break;
     case Version::R2007: runs = kR2007; break;
+    case Version::R2010: runs = kR2010; break;
+    case Version::R2013:
+    case Version::R2018: runs = kR2013; break;
     default: return Error::UnsupportedVersion;
     }
     BitReader r;
@@ -118,10 +138,13 @@ Error read_header_handles(Document& doc)
         return Error::Corrupt;
     const bool r2004 = doc.at_least(Version::R2004);
     // 2007 on: RL bit size (counted from its own first bit) of the data and
-    // string streams; the handle stream follows them.
+    // string streams; the handle stream follows them. A high word of the
+    // section size comes first in 2018 and in later releases of 2010 and 2013.
     const bool split = doc.at_least(Version::R2007);
     BitReader handles;
     if (split) {
+        if (doc.at_least(Version::R2018) || (doc.at_least(Version::R2010) && doc.sections.maintenance > 3))
+            r.RL();
         const std::size_t base = r.pos();
         const std::size_t bitsize = r.RL();
         handles = r;
@@ -137,6 +160,7 @@ Error read_header_handles(Document& doc)
             case F::B: r.B(); break;
             case F::BS: r.BS(); break;
             case F::BL: r.BL(); break;
+            case F::BLL: r.BLL(); break;
             case F::BD: r.BD(); break;
             case F::RC: r.RC(); break;
             case F::TV: r.skip_bytes(r.BS()); break;

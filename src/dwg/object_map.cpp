@@ -7,6 +7,9 @@
 // Each page starts again from handle 0 / offset 0 (the first pair of a page
 // holds absolute values: carrying the sums across pages misplaces every
 // object after the first page); a page with S == 2 ends the map.
+// A page whose CRC does not match is still taken when what it holds is sane
+// (handles ascending, offsets inside the objects): writers have been seen to
+// store wrong CRCs on pages other readers take as they are.
 
 #include <algorithm>
 
@@ -14,7 +17,7 @@
 
 namespace dwg::detail {
 
-Error ObjectMap::read(std::span<const std::uint8_t> section)
+Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objects_size, Warnings* warnings)
 {
     entries_.clear();
     ByteReader r(section);
@@ -22,6 +25,7 @@ Error ObjectMap::read(std::span<const std::uint8_t> section)
     for (;;) {
         std::uint64_t handle = 0;
         std::int64_t offset = 0;
+        bool sane = true;
         const std::size_t page_start = r.pos();
         const std::uint16_t size = r.RS_BE();
         if (!r.ok())
@@ -32,10 +36,13 @@ Error ObjectMap::read(std::span<const std::uint8_t> section)
             return Error::Truncated;
         const std::size_t page_end = page_start + size;
         while (r.pos() < page_end) {
-            handle += r.UMC();
+            const std::uint64_t step = r.UMC();
+            handle += step;
             offset += r.MC();
             if (!r.ok() || r.pos() > page_end)
                 return Error::Corrupt;
+            if (step == 0 || offset < 0 || static_cast<std::uint64_t>(offset) >= objects_size)
+                sane = false;
             if (!entries_.empty() && handle <= entries_.back().first)
                 sorted = false;
             entries_.emplace_back(handle, offset);
@@ -43,8 +50,12 @@ Error ObjectMap::read(std::span<const std::uint8_t> section)
         const std::uint16_t crc = r.RS_BE();
         if (!r.ok())
             return Error::Truncated;
-        if (crc16(0xC0C1, section.subspan(page_start, size)) != crc)
-            return Error::Corrupt;
+        if (crc16(0xC0C1, section.subspan(page_start, size)) != crc) {
+            if (!sane)
+                return Error::Corrupt;
+            if (warnings)
+                ++warnings->checksum_mismatches;
+        }
     }
     if (!sorted) {
         // Later entries win, as a writer that appends corrections intends.

@@ -29,6 +29,8 @@ struct Sections {
     // objects_storage).
     std::span<const std::uint8_t> objects;
     std::vector<std::uint8_t> objects_storage;
+    // Checksums that did not match on structures whose contents were sane.
+    std::uint32_t checksum_mismatches = 0;
 };
 
 // Each reader fills `out` from the whole file's bytes or returns why not.

@@ -113,11 +113,12 @@ bool SameTag(const std::string& a, const std::string& b)
     return !less(a, b) && !less(b, a);
 }
 
-void modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)
+std::uint16_t modOdxAtributes::ReadDrawingAttributes(const std::filesystem::path& drawingPath,
+                                                     const std::string& spaceCode)
 {
     DrawingAttributes.clear();
     std::set<std::string, Caseless> SeenTags;
-    read_space(drawingPath, spaceCode, LastWarnings, [&](const AttributeReader& a) {
+    return read_space(drawingPath, spaceCode, LastWarnings, [&](const AttributeReader& a) {
         std::string tag = a.Tag();
         if (!SeenTags.insert(tag).second)
             return;
@@ -132,6 +133,19 @@ SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string&
         r.Records.push_back({a.Tag(), a.TextValue(), {}});
     });
     return r;
+}
+
+bool GivesRow(std::uint16_t code)
+{
+    return code == 0 || code == static_cast<std::uint16_t>(dwg::Error::BlockNotFound);
+}
+
+const std::string* FirstValue(const std::vector<AttributeRecord>& records, const std::string& tag)
+{
+    for (const auto& record : records)
+        if (record.Tag == tag)
+            return &record.Value;
+    return nullptr;
 }
 
 std::uint16_t modOdxAtributes::ReadSpaceAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)

@@ -33,6 +33,14 @@ struct SpaceRead {
 };
 SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string& spaceCode);
 
+// Whether a reading with this code gives its drawing a row: the drawing was
+// opened, even when the space was not there (the row then has empty fields).
+bool GivesRow(std::uint16_t code);
+
+// How a run fills a field: the value of the first record, in entity order,
+// whose tag equals `tag` exactly (letter case counts); null when none does.
+const std::string* FirstValue(const std::vector<AttributeRecord>& records, const std::string& tag);
+
 class modOdxAtributes {
 public:
     std::vector<AttributeRecord> DrawingAttributes;
@@ -42,8 +50,9 @@ public:
     // Replaces DrawingAttributes with one record per distinct tag of the
     // space ("Rev" and "REV" are one tag, spelled as first met), valued from
     // the first attribute met; each record carries spaceCode. A missing or
-    // unreadable drawing leaves the list empty and reports nothing.
-    void ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
+    // unreadable drawing leaves the list empty. Returns the component's
+    // LastError, as ReadSpaceAttributes does.
+    std::uint16_t ReadDrawingAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode);
 
     // Replaces DrawingAttributes with every attribute of the space in entity
     // order, duplicates kept, Tag and Value only (SpaceCode stays empty).

@@ -57,6 +57,24 @@ std::optional<std::string> read_file(const std::filesystem::path& path, int& err
     return data;
 }
 
+// Writes a copy beside the file and renames it over the file, so the file is
+// either as it was or complete.
+Status replace_file(const std::filesystem::path& path, std::string_view content) {
+    std::error_code ec;
+    std::filesystem::path writing = path;
+    writing += ".writing";
+    if (Status written = write_file(writing, "wb", content); !written.ok()) {
+        std::filesystem::remove(writing, ec);
+        return written;
+    }
+    std::filesystem::rename(writing, path, ec);
+    if (ec) {
+        std::filesystem::remove(writing, ec);
+        return {Errc::cannot_write, ec.message()};
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string csv_line(const std::vector<std::string_view>& cells) {
@@ -90,6 +108,12 @@ Status CsvFile::WriteLine(const std::vector<std::string_view>& cells) {
     return write_file(path_, "ab", line);
 }
 
+Status CsvFile::StartUtf8() {
+    if (Status written = write_file(path_, "wb", platform::utf8ByteOrderMark); !written.ok()) return written;
+    utf8_ = true;
+    return {};
+}
+
 Status CsvFile::ConvertToUtf8() {
     std::string existing;
     std::error_code ec;
@@ -101,21 +125,39 @@ Status CsvFile::ConvertToUtf8() {
     }
     // The converted copy replaces the file only once it is complete, so a
     // failure leaves the lines written so far as they were.
-    std::filesystem::path converting = path_;
-    converting += ".converting";
     std::string content(platform::utf8ByteOrderMark);
     content += existing;
-    if (Status written = write_file(converting, "wb", content); !written.ok()) {
-        std::filesystem::remove(converting, ec);
-        return written;
-    }
-    std::filesystem::rename(converting, path_, ec);
-    if (ec) {
-        std::filesystem::remove(converting, ec);
-        return {Errc::cannot_write, ec.message()};
-    }
+    if (Status replaced = replace_file(path_, content); !replaced.ok()) return replaced;
     utf8_ = true;
     return {};
+}
+
+Status MergeCsvParts(const std::filesystem::path& out, const std::vector<std::filesystem::path>& parts) {
+    if (parts.empty()) return {Errc::bad_part, "no part to merge"};
+    std::string header;
+    std::string lines;
+    for (const auto& part : parts) {
+        int error = 0;
+        auto data = read_file(part, error);
+        if (!data) return {Errc::cannot_read, part.string() + ": " + std::strerror(error)};
+        std::string text = data->starts_with(platform::utf8ByteOrderMark)
+                               ? data->substr(platform::utf8ByteOrderMark.size())
+                               : platform::ansiToUtf8(*data);
+        // Tags hold no line end (a template file could not keep one): the header is the first line.
+        const std::size_t end = text.find("\r\n");
+        if (end == std::string::npos) return {Errc::bad_part, part.string() + ": no header line"};
+        const std::string_view partHeader(text.data(), end + 2);
+        if (&part == &parts.front()) header = partHeader;
+        else if (partHeader != header) return {Errc::bad_part, part.string() + ": another header than " + parts.front().string()};
+        lines.append(text, end + 2);
+    }
+    std::string content = header + lines;
+    if (auto ansi = platform::utf8ToAnsi(content)) {
+        content = std::move(*ansi);
+    } else {
+        content.insert(0, platform::utf8ByteOrderMark);
+    }
+    return replace_file(out, content);
 }
 
 }  // namespace output

@@ -27,6 +27,10 @@ public:
     // On failure the lines written before are still there.
     Status WriteLine(const std::vector<std::string_view>& cells);
 
+    // Starts the file anew with the byte-order mark: every line is then
+    // UTF-8, whatever its text (the parts of a run shared out to machines).
+    Status StartUtf8();
+
     bool is_utf8() const { return utf8_; }
     const std::filesystem::path& path() const { return path_; }
 
@@ -36,5 +40,13 @@ private:
     std::filesystem::path path_;
     bool utf8_ = false;
 };
+
+// Joins the CSV files of the parts of one run, in order, into `out`: the
+// first part's header once, then every part's lines. The result is the file
+// one run over the whole list writes: code page 1252 when every character
+// fits, else UTF-8 behind a byte-order mark. Parts may be in either; a part
+// without a header line, or with another header than the first, is refused
+// (bad_part) before `out` is touched. `out` is replaced only once complete.
+Status MergeCsvParts(const std::filesystem::path& out, const std::vector<std::filesystem::path>& parts);
 
 }  // namespace output

@@ -11,6 +11,8 @@
 // | 5    | cannot_replace  | an existing output file could not be deleted              |
 // | 6    | cannot_create   | the output file could not be created                      |
 // | 7    | cannot_write    | a row could not be added to the output file               |
+// | 8    | cannot_read     | a CSV part to merge could not be read                     |
+// | 9    | bad_part        | a CSV part is not one of this run's: no header, or another |
 
 #include <string>
 
@@ -25,6 +27,8 @@ enum class Errc : int {
     cannot_replace = 5,
     cannot_create = 6,
     cannot_write = 7,
+    cannot_read = 8,
+    bad_part = 9,
 };
 
 const char* message(Errc code);

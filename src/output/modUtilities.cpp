@@ -45,6 +45,8 @@ const char* message(Errc code) {
     case Errc::cannot_replace: return "the existing file could not be deleted";
     case Errc::cannot_create: return "the output file could not be created";
     case Errc::cannot_write: return "the output file could not be written";
+    case Errc::cannot_read: return "a part to merge could not be read";
+    case Errc::bad_part: return "a part to merge does not belong to the run";
     }
     return "unknown error";
 }

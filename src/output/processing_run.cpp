@@ -54,18 +54,14 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
         return "The output file " + outputPath + " could not be written while processing " + drawing + ": " +
                status.detail + ". The rows of the drawings before it are kept in the file. Make room on the disk "
                "or choose another folder, and process again.";
+    case Errc::cannot_read:
+    case Errc::bad_part:
     case Errc::ok: break;
     }
     return "The run stopped: " + std::string(message(status.code)) + ".";
 }
 
 constexpr std::uint16_t kFileNotFound = 3;   // dwg::Error::FileNotFound
-constexpr std::uint16_t kBlockNotFound = 20;  // dwg::Error::BlockNotFound
-
-// The drawing was opened: a row is due, even when its space could not be read.
-bool DrawingOpened(std::uint16_t code) {
-    return code == 0 || code == kBlockNotFound;
-}
 
 std::string Count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -190,7 +186,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
         if (ec) return finish({Errc::cannot_replace, ec.message()}, {});
     }
 
-    std::unique_ptr<RowWriter> writer = MakeWriter(request.Kind);
+    std::unique_ptr<RowWriter> writer = MakeWriter(request.Kind, request.CsvAlwaysUtf8);
     if (writer) {
         if (Status started = writer->Create(request.OutputPath, u.OutputFields); !started.ok())
             return finish(started, {});
@@ -235,7 +231,7 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
             result.SecondsReading += next.seconds;
             const std::string& path = *paths[static_cast<std::size_t>(handled)];
             const extract::SpaceRead& read = next.read;
-            if (DrawingOpened(read.Code)) {
+            if (extract::GivesRow(read.Code)) {
                 static const std::vector<extract::AttributeRecord> none;
                 Adjustment changed{path, {}, {}};
                 const auto writing = Clock::now();

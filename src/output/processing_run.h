@@ -32,6 +32,9 @@ struct RunRequest {
     std::vector<TemplateRow> TemplateItems;
     std::vector<DrawingRow> Drawings;
     unsigned Jobs = 0;  // threads reading drawings; 0: one per core
+    // CSV in UTF-8 behind a byte-order mark from the first line, whatever the
+    // text: each part of a shared-out run, so parts can be joined unchanged.
+    bool CsvAlwaysUtf8 = false;
 };
 
 // The answer to a drawing that could not be processed.
@@ -106,7 +109,7 @@ class ProcessingRun {
 public:
     // Reads one space of one drawing; called from several threads at once.
     using SpaceReader = std::function<extract::SpaceRead(const std::string& drawingPath, const std::string& spaceCode)>;
-    using WriterMaker = std::function<std::unique_ptr<RowWriter>(OutputKind kind)>;
+    using WriterMaker = std::function<std::unique_ptr<RowWriter>(OutputKind kind, bool csvAlwaysUtf8)>;
 
     ProcessingRun();
 

@@ -10,20 +10,15 @@
 namespace output {
 namespace {
 
-// First value whose tag equals `tag` exactly, in the order the attributes were met.
-const std::string* FindValue(const std::vector<extract::AttributeRecord>& records, const std::string& tag) {
-    for (const auto& record : records) {
-        if (record.Tag == tag) return &record.Value;
-    }
-    return nullptr;
-}
-
 class CsvWriter final : public RowWriter {
 public:
+    explicit CsvWriter(bool alwaysUtf8) : always_utf8_(alwaysUtf8) {}
+
     Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
         fields_ = fields;
         file_.emplace(PathFromUtf8(outputPath));
-        Status written = file_->WriteLine(HeaderCells(fields_));
+        Status written = always_utf8_ ? file_->StartUtf8() : Status{};
+        if (written.ok()) written = file_->WriteLine(HeaderCells(fields_));
         if (!written.ok()) written.code = Errc::cannot_create;
         return written;
     }
@@ -37,6 +32,7 @@ public:
     Status Close() override { return {}; }
 
 private:
+    bool always_utf8_;
     std::vector<OutputField> fields_;
     std::optional<CsvFile> file_;
 };
@@ -81,7 +77,7 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
     values.reserve(fields_.size() + 1);
     values.emplace_back(drawingPath);
     for (const auto& field : fields_) {
-        if (const std::string* value = FindValue(records, field.Tag)) values.emplace_back(*value);
+        if (const std::string* value = extract::FirstValue(records, field.Tag)) values.emplace_back(*value);
         else values.emplace_back(std::nullopt);
     }
     auto columnName = [this](std::size_t i) -> std::string {
@@ -131,11 +127,11 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
 
 }  // namespace
 
-std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind) {
+std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8) {
     switch (kind) {
     case OutputKind::Access97: return std::make_unique<DatabaseWriter>(jet::Version::Jet3);
     case OutputKind::Access2000: return std::make_unique<DatabaseWriter>(jet::Version::Jet4);
-    case OutputKind::Csv: return std::make_unique<CsvWriter>();
+    case OutputKind::Csv: return std::make_unique<CsvWriter>(csvAlwaysUtf8);
     }
     return nullptr;
 }
@@ -150,7 +146,7 @@ std::vector<std::string_view> RowCells(const std::string& drawingPath, const std
                                        const std::vector<extract::AttributeRecord>& records) {
     std::vector<std::string_view> cells{drawingPath};
     for (const auto& field : fields) {
-        const std::string* value = FindValue(records, field.Tag);
+        const std::string* value = extract::FirstValue(records, field.Tag);
         cells.push_back(value ? std::string_view(*value) : std::string_view());
     }
     return cells;

@@ -34,8 +34,9 @@ public:
     virtual Status Close() = 0;
 };
 
-// The writer of a kind; nothing for a kind that has none.
-std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind);
+// The writer of a kind; nothing for a kind that has none. `csvAlwaysUtf8`:
+// a CSV file is UTF-8 behind a byte-order mark from its first line.
+std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8 = false);
 
 // The cells of outputs made of text cells (CSV and the like): "File Name"
 // and each field's tag; then per drawing its path and the value of the first

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "dwg/drawing.h"
+#include "dwg/attributes.h"
 #include "json_lite.h"
 
 namespace corpus {
@@ -28,24 +28,12 @@ inline const std::set<std::string>& read_versions()
 
 inline std::filesystem::path dir() { return QUORVANE_CORPUS_DIR; }
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+using Pairs = dwg::TagValues;
 
 // The attributes of one space; a drawing without that space has none.
 inline dwg::Error space(const dwg::Drawing& d, const char* name, Pairs& out)
 {
-    out.clear();
-    std::uint64_t block = 0;
-    dwg::Error e = d.find_block(name, block);
-    if (e == dwg::Error::BlockNotFound)
-        return dwg::Error::Ok;
-    if (e != dwg::Error::Ok)
-        return e;
-    std::vector<dwg::Entity> list;
-    e = d.entities(block, list);
-    for (const dwg::Entity& x : list)
-        if (x.kind == dwg::EntityKind::Attribute)
-            out.emplace_back(x.tag, x.value);
-    return e;
+    return dwg::space_attributes(d, name, out);
 }
 
 inline std::vector<std::uint8_t> read_file(const std::filesystem::path& p)

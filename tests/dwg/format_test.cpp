@@ -1,5 +1,6 @@
-// Small, named drawings made by tools/synthetic/synthetic.h: the walking rules and
-// the damage the reader must stop at, one fixture each.
+// Small, named drawings made by tools/synthetic/synthetic.h: the walking rules, the
+// damage the reader reads around and the damage it must stop at, one fixture
+// each.
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,9 @@ struct Fixture {
     dwg::Error model_error;
     corpus::Pairs model;
     corpus::Pairs paper;
+    std::uint32_t skipped = 0;    // Warnings::skipped_objects after both spaces
+    std::uint32_t checksums = 0;  // Warnings::checksum_mismatches
+    dwg::Error open_error = dwg::Error::Ok;
 };
 
 std::vector<Fixture> fixtures()
@@ -130,47 +134,99 @@ std::vector<Fixture> fixtures()
         f.push_back({"code page and escapes", d, dwg::Error::Ok,
                      {{"DWG_NO", "A-1"}, {"\xD0\x9D\xD0\x90\xD0\x97\xD0\x92", "\xC3\xA9 %%c \xE4\xB8\xAD"}}, {}});
     }
+    const corpus::Pairs both = {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}};
     {
-        // Entity links that come round again end in an error, not a hang.
+        // Where the chain breaks, the rest is found by owner (here the
+        // space's mode) in handle order.
         auto d = title_block();
         d.model_first = 0x40;
         d.model_last = 0x99;
         d.entities[0x40] = linked(Entity{}, 0, 0x45);
         d.entities[0x45] = linked(Entity{}, 0x40, 0x40);
-        f.push_back({"entity cycle", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"entity cycle", d, dwg::Error::Ok, both, {}});
+    }
+    {
+        auto d = title_block();
+        d.entities[0x40] = linked(Entity{}, 0, 0x50);  // absent from the map
+        f.push_back({"dangling link", d, dwg::Error::Ok, both, {}, 1});
+    }
+    {
+        auto d = title_block();
+        d.model_first = 0x3F;
+        f.push_back({"first entity absent", d, dwg::Error::Ok, both, {}, 1});
     }
     {
         auto d = title_block();
         d.entities[0x42] = linked(attrib("DWG_NO", "A-1", 0x41), 0, 0x42);
         d.entities[0x41] = insert(0x42, 0x43, 0x44);
-        f.push_back({"attribute links to itself", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"attribute links to itself", d, dwg::Error::Ok, both, {}});
     }
     {
         auto d = title_block();
         d.offset_shift[0x43] = 1 << 20;
-        f.push_back({"map points past the file", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"map points past the file", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}}, {}, 1});
     }
     {
         auto d = title_block();
         d.size_override[0x42] = 0x7FFF;
-        f.push_back({"object larger than the file", d, dwg::Error::Truncated, {}, {}});
+        f.push_back({"object larger than the file", d, dwg::Error::Ok, {{"TITLE", "PLAN"}}, {}, 1});
     }
     {
         auto d = title_block();
         d.offset_shift[0x42] = 3;  // lands inside the record
-        f.push_back({"map points into an object", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"map points into an object", d, dwg::Error::Ok, {{"TITLE", "PLAN"}}, {}, 1});
     }
     {
         auto d = title_block();
         d.entities[0x41].reactors = 4000000;
-        f.push_back({"absurd reactor count", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"absurd reactor count", d, dwg::Error::Ok, {}, {}, 1});
     }
     {
         // A block control object among the entities: the links went astray.
         auto d = title_block();
         d.entities[0x40] = linked(Entity{}, 0, 0x20);
         d.model_last = 0x45;
-        f.push_back({"link to a table record", d, dwg::Error::Corrupt, {}, {}});
+        f.push_back({"link to a table record", d, dwg::Error::Ok, both, {}, 1});
+    }
+    {
+        auto d = title_block();
+        d.size_override[synthetic::kModel] = 0x7FFF;
+        f.push_back({"space record does not open", d, dwg::Error::Ok, both, {}, 1});
+    }
+    {
+        // No header variables to say where the control object is.
+        auto d = title_block();
+        d.control = 0x7508;
+        f.push_back({"block control found by type", d, dwg::Error::Ok, both, {}});
+    }
+    {
+        // Block records of 56 and 64 bits, entities just below 2^64.
+        auto d = title_block();
+        d.control = 0xFFFFFFFFFFFFFF01;
+        d.model = 0x00F1000000000040;
+        d.paper = 0xFFFFFFFFFFFFFF20;
+        const std::uint64_t base = 0xFFFFFFFFFFFF0000;
+        auto move = [&](std::uint64_t h) { return h ? base + h : 0; };
+        std::map<std::uint64_t, Entity> moved;
+        for (auto [h, e] : d.entities) {
+            e.owner = move(e.owner);
+            e.first_attrib = move(e.first_attrib), e.last_attrib = move(e.last_attrib), e.seqend = move(e.seqend);
+            moved[move(h)] = e;
+        }
+        d.entities = moved;
+        d.model_first = move(d.model_first), d.model_last = move(d.model_last);
+        f.push_back({"64-bit handles", d, dwg::Error::Ok, both, {}});
+    }
+    {
+        auto d = title_block();
+        d.bad_map_crc = true;
+        f.push_back({"object map CRC, sane page", d, dwg::Error::Ok, both, {}, 0, 1});
+    }
+    {
+        auto d = title_block();
+        d.bad_map_crc = true;
+        d.offset_shift[0x45] = 1 << 20;
+        f.push_back({"object map CRC, offset outside", d, dwg::Error::Ok, {}, {}, 0, 0, dwg::Error::Corrupt});
     }
     return f;
 }
@@ -180,7 +236,9 @@ TEST(Format, SyntheticDrawings)
     for (const Fixture& fx : fixtures()) {
         SCOPED_TRACE(fx.name);
         dwg::Drawing d;
-        ASSERT_EQ(dwg::Drawing::parse(synthetic::build(fx.drawing), d), dwg::Error::Ok);
+        ASSERT_EQ(dwg::Drawing::parse(synthetic::build(fx.drawing), d), fx.open_error);
+        if (fx.open_error != dwg::Error::Ok)
+            continue;
         corpus::Pairs model, paper;
         EXPECT_EQ(corpus::space(d, "*Model_Space", model), fx.model_error);
         EXPECT_EQ(corpus::space(d, "*Paper_Space", paper), dwg::Error::Ok);
@@ -188,6 +246,8 @@ TEST(Format, SyntheticDrawings)
             EXPECT_EQ(model, fx.model);
         }
         EXPECT_EQ(paper, fx.paper);
+        EXPECT_EQ(d.warnings().skipped_objects, fx.skipped);
+        EXPECT_EQ(d.warnings().checksum_mismatches, fx.checksums);
     }
 }
 
@@ -225,10 +285,16 @@ TEST(Format, FileHeaderChecks)
     bad_count[0x15] = 200;
     auto bad_locator = good;
     bad_locator[0x19 + 9 * 2 + 4] = 0x7F;  // object map far beyond the end
-    for (auto* bytes : {&bad_crc, &bad_count, &bad_locator}) {
+    auto bad_sentinel = bad_crc;
+    bad_sentinel[0x19 + 27 + 2] ^= 1;
+    for (auto* bytes : {&bad_count, &bad_locator, &bad_sentinel}) {
         dwg::Drawing d;
         EXPECT_NE(dwg::Drawing::parse(*bytes, d), dwg::Error::Ok);
     }
+    // Records that end on the sentinel and lie in the file outweigh their CRC.
+    dwg::Drawing d;
+    ASSERT_EQ(dwg::Drawing::parse(bad_crc, d), dwg::Error::Ok);
+    EXPECT_EQ(d.warnings().checksum_mismatches, 1u);
 }
 
 }  // namespace

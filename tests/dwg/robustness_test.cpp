@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -55,6 +56,40 @@ TEST(Robustness, NotADrawing)
     // Older and newer releases are recognised but not decoded here.
     const std::string r12 = "AC1009" + std::string(200, '\0');
     EXPECT_EQ(read_all({r12.begin(), r12.end()}), dwg::Error::UnsupportedVersion);
+}
+
+// Each refusal names its fault, in a phrase that reads after a sentence.
+TEST(Robustness, RefusalsNameTheirReason)
+{
+    const auto r2000 = corpus::read_file(corpus::dir() / "generated" / "a_title_block.dwg");
+    const auto r2004 = corpus::read_file(corpus::dir() / "dwg" / "archimed_examples_dwg_circle2004.dwg");
+    ASSERT_GT(r2000.size(), 0x100u);
+    ASSERT_GT(r2004.size(), 0x100u);
+    auto changed = [](std::vector<std::uint8_t> b, std::size_t at, std::uint8_t x) {
+        b[at] ^= x;
+        return b;
+    };
+    const std::string text = "meeting notes";
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        dwg::Error error;
+    } cases[] = {
+        {"text", {text.begin(), text.end()}, dwg::Error::NotDwg},
+        {"R2000 cut", {r2000.begin(), r2000.begin() + 0x30}, dwg::Error::Truncated},
+        {"2004 cut", {r2004.begin(), r2004.begin() + static_cast<std::ptrdiff_t>(r2004.size() / 2)},
+         dwg::Error::Truncated},
+        {"R2000 records' sentinel", changed(r2000, 0x19 + 6 * 9 + 2, 0x40), dwg::Error::Corrupt},
+        {"2004 file header", changed(r2004, 0x85, 0x40), dwg::Error::Corrupt},
+        // Security flags: data encrypted with a password.
+        {"2004 encrypted", changed(changed(r2004, 0x85, 0x40), 0x18, 1), dwg::Error::Encrypted},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(read_all(c.bytes), c.error);
+        const std::string reason = dwg::message(c.error);
+        EXPECT_TRUE(std::islower(static_cast<unsigned char>(reason.front())) && reason.back() != '.') << reason;
+    }
 }
 
 TEST(Robustness, FileSystem)

@@ -37,6 +37,17 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->pattern, drawings::DrawingPattern::Both);
 
+    o = batch::ParseArguments({"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--shard", "2/3"},
+                              error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->shard, 2u);
+    EXPECT_EQ(o->shards, 3u);
+
+    o = batch::ParseArguments({"--merge", "all.csv", "1.csv", "--2.csv"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->mergeOutput, "all.csv");
+    EXPECT_EQ(o->mergeParts, (std::vector<std::string>{"1.csv", "--2.csv"}));
+
     o = batch::ParseArguments({"--help"}, error);
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->help);
@@ -71,6 +82,12 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind", "csv", "--quiet", "--verbose"},
          "--quiet and --verbose exclude each other"},
         {{"extra.dwg"}, "unknown argument \"extra.dwg\""},
+        {{"--shard", "0/2"}, "--shard takes K/N with K from 1 to N, not \"0/2\""},
+        {{"--shard=3/2"}, "--shard takes K/N with K from 1 to N, not \"3/2\""},
+        {{"--shard", "1/2x"}, "--shard takes K/N with K from 1 to N, not \"1/2x\""},
+        {{"--shard", "-1/2"}, "--shard takes K/N with K from 1 to N, not \"-1/2\""},
+        {{"--merge", "out.csv"}, "--merge needs the output file and at least one part"},
+        {{"--quiet", "--merge", "o", "p"}, "--merge comes first, followed by the output file and the parts"},
     };
     for (const auto& c : cases) {
         std::string error;

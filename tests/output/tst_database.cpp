@@ -148,7 +148,7 @@ TEST_P(DatabaseTest, AFailedRowStopsTheRunWithOneMessageAndLeavesAReadableDataba
     drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
     request.OutputPath = dir.file("out.mdb");
     int rows = 0;
-    run.MakeWriter = [&rows](OutputKind kind) { return std::make_unique<FailingWriter>(kind, 2, rows); };
+    run.MakeWriter = [&rows](OutputKind kind, bool) { return std::make_unique<FailingWriter>(kind, 2, rows); };
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
     const RunResult result = Process(GetParam());

@@ -148,7 +148,7 @@ TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows
     drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
     drawings["/d/c.dwg"] = {0, {{"A", "3", ""}}};
     int rows = 0;
-    run.MakeWriter = [&rows](OutputKind kind) { return std::make_unique<FailingWriter>(kind, 2, rows); };
+    run.MakeWriter = [&rows](OutputKind kind, bool) { return std::make_unique<FailingWriter>(kind, 2, rows); };
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
     const RunResult result = Process();

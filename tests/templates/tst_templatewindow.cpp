@@ -171,9 +171,10 @@ private slots:
         // A new choice empties the list; rows come only with "Import".
         w->cmdImport->click();
         QVERIFY(w->lsvTemplateItems->isEnabled());
+        QCOMPARE(ui_.messages.size(), std::size_t{1}); // "/samples/one.dwg" does not exist
         chooseDrawing(*w, "/samples/two.dwg");
         QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
-        QVERIFY(ui_.messages.empty());
+        QCOMPARE(ui_.messages.size(), std::size_t{1});
     }
 
     void importUnlocksTheNextStepAndShowsTheLink()
@@ -199,6 +200,48 @@ private slots:
         w->cmdImport->click();
         QVERIFY(w->cmdProcess->isEnabled());
         QVERIFY(w->hasFrameBorder(4));
+        QCOMPARE(ui_.messages.size(), std::size_t{2}); // the missing drawing, once per import
+    }
+
+    // A sample drawing that cannot be read says so and why; one that is read
+    // but holds no attributes in the space stays silent.
+    void unreadableSampleDrawingIsReported()
+    {
+        const QString text = appDir_->path() + "/notes.dwg";
+        const QString cut = appDir_->path() + "/cut.dwg";
+        for (const auto& [path, bytes] : {std::pair{text, QByteArray("meeting notes")},
+                                          std::pair{cut, QByteArray("AC1015\0\0\0\0\0\x0F\x01", 13)}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        const struct {
+            QString path;
+            const char* reason;
+            MessageIcon icon;
+        } cases[] = {
+            {appDir_->path() + "/missing.dwg", "the file does not exist", MessageIcon::Information},
+            {text, "the file is not a DWG drawing", MessageIcon::Information},
+            {cut, "the drawing is truncated", MessageIcon::Critical},
+        };
+        auto w = makeWindow();
+        for (const auto& c : cases) {
+            ui_.messages.clear();
+            chooseDrawing(*w, c.path);
+            w->cmdImport->click();
+            QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
+            QCOMPARE(ui_.messages.size(), std::size_t{1});
+            QCOMPARE(ui_.messages[0].text, QString("The drawing %1 could not be read: %2.")
+                                               .arg(QDir::toNativeSeparators(c.path), c.reason));
+            QCOMPARE(ui_.messages[0].icon, c.icon);
+        }
+        const QString empty = corpus + "/generated/g_no_attributes.dwg";
+        if (!QFileInfo::exists(empty))
+            QSKIP("corpus not present");
+        ui_.messages.clear();
+        chooseDrawing(*w, empty);
+        w->cmdImport->click();
+        QCOMPARE(w->lsvTemplateItems->topLevelItemCount(), 0);
         QVERIFY(ui_.messages.empty());
     }
 

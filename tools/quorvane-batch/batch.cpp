@@ -3,13 +3,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
+#include <filesystem>
 
 #include <QDir>
 #include <QFileInfo>
 
 #include "drawings/filelist.h"
 #include "drawings/search.h"
+#include "output/csv_file.h"
 #include "output/processing_run.h"
+#include "output/shard.h"
 #include "templates/templatefile.h"
 
 namespace batch {
@@ -17,7 +21,8 @@ namespace batch {
 const char* const kUsage =
     R"(Usage: quorvane-batch --template FILE.xat (--file-list FILE.xal | --folder DIR [--subfolders] [--pattern dwg|dxf|both])
                       --output PATH --kind access97|access2000|csv
-                      [--jobs N] [--verbose | --quiet]
+                      [--jobs N] [--verbose | --quiet] [--shard K/N]
+       quorvane-batch --merge OUT PART.csv...
 
 Gathers the attribute values of a batch of drawings into one table, as the
 Process step of Quorvane does: one row per drawing, in list order.
@@ -37,6 +42,11 @@ Process step of Quorvane does: one row per drawing, in list order.
                        output is the same for any N
   --verbose            also a line for every drawing
   --quiet              no progress line; problems and the report still come
+  --shard K/N          only the K-th of N contiguous parts of the ticked
+                       drawings (K from 1 to N), so N machines share a list;
+                       a CSV part is always UTF-8 with a byte-order mark
+  --merge OUT PART...  joins the CSV parts, in the order given, into OUT:
+                       the file one run over the whole list writes
   --help               this text
 
 Everything but --help goes to standard error: on a terminal one progress
@@ -55,8 +65,31 @@ Exit codes:
      refuses, an output file that cannot be created or written (reported)
 )";
 
+namespace {
+
+// "K/N" in digits, with K from 1 to N.
+bool ParseShard(const std::string& text, std::size_t& k, std::size_t& n) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const auto [slash, kError] = std::from_chars(begin, end, k);
+    if (kError != std::errc() || slash == end || *slash != '/') return false;
+    const auto [last, nError] = std::from_chars(slash + 1, end, n);
+    return nError == std::errc() && last == end && k >= 1 && k <= n;
+}
+
+}  // namespace
+
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
     Options o;
+    if (!args.empty() && args.front() == "--merge") {
+        if (args.size() < 3) {
+            error = "--merge needs the output file and at least one part";
+            return std::nullopt;
+        }
+        o.mergeOutput = args[1];
+        o.mergeParts.assign(args.begin() + 2, args.end());
+        return o;
+    }
     bool haveKind = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -128,6 +161,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             }
         } else if (name == "--output") {
             ok = value(o.outputPath);
+        } else if (name == "--shard") {
+            std::string shard;
+            ok = value(shard) && ParseShard(shard, o.shard, o.shards);
+            if (!ok && error.empty()) error = "--shard takes K/N with K from 1 to N, not \"" + shard + "\"";
+        } else if (name == "--merge") {
+            error = "--merge comes first, followed by the output file and the parts";
+            ok = false;
         } else if (name == "--kind") {
             std::string kind;
             ok = value(kind);
@@ -171,6 +211,16 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return kAllRead;
     }
     const Options& o = *options;
+    if (!o.mergeOutput.empty()) {
+        std::vector<std::filesystem::path> parts;
+        for (const auto& part : o.mergeParts) parts.push_back(output::PathFromUtf8(part));
+        const output::Status merged = output::MergeCsvParts(output::PathFromUtf8(o.mergeOutput), parts);
+        if (!merged.ok()) {
+            err << "quorvane-batch: " << output::message(merged.code) << ": " << merged.detail << "\n";
+            return kNotDone;
+        }
+        return kAllRead;
+    }
 
     output::RunRequest request;
     request.OutputPath = o.outputPath;
@@ -210,6 +260,10 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
 
     request.Jobs = o.jobs;
+    if (o.shards != 0) {
+        request.Drawings = output::ShardOf(request.Drawings, o.shard, o.shards);
+        request.CsvAlwaysUtf8 = true;
+    }
     output::ProcessingRun run;
     output::RunCallbacks callbacks;
     const bool progressLine = errIsTerminal && !o.quiet;

@@ -31,6 +31,9 @@ struct Options {
     bool havePattern = false;
     std::string outputPath;
     output::OutputKind kind = output::OutputKind::Csv;
+    std::size_t shard = 0, shards = 0;  // --shard K/N; 0/0 the whole list
+    std::string mergeOutput;            // --merge OUT PART...
+    std::vector<std::string> mergeParts;
 };
 
 // Nothing when the arguments are wrong; `error` then says why.

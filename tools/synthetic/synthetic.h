@@ -1,7 +1,7 @@
 #pragma once
 // A small writer of R2000 drawings for deliberately shaped and deliberately
-// broken fixtures: a block control object (handle 1), *Model_Space (0x1F)
-// and *Paper_Space (0x20) records, and entities (plain, INSERT, MINSERT,
+// broken fixtures: a block control object (handle 1 unless chosen),
+// *Model_Space (0x1F) and *Paper_Space (0x20) records, and entities (plain, INSERT, MINSERT,
 // ATTRIB, SEQEND) with chosen links. The header variables section is left
 // empty, so the reader finds the spaces through the block control object.
 
@@ -110,6 +110,9 @@ struct Drawing {
     // Damage applied after the objects are laid out.
     std::map<std::uint64_t, std::int64_t> offset_shift;  // moves an object's map entry
     std::map<std::uint64_t, std::uint16_t> size_override;  // replaces an object's MS size
+    bool bad_map_crc = false;  // stores a wrong CRC on the object map's page
+    // Handles of the block control object and the space records.
+    std::uint64_t control = 1, model = 0x1F, paper = 0x20;
 };
 
 constexpr std::uint64_t kControl = 1, kModel = 0x1F, kPaper = 0x20;
@@ -197,7 +200,7 @@ inline std::vector<std::uint8_t> entity_record(std::uint64_t handle, const Entit
 }
 
 inline std::vector<std::uint8_t> block_header(std::uint64_t handle, const std::string& name, std::uint64_t first,
-                                              std::uint64_t last)
+                                              std::uint64_t last, std::uint64_t control = kControl)
 {
     return record(
         49, handle, false,
@@ -209,7 +212,7 @@ inline std::vector<std::uint8_t> block_header(std::uint64_t handle, const std::s
             w.B(0);                          // xref loaded
         },
         [&](BitWriter& h) {
-            h.H(4, kControl), h.H(3, 0), h.H(5, 0);
+            h.H(4, control), h.H(3, 0), h.H(5, 0);
             h.H(3, handle + 0x100);  // BLOCK entity (not stored)
             h.H(4, first), h.H(4, last);
             h.H(3, handle + 0x200);  // ENDBLK entity (not stored)
@@ -248,15 +251,15 @@ inline std::vector<std::uint8_t> build(const Drawing& d)
             f[offsets[handle] + 1] = static_cast<std::uint8_t>((it->second >> 8) & 0x7F);
         }
     };
-    place(kControl, record(
-                        48, kControl, false, [](BitWriter& w) { w.BL(0), w.BL(2); },
-                        [](BitWriter& h) {
-                            h.H(4, 0), h.H(3, 0);
-                            h.H(2, kModel), h.H(2, kPaper);
-                            h.H(3, kModel), h.H(3, kPaper);
-                        }));
-    place(kModel, block_header(kModel, "*Model_Space", d.model_first, d.model_last));
-    place(kPaper, block_header(kPaper, "*Paper_Space", d.paper_first, d.paper_last));
+    place(d.control, record(
+                         48, d.control, false, [](BitWriter& w) { w.BL(0), w.BL(2); },
+                         [&](BitWriter& h) {
+                             h.H(4, 0), h.H(3, 0);
+                             h.H(2, d.model), h.H(2, d.paper);
+                             h.H(3, d.model), h.H(3, d.paper);
+                         }));
+    place(d.model, block_header(d.model, "*Model_Space", d.model_first, d.model_last, d.control));
+    place(d.paper, block_header(d.paper, "*Paper_Space", d.paper_first, d.paper_last, d.control));
     for (const auto& [handle, e] : d.entities)
         place(handle, entity_record(handle, e));
 
@@ -288,7 +291,7 @@ inline std::vector<std::uint8_t> build(const Drawing& d)
     }
     page[0] = static_cast<std::uint8_t>(page.size() >> 8);
     page[1] = static_cast<std::uint8_t>(page.size() & 0xFF);
-    const std::uint16_t page_crc = dwg::detail::crc16(0xC0C1, page);
+    const std::uint16_t page_crc = dwg::detail::crc16(0xC0C1, page) ^ (d.bad_map_crc ? 0x5A5A : 0);
     page.push_back(static_cast<std::uint8_t>(page_crc >> 8));
     page.push_back(static_cast<std::uint8_t>(page_crc & 0xFF));
     page.insert(page.end(), {0, 2, 0, 0});
