@@ -3,6 +3,7 @@
 # ./build.sh test   install dependencies, build, run every test (also a
 #                   sanitizer build of the plain C++ libraries)
 # ./build.sh build  install dependencies and build only
+# ./build.sh package  install dependencies, build, write build/quorvane_VERSION_ARCH.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-build}
@@ -32,8 +33,13 @@ case "$what" in
     cmake --build build-sanitize -j "$jobs"
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
     ;;
+  package)
+    configure build
+    cmake --build build -j "$jobs"
+    (cd build && cpack -G DEB)
+    ;;
   *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|package" >&2
     exit 2
     ;;
 esac

@@ -29,8 +29,9 @@ import quorvane
 
 
 def find_drawings(folder, subfolders):
-    """Every *.dwg under folder in the file system's listing order, depth first, as quorvane-batch --folder finds them."""
-    for entry in os.scandir(folder):
+    """Every *.dwg under folder, depth first, as quorvane-batch --folder finds them: each folder's
+    entries (sub-folders among the files) by name compared in capitals, as Windows lists them."""
+    for entry in sorted(os.scandir(folder), key=lambda e: (e.name.upper(), e.name)):
         if entry.is_dir():
             if subfolders and not entry.is_symlink() and not entry.name.startswith("."):
                 yield from find_drawings(os.path.join(folder, entry.name), subfolders)

@@ -11,6 +11,7 @@ packages=(
   libxlsxwriter-dev python3-openpyxl
   clang-14 libclang-rt-14-dev
   xvfb xauth xdg-utils imagemagick
+  dpkg-dev file desktop-file-utils
   pybind11-dev python3-dev python3-pytest python3-pandas python3-dask python3-distributed
 )
 

@@ -1,6 +1,7 @@
 #include "app/checklist.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 namespace {
 // The check state last reported for a row, so that text changes are not
@@ -54,6 +55,18 @@ void CheckList::onItemChanged(QTreeWidgetItem* item, int column)
         return;
     item->setData(0, ReportedCheckRole, state);
     emit itemCheckChanged(item);
+}
+
+void CheckList::keyPressEvent(QKeyEvent* event)
+{
+    QTreeWidgetItem* item = currentItem();
+    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !item || state() == EditingState
+        || !(item->flags() & Qt::ItemIsUserCheckable)) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    event->accept();
 }
 
 void CheckList::commitData(QWidget* editor)

@@ -23,6 +23,8 @@ signals:
 
 protected:
     void commitData(QWidget* editor) override;
+    // Space ticks or unticks the current row whichever of its cells is current.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void onItemChanged(QTreeWidgetItem* item, int column);

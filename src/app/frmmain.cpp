@@ -1,18 +1,24 @@
 #include "app/frmmain.h"
 
 #include "app/programicon.h"
+#include "platform/appfolders.h"
 #include "platform/settings.h"
 
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -83,6 +89,10 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
     folders.ApplicationFolder = applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath() : applicationFolder;
     while (folders.ApplicationFolder.endsWith(QLatin1Char('/')) || folders.ApplicationFolder.endsWith(QLatin1Char('\\')))
         folders.ApplicationFolder.chop(1);
+    const platform::ApplicationFolders where = platform::applicationFolders(folders.ApplicationFolder);
+    folders.FilesFolder = where.files;
+    folders.SamplesFolder = where.samples;
+    folders.OutputsFolder = where.outputs;
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
@@ -93,6 +103,10 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
 
     createControls();
     placeControls();
+    // The wheel moves the page wherever the pointer is over it.
+    pctDocument->installEventFilter(this);
+    for (QWidget* child : pctDocument->findChildren<QWidget*>())
+        child->installEventFilter(this);
     setupTemplateStep();
     setupDrawingStep();
     setupProcessStep();
@@ -425,7 +439,7 @@ void frmMain::LoadSettings()
     folders.ImportDrawingsFolder =
         platform::readSetting(application, section, QStringLiteral("Import Drawings"), folders.samplesFolder());
     folders.ProcessFileFolder =
-        platform::readSetting(application, section, QStringLiteral("Process File"), folders.ApplicationFolder);
+        platform::readSetting(application, section, QStringLiteral("Process File"), folders.OutputsFolder);
 }
 
 // ---- Frames and steps --------------------------------------------------------
@@ -446,6 +460,7 @@ void frmMain::EnableStepOne(bool available)
 {
     if (available) {
         setFrameBorder(1, true);
+        ScrollStepIntoView(1);
         setTextColour(lblStepOne, red());
         setTextColour(lblInstructionsStepOne, black());
         cmdOpenTemplateFile->setEnabled(true);
@@ -462,6 +477,7 @@ void frmMain::EnableStepTwo(bool available)
     if (available) {
         setFrameBorder(1, false);
         setFrameBorder(2, true);
+        ScrollStepIntoView(2);
         setTextColour(lblStepTwo, red());
         setTextColour(lblInstructionsStepTwo, black());
         lsvTemplateItems->setEnabled(true);
@@ -487,6 +503,7 @@ void frmMain::EnableStepThree(bool available)
     setFrameBorder(2, false);
     if (available) {
         setFrameBorder(3, true);
+        ScrollStepIntoView(3);
         setTextColour(lblStepThree, red());
         setTextColour(lblInstructionsStepThree, black());
         lsvDrawingsToProcess->setEnabled(true);
@@ -509,6 +526,7 @@ void frmMain::EnableStepFour(bool available)
     setFrameBorder(3, false);
     if (available) {
         setFrameBorder(4, true);
+        ScrollStepIntoView(4);
         setTextColour(lblStepFour, red());
         setTextColour(lblInstructionsStepFour, black());
         cmdProcess->setEnabled(true);
@@ -553,9 +571,31 @@ void frmMain::pctSectionFrame_MouseMove(int)
     }
 }
 
+bool frmMain::wheelScrollsPage(const QWidget* widget) const
+{
+    if (!widget->isEnabled())
+        return true;
+    // An enabled list scrolls itself; a combo box turns its choice only when
+    // it has the focus (a turn would otherwise load a file list unasked).
+    for (const QWidget* w = widget; w && w != pctDocument; w = w->parentWidget()) {
+        if (qobject_cast<const QAbstractScrollArea*>(w))
+            return false;
+        if (const auto* box = qobject_cast<const QComboBox*>(w))
+            return !box->hasFocus();
+    }
+    return true;
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
+    if (type == QEvent::Wheel) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !wheelScrollsPage(widget))
+            return QWidget::eventFilter(watched, event);
+        QCoreApplication::sendEvent(vscDocumentScroll, event);
+        return true;
+    }
     if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return QWidget::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
@@ -591,6 +631,26 @@ void frmMain::vscDocumentScroll_Change()
 void frmMain::vscDocumentScroll_Scroll()
 {
     pctDocument->move(pctDocument->x(), twipsToPixelsY(-vscDocumentScroll->value()));
+}
+
+void frmMain::ScrollStepIntoView(int index)
+{
+    const FrameDesign& frame = FrameDesigns[index];
+    // The page's top sits at minus the bar's value; a margin below the frame.
+    const int top = frame.top;
+    const int bottom = top + frame.height + PageDesign.top;
+    const int shown = int(pixelsToTwipsY(height()));
+    // The least movement that shows the whole frame; its top wins when the
+    // window is lower than the frame.
+    int value = std::max(vscDocumentScroll->value(), bottom - shown);
+    value = std::min(value, top);
+    vscDocumentScroll->setValue(std::clamp(value, vscDocumentScroll->minimum(), vscDocumentScroll->maximum()));
+}
+
+void frmMain::wheelEvent(QWheelEvent* event)
+{
+    // Wheel turns over the page that no control takes for itself move the page.
+    QCoreApplication::sendEvent(vscDocumentScroll, event);
 }
 
 void frmMain::Form_Resize()
@@ -634,13 +694,56 @@ void frmMain::showEvent(QShowEvent* event)
     Form_Resize();
 }
 
+// ---- Closing -------------------------------------------------------------------
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    if (!RunAllowsClosing()) {
+    // A running run is asked about first, then unsaved lists.
+    if (!RunAllowsClosing() || !QueryUnsavedChanges()) {
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
+}
+
+bool frmMain::QueryUnsavedChanges()
+{
+    // The save links show exactly while a list has changes not saved.
+    const bool tagList = !lblURL[2]->isHidden() && lsvTemplateItems->topLevelItemCount() > 0;
+    const bool drawingList = !lblURL[3]->isHidden() && lsvDrawingsToProcess->topLevelItemCount() > 0;
+    if (!tagList && !drawingList)
+        return true;
+    const QString what = tagList && drawingList ? tr("The template and the file list have changes that were not saved.")
+                         : tagList              ? tr("The template has changes that were not saved.")
+                                                : tr("The file list has changes that were not saved.");
+    return ui().question(what + QStringLiteral(" ") + tr("Close Quorvane anyway?"));
+}
+
+// ---- Files given on the command line ----------------------------------------
+
+void frmMain::OpenGivenFile(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString shown = QDir::toNativeSeparators(file.absoluteFilePath());
+    if (!file.isFile()) {
+        ui().message(tr("The file \"%1\" was not found, so Quorvane starts without it.").arg(shown),
+                     MessageIcon::Exclamation);
+        return;
+    }
+    const QString type = file.suffix().toLower();
+    if (type == QStringLiteral("xat")) {
+        ChooseTemplateFile(file.absoluteFilePath());
+    } else if (type == QStringLiteral("xal")) {
+        // A file list is for Step 3, which comes once the tags are chosen.
+        givenFileList_ = file.absoluteFilePath();
+    } else if (type == QStringLiteral("dwg") || type == QStringLiteral("dxf")) {
+        ChooseSampleDrawing(file.absoluteFilePath());
+    } else {
+        ui().message(tr("Quorvane opens templates (*.xat), file lists (*.xal) and drawings (*.dwg, *.dxf); "
+                        "\"%1\" is none of them.")
+                         .arg(shown),
+                     MessageIcon::Exclamation);
+    }
 }
 
 // ---- The desktop -------------------------------------------------------------
@@ -649,6 +752,6 @@ void frmMain::OpenWithAssociatedProgram(const QString& path)
 {
     if (ui_->openWithAssociatedProgram(path) == platform::OpenResult::NoAssociatedProgram)
         ui_->message(tr("There wasn't an associated program with the file type. You will need to open the file "
-                        "manualy."),
+                        "manually."),
                      MessageIcon::Information);
 }

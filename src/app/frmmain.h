@@ -9,6 +9,7 @@
 
 #include "app/checklist.h"
 #include "app/uiservices.h"
+#include "drawings/search.h"
 
 #include <QList>
 #include <QString>
@@ -36,9 +37,13 @@ struct ProgramFolders {
     QString SampleDrawingsFolder;
     QString ImportDrawingsFolder;
     QString ProcessFileFolder;
+    // Beside the program in a build tree, elsewhere when installed (platform/appfolders.h).
+    QString FilesFolder;
+    QString SamplesFolder;
+    QString OutputsFolder; // the default of ProcessFileFolder
 
-    QString filesFolder() const { return ApplicationFolder + QStringLiteral("/Files"); }
-    QString samplesFolder() const { return ApplicationFolder + QStringLiteral("/Samples"); }
+    QString filesFolder() const { return FilesFolder; }
+    QString samplesFolder() const { return SamplesFolder; }
 };
 
 struct ProgramVersion {
@@ -124,6 +129,13 @@ public:
     void EnableStepFour(bool available);
     void vscDocumentScroll_Change();
     void vscDocumentScroll_Scroll();
+    // Scrolls the page so that the step's frame is in view (index 1..4).
+    void ScrollStepIntoView(int index);
+    // Starts with a template (.xat), file list (.xal) or sample drawing
+    // (.dwg, .dxf) chosen, as given on the command line.
+    void OpenGivenFile(const QString& path);
+    // On closing: true when nothing unsaved is left or the user lets it go.
+    bool QueryUnsavedChanges();
     void lblURL_Click(int index);
     void lblURL_MouseMove(int index);
     void pctSectionFrame_MouseMove(int index);
@@ -160,6 +172,9 @@ public:
     // The rows of lsvTemplateItems, top to bottom.
     QList<templates::TemplateItem> TemplateItems() const;
     void fillTemplateItems(const QList<templates::TemplateItem>& items);
+    // Start-up with a template or a sample drawing chosen (from the command line).
+    void ChooseTemplateFile(const QString& path);
+    void ChooseSampleDrawing(const QString& path);
     static QString sampleDrawingInstructions();
     static QString templateInstructions();
     bool templateFileBusy_ = false;        // a template is being read or saved
@@ -175,6 +190,10 @@ public:
     void cmbFileList_Click();
     void chkSelectAllDrawings_Click();
     void lsvDrawingsToProcess_ItemCheck(QTreeWidgetItem* item);
+    // A file list to choose when Step 3 is reached (from the command line).
+    QString givenFileList_;
+    // What the folder browser looked for last time.
+    drawings::DrawingPattern drawingPattern_ = drawings::DrawingPattern::Dwg;
     // (members of the drawing step go here)
     // ---- end of Step 3 -----------------------------------------------------
 
@@ -200,10 +219,12 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void createControls();
     void placeControls();
+    bool wheelScrollsPage(const QWidget* widget) const;
     void place(QWidget* widget, int left, int top, int width, int height);
 
     std::unique_ptr<UiServices> ownUi_;

@@ -41,14 +41,31 @@ void frmMain::LoadFileListNames()
 {
     const QStringList names = drawings::fileListNames(folders.filesFolder());
     cmbFileList->clear();
+    cmbFileList->setToolTip(QString());
     cmbFileList->addItems(names);
     cmbFileList->setCurrentIndex(-1);
+    if (givenFileList_.isEmpty())
+        return;
+    // A file list named on the command line is chosen and loaded as soon as
+    // Step 3 is reached; one outside "Files" is read where it is.
+    const QFileInfo file(givenFileList_);
+    givenFileList_.clear();
+    int at = QFileInfo(file.absolutePath()) == QFileInfo(folders.filesFolder()) ? cmbFileList->findText(file.fileName())
+                                                                                 : -1;
+    if (at < 0) {
+        cmbFileList->addItem(file.fileName(), file.absoluteFilePath());
+        cmbFileList->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
+        at = cmbFileList->count() - 1;
+    }
+    cmbFileList->setCurrentIndex(at);
+    cmbFileList_Click();
 }
 
 void frmMain::OpenFileList()
 {
     const QString name = cmbFileList->currentText();
-    const QString path = folders.filesFolder() + QLatin1Char('/') + name;
+    const QString given = cmbFileList->currentData().toString();
+    const QString path = given.isEmpty() ? folders.filesFolder() + QLatin1Char('/') + name : given;
     if (name.isEmpty() || !QFileInfo(path).isFile())
         return;
 
@@ -83,14 +100,15 @@ void frmMain::SaveFileList()
     request.filterIndex = 1;
     request.confirmOverwrite = true;
     const FileDialogResult chosen = ui().saveFile(request);
-    if (!chosen.accepted)
+    const QString path = chosen.accepted ? completeSaveName(chosen.path, request, chosen.filterIndex) : QString();
+    if (path.isEmpty())
         return;
 
     QList<drawings::FileListRow> rows;
     rows.reserve(lsvDrawingsToProcess->topLevelItemCount());
     for (int i = 0; i < lsvDrawingsToProcess->topLevelItemCount(); ++i)
         rows.append({lsvDrawingsToProcess->isChecked(i), lsvDrawingsToProcess->topLevelItem(i)->text(0)});
-    const drawings::FileListError error = drawings::writeFileList(chosen.path, rows);
+    const drawings::FileListError error = drawings::writeFileList(path, rows);
     if (error != drawings::FileListError::None) {
         ui().message(drawings::fileListErrorMessage(error), MessageIcon::Exclamation);
         return;
@@ -112,10 +130,14 @@ void frmMain::cmdOpenDirectory_Click()
                 for (const QString &path : found)
                     rows.append({true, path});
                 replaceRows(lsvDrawingsToProcess, rows);
+                // The list no longer is the one named in the box.
+                cmbFileList->setCurrentIndex(-1);
                 lblURL[3]->setVisible(true);
             },
             this);
+        browser.setPattern(drawingPattern_);
         browser.exec();
+        drawingPattern_ = browser.pattern();
     }
     EnableStepFour(true);
     chkSelectAllDrawings->setEnabled(true);

@@ -115,9 +115,10 @@ void frmMain::LoadTemplateNames()
     // Filling the box is not the user's choice of a template.
     const QSignalBlocker blocker(cmbTemplates);
     cmbTemplates->clear();
+    cmbTemplates->setToolTip(QString());
     if (!made.ok()) {
         ui().message(tr("The template folder \"%1\" could not be created, so no template can be listed. "
-                        "Please check that the program's folder can be written to.")
+                        "Please check that the folder can be written to.")
                          .arg(QDir::toNativeSeparators(folder)),
                      MessageIcon::Exclamation);
         return;
@@ -126,11 +127,43 @@ void frmMain::LoadTemplateNames()
     cmbTemplates->setCurrentIndex(-1);
 }
 
+void frmMain::ChooseTemplateFile(const QString& path)
+{
+    optTemplateMode[1]->setChecked(true);
+    optTemplateMode_Click(1);
+    const QFileInfo file(path);
+    int at = QFileInfo(file.absolutePath()) == QFileInfo(templates::templateFolder(folders.ApplicationFolder))
+                 ? cmbTemplates->findText(file.fileName())
+                 : -1;
+    if (at < 0) {
+        // Opened where it is: a template elsewhere is never copied into "Files".
+        const QSignalBlocker quiet(cmbTemplates);
+        cmbTemplates->addItem(file.fileName(), file.absoluteFilePath());
+        cmbTemplates->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
+        at = cmbTemplates->count() - 1;
+    }
+    {
+        const QSignalBlocker quiet(cmbTemplates);
+        cmbTemplates->setCurrentIndex(at);
+    }
+    cmbTemplates_Click();
+}
+
+void frmMain::ChooseSampleDrawing(const QString& path)
+{
+    templateDialogFileName_ = path;
+    txtTemplateDwg->setText(path);
+    EnableStepTwo(true);
+}
+
 void frmMain::OpenTemplate()
 {
     if (templateFileBusy_)
         return;
-    const QString path = templates::templatePath(folders.ApplicationFolder, cmbTemplates->currentText());
+    // A template named on the command line outside "Files" carries its path.
+    const QString given = cmbTemplates->currentData().toString();
+    const QString path =
+        given.isEmpty() ? templates::templatePath(folders.ApplicationFolder, cmbTemplates->currentText()) : given;
     if (!QFileInfo(path).isFile())
         return;
 
@@ -177,10 +210,11 @@ void frmMain::SaveTemplate()
     request.filterIndex = 1;
     request.confirmOverwrite = true;
     const FileDialogResult chosen = ui().saveFile(request);
-    if (!chosen.accepted || chosen.path.isEmpty())
+    const QString path = chosen.accepted ? completeSaveName(chosen.path, request, chosen.filterIndex) : QString();
+    if (path.isEmpty())
         return;
 
-    const templates::TemplateStatus saved = templates::writeTemplateFile(chosen.path, TemplateItems());
+    const templates::TemplateStatus saved = templates::writeTemplateFile(path, TemplateItems());
     if (saved.ok()) {
         lblURL[TemplateLink]->setVisible(false);
         ui().message(tr("The template file was saved successfully."), MessageIcon::Information);
@@ -191,7 +225,7 @@ void frmMain::SaveTemplate()
                      MessageIcon::Exclamation);
         return;
     }
-    QString text = tr("The template file \"%1\" could not be saved.").arg(QDir::toNativeSeparators(chosen.path));
+    QString text = tr("The template file \"%1\" could not be saved.").arg(QDir::toNativeSeparators(path));
     if (!saved.detail.isEmpty())
         text += QStringLiteral("\n\n") + saved.detail;
     ui().message(text, MessageIcon::Exclamation);
@@ -241,7 +275,7 @@ void frmMain::cmdOpenTemplateFile_Click()
     request.title = tr("Select Drawing");
     request.folder = folders.SampleDrawingsFolder;
     request.fileName = templateDialogFileName_;
-    request.filters = {tr("Drawing Files (*.dwg)")};
+    request.filters = {tr("Drawing Files (*.dwg *.dxf)"), tr("DWG Files (*.dwg)"), tr("DXF Files (*.dxf)")};
     request.filterIndex = 1;
     const FileDialogResult chosen = ui().openFile(request);
     if (!chosen.accepted) {
@@ -249,10 +283,12 @@ void frmMain::cmdOpenTemplateFile_Click()
             EnableStepTwo(false);
         return;
     }
-    templateDialogFileName_ = chosen.path;
-    txtTemplateDwg->setText(chosen.path);
-    if (!txtTemplateDwg->text().isEmpty())
-        EnableStepTwo(true);
+    if (chosen.path.isEmpty()) {
+        templateDialogFileName_.clear();
+        txtTemplateDwg->clear();
+        return;
+    }
+    ChooseSampleDrawing(chosen.path);
 }
 
 void frmMain::ImportSampleAttributes()

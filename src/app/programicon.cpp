@@ -2,11 +2,11 @@
 
 #include <QPainter>
 
-QPixmap programPixmap(int size)
+QImage programImage(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
 
@@ -26,7 +26,13 @@ QPixmap programPixmap(int size)
         p.drawLine(QPointF(15.5, y), QPointF(29.5, y));
     p.drawLine(QPointF(21.5, 12.5), QPointF(21.5, 29.5));
     p.fillRect(QRectF(16, 13, 13, 3.5), QColor(255, 0, 0));
-    return pixmap;
+    p.end();
+    return image;
+}
+
+QPixmap programPixmap(int size)
+{
+    return QPixmap::fromImage(programImage(size));
 }
 
 QIcon programIcon()

@@ -69,11 +69,19 @@ QString withTypeExtension(const QString& path, const QString& filter)
     QString name = info.fileName();
     if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
         name = name.mid(1, name.size() - 2);
+    if (name.isEmpty())
+        return {};
     const QRegularExpressionMatch pattern = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
     if (!name.contains(QLatin1Char('.')) && pattern.hasMatch())
         name += QLatin1Char('.') + pattern.captured(1);
     const QString folder = path.left(path.size() - info.fileName().size());
     return folder + name;
+}
+
+QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex)
+{
+    const int i = filterIndex - 1;
+    return withTypeExtension(path, i >= 0 && i < request.filters.size() ? request.filters[i] : QString());
 }
 
 void QtUiServices::message(const QString& text, MessageIcon icon)

@@ -110,5 +110,8 @@ public:
 
 // The path with the chosen file type's extension ("Text (*.txt)": ".txt")
 // added when its name has none; a name typed between double quotes is the
-// text inside them.
+// text inside them. Empty when no name is left ("").
 QString withTypeExtension(const QString& path, const QString& filter);
+// The same for a save dialog's answer: the type is the request's filter at
+// the chosen 1-based index.
+QString completeSaveName(const QString& path, const FileDialogRequest& request, int filterIndex);

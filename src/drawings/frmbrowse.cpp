@@ -1,17 +1,22 @@
 #include "frmbrowse.h"
 
-#include "search.h"
-
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -25,6 +30,10 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
+// Opening size in twips: room for a few levels of folders with long names.
+constexpr int OpenWidth = 8400;
+constexpr int OpenHeight = 7200;
+
 } // namespace
 
 frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QStringList &)> searchDone,
@@ -33,11 +42,10 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
 {
     setObjectName(QStringLiteral("frmBrowse"));
     setWindowTitle(tr("Browse"));
-    // A small fixed tool window: thin caption, no minimise or maximise, no
-    // task-bar button.
+    // A tool window without a task-bar button that can be resized and maximised.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twipsToPixels(5340), twipsToPixels(4230));
+                   | Qt::WindowMaximizeButtonHint);
+    setSizeGripEnabled(true);
 
     folderModel = new QFileSystemModel(this);
     folderModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
@@ -52,38 +60,76 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
         fldtrvSetPath->hideColumn(column);
     fldtrvSetPath->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     fldtrvSetPath->header()->setStretchLastSection(false);
-    fldtrvSetPath->setGeometry(0, 0, twipsToPixels(5295), twipsToPixels(3180));
 
-    lblPath = new QLabel(this);
+    lblPath = new QLabel(tr("&Folder:"), this);
     lblPath->setObjectName(QStringLiteral("lblPath"));
-    lblPath->setWordWrap(true);
-    lblPath->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblPath->setGeometry(twipsToPixels(60), twipsToPixels(3300), twipsToPixels(5235), twipsToPixels(405));
+    txtPath = new QLineEdit(this);
+    txtPath->setObjectName(QStringLiteral("txtPath"));
+    lblPath->setBuddy(txtPath);
+    // Completion from a model of its own, so typing never moves the tree.
+    auto *completionModel = new QFileSystemModel(this);
+    completionModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    completionModel->setRootPath(QString());
+    auto *completer = new QCompleter(completionModel, this);
+    txtPath->setCompleter(completer);
+    m_completionModel = completionModel;
+    // The completer never asks the model to list a folder; once a folder
+    // typed into has been listed, offer its sub-folders.
+    connect(completionModel, &QFileSystemModel::directoryLoaded, this, [this, completer] {
+        if (!txtPath->hasFocus() || txtPath->text().isEmpty())
+            return;
+        completer->setCompletionPrefix(txtPath->text());
+        completer->complete();
+    });
+
+    lblPattern = new QLabel(tr("&Look for:"), this);
+    lblPattern->setObjectName(QStringLiteral("lblPattern"));
+    cboPattern = new QComboBox(this);
+    cboPattern->setObjectName(QStringLiteral("cboPattern"));
+    cboPattern->addItem(tr("Drawings (*.dwg)"), int(drawings::DrawingPattern::Dwg));
+    cboPattern->addItem(tr("DXF drawings (*.dxf)"), int(drawings::DrawingPattern::Dxf));
+    cboPattern->addItem(tr("Both (*.dwg, *.dxf)"), int(drawings::DrawingPattern::Both));
+    lblPattern->setBuddy(cboPattern);
 
     chkSubDir = new QCheckBox(tr("Include s&ubdirectories"), this);
     chkSubDir->setObjectName(QStringLiteral("chkSubDir"));
-    // The design's box is sized for a smaller font; never cut the caption,
-    // but keep it clear of the buttons.
-    const QSize hint = chkSubDir->sizeHint();
-    const int left = twipsToPixels(270);
-    const int width = qMin(qMax(twipsToPixels(1995), hint.width()), twipsToPixels(3510) - left - 4);
-    const int height = qMax(twipsToPixels(225), hint.height());
-    chkSubDir->setGeometry(left, twipsToPixels(3810) + (twipsToPixels(225) - height) / 2, width, height);
 
     cmdPathControl[0] = new QPushButton(tr("OK"), this);
     cmdPathControl[1] = new QPushButton(tr("Cancel"), this);
-    cmdPathControl[0]->setGeometry(twipsToPixels(3510), twipsToPixels(3780), twipsToPixels(825), twipsToPixels(345));
-    cmdPathControl[1]->setGeometry(twipsToPixels(4440), twipsToPixels(3780), twipsToPixels(825), twipsToPixels(345));
     for (int i = 0; i < 2; ++i) {
         cmdPathControl[i]->setObjectName(QStringLiteral("cmdPathControl(%1)").arg(i));
-        cmdPathControl[i]->setAutoDefault(false);
         connect(cmdPathControl[i], &QPushButton::clicked, this, [this, i] { cmdPathControl_Click(i); });
     }
+    // Enter anywhere in the dialog presses "OK".
+    cmdPathControl[0]->setDefault(true);
+    cmdPathControl[1]->setAutoDefault(false);
     cmdPathControl[0]->setEnabled(false);
 
-    setTabOrder(fldtrvSetPath, cmdPathControl[1]);
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(lblPath);
+    pathRow->addWidget(txtPath, 1);
+    auto *bottom = new QGridLayout;
+    bottom->addWidget(lblPattern, 0, 0);
+    bottom->addWidget(cboPattern, 0, 1);
+    bottom->addWidget(chkSubDir, 1, 0, 1, 2);
+    bottom->setColumnStretch(2, 1);
+    bottom->addWidget(cmdPathControl[0], 1, 3);
+    bottom->addWidget(cmdPathControl[1], 1, 4);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(fldtrvSetPath, 1);
+    layout->addLayout(pathRow);
+    layout->addLayout(bottom);
+
+    setTabOrder(fldtrvSetPath, txtPath);
+    setTabOrder(txtPath, cmdPathControl[1]);
     setTabOrder(cmdPathControl[1], cmdPathControl[0]);
-    setTabOrder(cmdPathControl[0], chkSubDir);
+    setTabOrder(cmdPathControl[0], cboPattern);
+    setTabOrder(cboPattern, chkSubDir);
+
+    QSize size(twipsToPixels(OpenWidth), twipsToPixels(OpenHeight));
+    if (const QScreen *screen = parent ? parent->screen() : this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 
     Form_Load();
     connect(fldtrvSetPath->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -97,6 +143,10 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
         if (index == fldtrvSetPath->currentIndex())
             fldtrvSetPath_FolderClick(index);
     });
+    connect(txtPath, &QLineEdit::textEdited, this, [this](const QString &text) { txtPath_Edited(text); });
+    // A completion picked from the list is a typed path too.
+    connect(completer, qOverload<const QString &>(&QCompleter::activated), this,
+            [this](const QString &text) { txtPath_Edited(text); });
     fldtrvSetPath->setFocus();
 }
 
@@ -110,6 +160,27 @@ int frmBrowse::twipsToPixels(int twips) const
     return qRound(twips * logicalDpiX() / 1440.0);
 }
 
+drawings::DrawingPattern frmBrowse::pattern() const
+{
+    return static_cast<drawings::DrawingPattern>(cboPattern->currentData().toInt());
+}
+
+void frmBrowse::setPattern(drawings::DrawingPattern pattern)
+{
+    cboPattern->setCurrentIndex(qMax(0, cboPattern->findData(int(pattern))));
+}
+
+void frmBrowse::showFolder(const QModelIndex &index)
+{
+    fldtrvSetPath->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // scrollTo also scrolls sideways to the widest name's end, cutting names
+    // off on the left. Keep the tree's left edge in view while the folder's
+    // name starts in the left half; deeper, start at the name's parent.
+    QScrollBar *bar = fldtrvSetPath->horizontalScrollBar();
+    const int left = fldtrvSetPath->visualRect(index).left() + bar->value();
+    bar->setValue(left < fldtrvSetPath->viewport()->width() / 2 ? 0 : left - fldtrvSetPath->indentation());
+}
+
 void frmBrowse::Form_Load()
 {
     const bool exists = !m_importDrawingsFolder.isEmpty() && QFileInfo::exists(m_importDrawingsFolder);
@@ -119,16 +190,16 @@ void frmBrowse::Form_Load()
         fldtrvSetPath->setCurrentIndex(index);
         for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
             fldtrvSetPath->expand(parent);
-        fldtrvSetPath->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        showFolder(index);
         // The model lists and sorts folders in the background, moving rows
         // under the view; keep the selection in sight until the user acts.
         const QPersistentModelIndex selected(index);
         m_keepInView = connect(folderModel, &QAbstractItemModel::layoutChanged, this, [this, selected] {
             if (selected.isValid())
-                fldtrvSetPath->scrollTo(selected, QAbstractItemView::PositionAtCenter);
+                showFolder(selected);
         });
     }
-    lblPath->setText(exists ? m_importDrawingsFolder : QString());
+    txtPath->setText(exists ? m_importDrawingsFolder : QString());
     cmdPathControl[0]->setEnabled(exists);
 }
 
@@ -139,15 +210,44 @@ void frmBrowse::fldtrvSetPath_FolderClick(const QModelIndex &current)
     if (!path.isEmpty())
         m_importDrawingsFolder = QDir::toNativeSeparators(path);
     cmdPathControl[0]->setEnabled(true);
-    lblPath->setText(m_importDrawingsFolder);
+    if (!m_followingText)
+        txtPath->setText(m_importDrawingsFolder);
+}
+
+void frmBrowse::txtPath_Edited(const QString &text)
+{
+    const QString typedFolder = QFileInfo(QDir::fromNativeSeparators(text)).path();
+    if (const QModelIndex listed = m_completionModel->index(typedFolder);
+        listed.isValid() && m_completionModel->canFetchMore(listed))
+        m_completionModel->fetchMore(listed);
+
+    // Only an existing folder is a choice; anything else leaves "OK" off
+    // until the text names one.
+    const QFileInfo typed(QDir::fromNativeSeparators(text.trimmed()));
+    const bool folder = !text.trimmed().isEmpty() && typed.isAbsolute() && typed.isDir();
+    cmdPathControl[0]->setEnabled(folder);
+    if (!folder)
+        return;
+    m_importDrawingsFolder = QDir::toNativeSeparators(QDir::cleanPath(typed.absoluteFilePath()));
+    disconnect(m_keepInView);
+    const QModelIndex index = folderModel->index(typed.absoluteFilePath());
+    if (!index.isValid())
+        return;
+    // The tree follows the text; the text stays as typed.
+    m_followingText = true;
+    fldtrvSetPath->setCurrentIndex(index);
+    m_followingText = false;
+    showFolder(index);
 }
 
 void frmBrowse::cmdPathControl_Click(int index)
 {
     const WaitCursor wait;
     if (index == 0) {
+        if (!cmdPathControl[0]->isEnabled())
+            return;
         const bool includeSubfolders = chkSubDir->checkState() != Qt::Unchecked;
-        const QStringList found = drawings::findDrawings(m_importDrawingsFolder, includeSubfolders);
+        const QStringList found = drawings::findDrawings(m_importDrawingsFolder, includeSubfolders, pattern());
         if (m_searchDone)
             m_searchDone(found);
         accept();

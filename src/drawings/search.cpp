@@ -4,7 +4,9 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace drawings {
 
@@ -68,33 +70,74 @@ bool MatchSpec(const QString &name, const QString &pattern)
     return matchFolded(name.toCaseFolded(), pattern.toCaseFolded());
 }
 
+QString patternText(DrawingPattern pattern)
+{
+    switch (pattern) {
+    case DrawingPattern::Dxf:
+        return QStringLiteral("*.dxf");
+    case DrawingPattern::Both:
+        return QStringLiteral("*.dwg;*.dxf");
+    case DrawingPattern::Dwg:
+        break;
+    }
+    return QStringLiteral("*.dwg");
+}
+
+std::optional<DrawingPattern> parsePattern(const QString &word)
+{
+    for (const auto &[name, pattern] : {std::pair{u"dwg", DrawingPattern::Dwg}, std::pair{u"dxf", DrawingPattern::Dxf},
+                                        std::pair{u"both", DrawingPattern::Both}}) {
+        if (word.compare(QStringView(name), Qt::CaseInsensitive) == 0)
+            return pattern;
+    }
+    return std::nullopt;
+}
+
 DrawingSearch::DrawingSearch(bool includeSubfolders, FoundFn found, QString pattern)
-    : m_includeSubfolders(includeSubfolders), m_foundFn(std::move(found)), m_pattern(std::move(pattern))
+    : m_includeSubfolders(includeSubfolders), m_foundFn(std::move(found)),
+      m_patterns(pattern.toCaseFolded().split(u';', Qt::SkipEmptyParts))
 {
 }
 
 void DrawingSearch::SearchFolder(const QString &folder)
 {
-    const QString pattern = m_pattern.toCaseFolded();
-    // The listing stays open while a sub-folder is searched, so its rows come
-    // at the place the sub-folder has in its parent's listing.
+    struct Entry {
+        QString name;
+        QString upper; // Windows file systems order names by their capitals
+        bool enter;    // a folder to search
+    };
+    std::vector<Entry> entries;
     platform::listFolder(folder, [&](const platform::FolderEntry &entry) {
         if (entry.isFolder) {
             if (m_includeSubfolders && !entry.isLink && !entry.name.startsWith(u'.'))
-                SearchFolder(folder + entry.name + QDir::separator());
+                entries.push_back({entry.name, entry.name.toUpper(), true});
             return;
         }
-        if (matchFolded(entry.name.toCaseFolded(), pattern)) {
+        const QString folded = entry.name.toCaseFolded();
+        if (std::any_of(m_patterns.cbegin(), m_patterns.cend(),
+                        [&folded](const QString &pattern) { return matchFolded(folded, pattern); }))
+            entries.push_back({entry.name, entry.name.toUpper(), false});
+    });
+    // Sub-folders take their places among the files, and their rows come there.
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        const int byUpper = a.upper.compare(b.upper);
+        return byUpper != 0 ? byUpper < 0 : a.name < b.name;
+    });
+    for (const Entry &entry : entries) {
+        if (entry.enter) {
+            SearchFolder(folder + entry.name + QDir::separator());
+        } else {
             ++m_found;
             m_foundFn(folder + entry.name);
         }
-    });
+    }
 }
 
-QStringList findDrawings(const QString &folder, bool includeSubfolders)
+QStringList findDrawings(const QString &folder, bool includeSubfolders, DrawingPattern pattern)
 {
     QStringList paths;
-    DrawingSearch search(includeSubfolders, [&paths](const QString &path) { paths.append(path); });
+    DrawingSearch search(includeSubfolders, [&paths](const QString &path) { paths.append(path); },
+                         patternText(pattern));
     search.SearchFolder(AddBackslash(QDir::toNativeSeparators(folder)));
     return paths;
 }

@@ -1,5 +1,7 @@
 #include "templates/templatestore.h"
 
+#include "platform/appfolders.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -7,7 +9,7 @@ namespace templates {
 
 QString templateFolder(const QString& applicationFolder)
 {
-    return applicationFolder + QStringLiteral("/Files");
+    return platform::applicationFolders(applicationFolder).files;
 }
 
 QString templatePath(const QString& applicationFolder, const QString& name)
@@ -22,7 +24,7 @@ TemplateStatus ensureTemplateFolder(const QString& folder)
         return {};
     if (info.exists() || info.isSymLink())
         return {TemplateError::FolderNotCreated, QStringLiteral("A file of that name is in the way.")};
-    if (!QDir().mkdir(folder))
+    if (!QDir().mkpath(folder))
         return {TemplateError::FolderNotCreated, QString()};
     return {};
 }

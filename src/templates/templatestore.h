@@ -1,7 +1,7 @@
 #pragma once
 
-// The template folder "Files" in the application folder (the folder of the
-// program file). File lists share it.
+// The template folder "Files": beside the program file, or in the user's data
+// folder for an installed program (platform/appfolders.h). File lists share it.
 
 #include "templates/templatefile.h"
 

@@ -2,10 +2,14 @@
 // the other steps drive them through, links, scrolling and resizing.
 #include "app/frmmain.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QSpontaneKeyEvent>
+#include <QWheelEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -501,6 +505,151 @@ private slots:
         QCOMPARE(bar->height(), 0);
     }
 
+    void currentStepScrolledIntoView_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("from"); // the bar's value before
+        for (int step = 1; step <= 4; ++step) {
+            QTest::addRow("step %d from the top", step) << step << 0;
+            QTest::addRow("step %d from the bottom", step) << step << 3000;
+        }
+    }
+
+    void currentStepScrolledIntoView()
+    {
+        QFETCH(int, step);
+        QFETCH(int, from);
+        auto w = makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->vscDocumentScroll->setValue(from);
+        switch (step) {
+        case 1: w->EnableStepOne(true); break;
+        case 2: w->EnableStepTwo(true); break;
+        case 3: w->EnableStepThree(true); break;
+        default: w->EnableStepFour(true); break;
+        }
+        const QFrame* frame = w->pctSectionFrame[step];
+        const QRect shown(frame->mapTo(w.get(), QPoint(0, 0)), frame->size());
+        QVERIFY2(w->rect().contains(shown), qPrintable(QStringLiteral("frame %1..%2, window %3")
+                                                           .arg(shown.top()).arg(shown.bottom()).arg(w->height())));
+    }
+
+    void wheelOverThePage_data()
+    {
+        QTest::addColumn<QString>("over");
+        QTest::newRow("window") << "frmMain";
+        QTest::newRow("instructions") << "lblInstructionsStepOne";
+        QTest::newRow("bare frame") << "pctSectionFrame";
+        QTest::newRow("disabled list") << "lsvDrawingsToProcess";
+        QTest::newRow("disabled button") << "cmdProcess";
+        QTest::newRow("combo box without focus") << "cmbFileList";
+    }
+
+    void wheelOverThePage()
+    {
+        QFETCH(QString, over);
+        auto w = makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QWidget* target = over == "frmMain" ? w.get() : w->findChild<QWidget*>(over);
+        QVERIFY(target);
+        if (auto* list = qobject_cast<QAbstractScrollArea*>(target)) {
+            // A list of a step not yet reached; the pointer is over its rows.
+            list->setEnabled(false);
+            target = list->viewport();
+        }
+        auto turn = [&](int notches) {
+            const QPointF at = QPointF(target->rect().center());
+            QWheelEvent wheel(at, target->mapToGlobal(at), {}, QPoint(0, 120 * notches), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            // As the window system hands it over: turns no control takes go up to the parents.
+            QSpontaneKeyEvent::setSpontaneous(&wheel);
+            QApplication::sendEvent(target, &wheel);
+        };
+        turn(-2); // towards the user: down the page
+        QVERIFY(w->vscDocumentScroll->value() > 0);
+        QCOMPARE(w->pctDocument->y(), w->twipsToPixelsY(-w->vscDocumentScroll->value()));
+        turn(2);
+        QCOMPARE(w->vscDocumentScroll->value(), 0);
+    }
+
+    void closeAsksAboutUnsavedLists_data()
+    {
+        QTest::addColumn<bool>("templateChanged");
+        QTest::addColumn<bool>("fileListChanged");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("question"); // empty: not asked
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("nothing changed") << false << false << false << QString() << true;
+        QTest::newRow("template, yes") << true << false << true
+                                       << "The template has changes that were not saved. Close Quorvane anyway?"
+                                       << true;
+        QTest::newRow("template, no") << true << false << false
+                                      << "The template has changes that were not saved. Close Quorvane anyway?"
+                                      << false;
+        QTest::newRow("file list, no") << false << true << false
+                                       << "The file list has changes that were not saved. Close Quorvane anyway?"
+                                       << false;
+        QTest::newRow("both, yes") << true << true << true
+                                   << "The template and the file list have changes that were not saved. "
+                                      "Close Quorvane anyway?"
+                                   << true;
+    }
+
+    void closeAsksAboutUnsavedLists()
+    {
+        QFETCH(bool, templateChanged);
+        QFETCH(bool, fileListChanged);
+        QFETCH(bool, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, closed);
+        ui_.questions.clear();
+        ui_.questionAnswers = {answer};
+        auto w = makeWindow();
+        w->show();
+        w->lsvTemplateItems->addRow({"A", "A", "", "M"}, true);
+        w->lsvDrawingsToProcess->addRow({"a.dwg"}, true);
+        w->lblURL[2]->setVisible(templateChanged);
+        w->lblURL[3]->setVisible(fileListChanged);
+        QCOMPARE(w->close(), closed);
+        QCOMPARE(ui_.questions, question.isEmpty() ? std::vector<QString>{} : std::vector<QString>{question});
+        QCOMPARE(w->isVisible(), !closed);
+        ui_.questionAnswers.clear();
+    }
+
+    void givenFileAtStart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("chosen"); // as the sample drawing
+        QTest::newRow("drawing") << "Plan.dwg" << true << true;
+        QTest::newRow("DXF drawing") << "Plan.DXF" << true << true;
+        QTest::newRow("missing") << "Gone.dwg" << false << false;
+        QTest::newRow("other type") << "notes.txt" << true << false;
+    }
+
+    void givenFileAtStart()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, exists);
+        QFETCH(bool, chosen);
+        ui_.messages.clear();
+        const QString path = appDir_.path() + "/" + name;
+        if (exists) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        auto w = makeWindow();
+        w->OpenGivenFile(path);
+        QCOMPARE(w->txtTemplateDwg->text(), chosen ? path : QString());
+        QCOMPARE(w->cmdImport->isEnabled(), chosen);
+        QCOMPARE(ui_.messages.size(), size_t(chosen ? 0 : 1));
+        if (!chosen)
+            QVERIFY(ui_.messages[0].text.contains(QDir::toNativeSeparators(path)));
+        QFile::remove(path);
+    }
+
     void linkClickDispatches()
     {
         auto w = makeWindow();
@@ -546,7 +695,7 @@ private slots:
         QCOMPARE(int(ui_.messages.size()), messages);
         if (messages) {
             QCOMPARE(ui_.messages[0].text, QStringLiteral("There wasn't an associated program with the file type. "
-                                                          "You will need to open the file manualy."));
+                                                          "You will need to open the file manually."));
             QVERIFY(ui_.messages[0].icon == MessageIcon::Information);
         }
         ui_.openResult = platform::OpenResult::Opened;

@@ -1,8 +1,12 @@
 // The platform layer: reading stored settings and handing a file to the desktop.
+#include "platform/appfolders.h"
 #include "platform/openfile.h"
 #include "platform/settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,6 +58,41 @@ private slots:
     {
         QVERIFY(dir_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+    }
+
+    void applicationFolders_data()
+    {
+        QTest::addColumn<QString>("program"); // below the temporary folder
+        QTest::addColumn<QString>("made");    // folders made beforehand
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("build tree") << "build/bin" << "build/bin/Samples" << false;
+        QTest::newRow("a folder of its own") << "Quorvane" << "" << false;
+        QTest::newRow("a bin without the package's data") << "usr/bin" << "usr/share/other" << false;
+        QTest::newRow("installed") << "usr/bin" << "usr/share/quorvane/Samples" << true;
+    }
+
+    void applicationFolders()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, made);
+        QFETCH(bool, installed);
+        QTemporaryDir root;
+        const QString programFolder = root.path() + "/" + program;
+        QVERIFY(QDir().mkpath(programFolder));
+        if (!made.isEmpty())
+            QVERIFY(QDir().mkpath(root.path() + "/" + made));
+        const platform::ApplicationFolders folders = platform::applicationFolders(programFolder);
+        QCOMPARE(folders.installed, installed);
+        if (installed) {
+            QCOMPARE(folders.samples, root.path() + "/usr/share/quorvane/Samples");
+            QCOMPARE(folders.files,
+                     QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Files"));
+            QVERIFY(folders.outputs != programFolder && QFileInfo(folders.outputs).isDir());
+        } else {
+            QCOMPARE(folders.samples, programFolder + "/Samples");
+            QCOMPARE(folders.files, programFolder + "/Files");
+            QCOMPARE(folders.outputs, programFolder);
+        }
     }
 
     void readSetting()

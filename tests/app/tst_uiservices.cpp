@@ -145,6 +145,30 @@ private slots:
         QCOMPARE(result.filterIndex, 1);
     }
 
+    void completeSaveName_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("filterIndex");
+        QTest::addColumn<QString>("expected");
+        // The extension rules themselves: typeExtensionAddedWhereTheNameHasNone.
+        QTest::newRow("first type") << "/d/plan" << 1 << "/d/plan.xat";
+        QTest::newRow("second type") << "/d/\"out\"" << 2 << "/d/out.csv";
+        QTest::newRow("type without pattern") << "/d/plan" << 3 << "/d/plan";
+        QTest::newRow("no such type") << "/d/plan" << 4 << "/d/plan";
+        QTest::newRow("empty quotes") << "/d/\"\"" << 1 << "";
+    }
+
+    void completeSaveName()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(int, filterIndex);
+        QFETCH(QString, expected);
+        FileDialogRequest request;
+        request.filters = {QStringLiteral("Template Files (*.xat)"), QStringLiteral("CSV (Comma delimited) (*.csv)"),
+                           QStringLiteral("All")};
+        QCOMPARE(::completeSaveName(chosen, request, filterIndex), expected);
+    }
+
     void chooseGivesTheButtonClickedAndEscapeTheLast()
     {
         QtUiServices ui;

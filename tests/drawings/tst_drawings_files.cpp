@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,7 +48,10 @@ private slots:
 
     void searchWithoutSubfolders();
     void searchWithSubfolders();
-    void searchIsDepthFirstInListingOrder();
+    void searchInNameOrder_data();
+    void searchInNameOrder();
+    void parsePattern_data();
+    void parsePattern();
     void searchStartFolderWithOrWithoutSeparator();
     void searchOfMissingOrEmptyFolder();
 
@@ -188,37 +192,54 @@ void TestDrawingFiles::searchWithSubfolders()
     QCOMPARE(search.foundCount(), reported);
 }
 
-void TestDrawingFiles::searchIsDepthFirstInListingOrder()
+void TestDrawingFiles::searchInNameOrder_data()
 {
-    const QString p = m_root + sep();
-    const QStringList rows = drawings::findDrawings(m_root, true);
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QStringList>("rows");
+    // Names compared by their capitals, as Windows file systems list them:
+    // "." and digits before letters, "_" after them; a folder's rows at its place.
+    const QStringList all{"10.dwg", "9.dwg", "a.dwg", "ab.DWG", "A_B.dwg", "b.dwg", "B2.dxf", "m/1.dwg", "Z.dwg"};
+    QStringList dwg = all;
+    dwg.removeAll("B2.dxf");
+    QTest::newRow("dwg") << int(drawings::DrawingPattern::Dwg) << dwg;
+    QTest::newRow("dxf") << int(drawings::DrawingPattern::Dxf) << QStringList{"B2.dxf"};
+    QTest::newRow("both") << int(drawings::DrawingPattern::Both) << all;
+}
 
-    // The parent's own entries, in the order the file system gives them.
-    QStringList listing;
-    QVERIFY(platform::listFolder(p, [&](const platform::FolderEntry &e) { listing.append(e.name); }));
+void TestDrawingFiles::searchInNameOrder()
+{
+    QFETCH(int, pattern);
+    QFETCH(QStringList, rows);
+    const QString folder = m_dir.path() + "/order";
+    if (!QFileInfo::exists(folder)) {
+        QVERIFY(QDir().mkpath(folder + "/m"));
+        // Made in an order unlike the expected one, so the disk's order cannot pass for it.
+        for (const char *name : {"Z.dwg", "b.dwg", "m/1.dwg", "A_B.dwg", "B2.dxf", "9.dwg", "ab.DWG", "a.dwg", "10.dwg"})
+            makeFile(folder + "/" + QString::fromLatin1(name));
+    }
+    QStringList expected;
+    for (const QString &row : rows)
+        expected << QDir::toNativeSeparators(folder + "/" + row);
+    QCOMPARE(drawings::findDrawings(folder, true, drawings::DrawingPattern(pattern)), expected);
+}
 
-    // Each row belongs to the top-level entry it came from; those entries must
-    // follow the listing, and a sub-folder's rows must stand together.
-    QStringList owners;
-    for (const QString &row : rows) {
-        const QString owner = row.mid(p.size()).section(sep(), 0, 0);
-        if (owners.isEmpty() || owners.last() != owner) {
-            QVERIFY2(!owners.contains(owner), qPrintable("rows of " + owner + " are split"));
-            owners.append(owner);
-        }
-    }
-    qsizetype last = -1;
-    for (const QString &owner : owners) {
-        const qsizetype at = listing.indexOf(owner);
-        QVERIFY(at > last);
-        last = at;
-    }
-    // sub/ holds s.dwg beside nested/: the same rule one level down.
-    QStringList subListing;
-    platform::listFolder(p + "sub", [&](const platform::FolderEntry &e) { subListing.append(e.name); });
-    const qsizetype s = rows.indexOf(p + "sub" + sep() + "s.dwg");
-    const qsizetype deep = rows.indexOf(p + "sub" + sep() + "nested" + sep() + "deep.dwg");
-    QCOMPARE(s < deep, subListing.indexOf("s.dwg") < subListing.indexOf("nested"));
+void TestDrawingFiles::parsePattern_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<int>("pattern"); // -1: refused
+    QTest::newRow("dwg") << "dwg" << int(drawings::DrawingPattern::Dwg);
+    QTest::newRow("DXF") << "DXF" << int(drawings::DrawingPattern::Dxf);
+    QTest::newRow("both") << "Both" << int(drawings::DrawingPattern::Both);
+    QTest::newRow("glob") << "*.dwg" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestDrawingFiles::parsePattern()
+{
+    QFETCH(QString, word);
+    QFETCH(int, pattern);
+    const auto parsed = drawings::parsePattern(word);
+    QCOMPARE(parsed ? int(*parsed) : -1, pattern);
 }
 
 void TestDrawingFiles::searchStartFolderWithOrWithoutSeparator()

@@ -100,7 +100,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store_.path());
         QVERIFY(QDir().mkpath(drawings_.path() + "/sub"));
         QVERIFY(QDir().mkpath(drawings_.path() + "/none"));
-        for (const char *name : {"/a.dwg", "/B.DWG", "/sub/c.dwg", "/notes.txt"})
+        for (const char *name : {"/a.dwg", "/B.DWG", "/sub/c.dwg", "/sub/d.DXF", "/notes.txt"})
             writeFile(drawings_.path() + name, "x");
     }
 
@@ -159,6 +159,60 @@ private slots:
         QVERIFY(!again->chkSelectAllDrawings->isChecked());
         QVERIFY(again->cmdProcess->isEnabled());
         QVERIFY(!linkShown(*again));
+    }
+
+    void savedNameGetsItsExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "plain" << "plain.xal";
+        QTest::newRow("with extension") << "given.xal" << "given.xal";
+        QTest::newRow("in quotes") << "\"quoted\"" << "quoted.xal";
+        QTest::newRow("in quotes with extension") << "\"both.xal\"" << "both.xal";
+        QTest::newRow("only quotes") << "\"\"" << QString();
+    }
+
+    void savedNameGetsItsExtension()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        auto w = stepThreeWindow();
+        w->lsvDrawingsToProcess->addRow({"a.dwg"}, true);
+        ui_.answerSave(filesFolder() + "/" + typed);
+        w->SaveFileList();
+        // Saved under that name and listed; nothing under any other name.
+        QStringList expected;
+        if (!saved.isEmpty())
+            expected << saved;
+        QCOMPARE(QDir(filesFolder()).entryList(QDir::Files), expected);
+        QCOMPARE(w->cmbFileList->findText(saved) >= 0, !saved.isEmpty());
+        QCOMPARE(ui_.messages.size(), size_t(saved.isEmpty() ? 0 : 1));
+    }
+
+    void fileListGivenAtStart_data()
+    {
+        QTest::addColumn<bool>("inFilesFolder");
+        QTest::newRow("in Files") << true;
+        QTest::newRow("elsewhere, read where it is") << false;
+    }
+
+    void fileListGivenAtStart()
+    {
+        QFETCH(bool, inFilesFolder);
+        QVERIFY(QDir().mkpath(filesFolder()));
+        const QString path = (inFilesFolder ? filesFolder() : drawings_.path()) + "/given.xal";
+        writeFile(path, "0\tone.dwg\r\n1\ttwo.dwg\r\n");
+        auto w = std::make_unique<frmMain>(&ui_, appDir_.path());
+        w->OpenGivenFile(path);
+        QCOMPARE(w->lsvDrawingsToProcess->topLevelItemCount(), 0); // Step 3 is not reached yet
+        w->EnableStepThree(true);
+        QCOMPARE(w->cmbFileList->currentText(), QString("given.xal"));
+        QCOMPARE(rowsOf(*w), (QStringList{"0 one.dwg", "1 two.dwg"}));
+        QVERIFY(w->cmdProcess->isEnabled());
+        // Never copied into "Files".
+        QCOMPARE(QDir(filesFolder()).entryList(QDir::Files),
+                 inFilesFolder ? QStringList{"given.xal"} : QStringList{});
+        QFile::remove(path);
     }
 
     void saveCancelledOrFailing()
@@ -257,6 +311,11 @@ private slots:
         const QString root = QDir::toNativeSeparators(drawings_.path());
         const QString s(QDir::separator());
         w->folders.ImportDrawingsFolder = root;
+        // A loaded list is named in "Load file list" until Browse replaces it.
+        writeFile(filesFolder() + "/loaded.xal", "1\tx.dwg\r\n");
+        w->LoadFileListNames();
+        pick(*w, "loaded.xal");
+        QCOMPARE(w->cmbFileList->currentText(), QString("loaded.xal"));
         w->chkSelectAllDrawings->setEnabled(true);
         w->chkSelectAllDrawings->setChecked(false);
         w->lblURL[3]->setVisible(false);
@@ -265,14 +324,28 @@ private slots:
             browser.cmdPathControl[0]->click();
         });
         w->cmdOpenDirectory->click();
-        QStringList rows = rowsOf(*w);
-        rows.sort();
-        // Checked rows under an unticked "Check All".
-        QCOMPARE(rows, (QStringList{"1 " + root + s + "B.DWG", "1 " + root + s + "a.dwg",
-                                    "1 " + root + s + "sub" + s + "c.dwg"}));
+        // Checked rows under an unticked "Check All", in name order.
+        QCOMPARE(rowsOf(*w), (QStringList{"1 " + root + s + "a.dwg", "1 " + root + s + "B.DWG",
+                                          "1 " + root + s + "sub" + s + "c.dwg"}));
+        QCOMPARE(w->cmbFileList->currentIndex(), -1);
+        QCOMPARE(w->cmbFileList->currentText(), QString());
         QVERIFY(!w->chkSelectAllDrawings->isChecked());
         QVERIFY(linkShown(*w));
         QVERIFY(w->cmdProcess->isEnabled());
+
+        // What to look for is kept from one opening to the next.
+        whenBrowserOpens([](frmBrowse &browser) {
+            browser.chkSubDir->setChecked(true);
+            browser.setPattern(drawings::DrawingPattern::Dxf);
+            browser.cmdPathControl[0]->click();
+        });
+        w->cmdOpenDirectory->click();
+        QCOMPARE(rowsOf(*w), QStringList{"1 " + root + s + "sub" + s + "d.DXF"});
+        whenBrowserOpens([](frmBrowse &browser) {
+            QCOMPARE(browser.pattern(), drawings::DrawingPattern::Dxf);
+            browser.cmdPathControl[1]->click();
+        });
+        w->cmdOpenDirectory->click();
 
         // A folder without drawings empties the list and still shows the link.
         w->folders.ImportDrawingsFolder = root + s + "none";

@@ -1,4 +1,4 @@
-// Small, named drawings made by tests/dwg/synthetic.h: the walking rules, the
+// Small, named drawings made by tools/synthetic/synthetic.h: the walking rules, the
 // damage the reader reads around and the damage it must stop at, one fixture
 // each.
 

@@ -31,6 +31,12 @@ TEST(BatchArguments, AcceptsTheDocumentedForms) {
     EXPECT_TRUE(o->quiet);
     EXPECT_EQ(o->kind, output::OutputKind::Access2000);
 
+    EXPECT_EQ(o->pattern, drawings::DrawingPattern::Dwg);
+
+    o = batch::ParseArguments({"--kind=csv", "--folder=d", "--pattern", "both", "--output=o", "--template=t"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->pattern, drawings::DrawingPattern::Both);
+
     o = batch::ParseArguments({"--kind=xlsx", "--folder=d", "--output=o.xlsx", "--template=t"}, error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->kind, output::OutputKind::Xlsx);
@@ -70,6 +76,10 @@ TEST(BatchArguments, RefusesWrongOnesWithAReason) {
         {{"--template", "t", "--folder", "d", "--output", "o", "--kind"}, "--kind needs a value"},
         {{"--template=", "--folder", "d", "--output", "o", "--kind", "csv"}, "--template needs a value"},
         {{"--subfolders=yes"}, "--subfolders takes no value"},
+        {{"--template", "t", "--folder", "d", "--pattern", "*.dwg", "--output", "o", "--kind", "csv"},
+         "unknown pattern \"*.dwg\" (dwg, dxf or both)"},
+        {{"--template", "t", "--file-list", "l", "--pattern=dxf", "--output", "o", "--kind", "csv"},
+         "--pattern goes with --folder"},
         {{"--bogus"}, "unknown argument \"--bogus\""},
         {{"--jobs", "0"}, "--jobs takes a number from 1 to 256"},
         {{"--jobs=2x"}, "--jobs takes a number from 1 to 256"},

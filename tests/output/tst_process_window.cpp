@@ -162,7 +162,7 @@ private slots:
         QVERIFY(table->rows == rows);
         QCOMPARE(ui_.messages.size(), std::size_t(1));
         QCOMPARE(ui_.messages[0].text, QStringLiteral("There wasn't an associated program with the file type. "
-                                                      "You will need to open the file manualy."));
+                                                      "You will need to open the file manually."));
         QCOMPARE(ui_.messages[0].icon, MessageIcon::Information);
         QCOMPARE(ui_.openedFiles, std::vector<QString>{path});
     }

@@ -75,7 +75,9 @@ def test_extract_gives_the_rows_of_a_run(batch, tmp_path, jobs):
     whole = tmp_path / "whole.csv"
     assert batch(BATCH_FOLDER, BATCH_TAGS, whole) == 0
     expected = csv_rows(whole)
-    paths = [os.path.join(BATCH_FOLDER, e.name) for e in os.scandir(BATCH_FOLDER) if e.name.endswith(".dwg")]
+    # In the batch's folder order: by name in capitals, as Windows lists a folder.
+    names = sorted((e.name for e in os.scandir(BATCH_FOLDER) if e.name.endswith(".dwg")), key=lambda n: (n.upper(), n))
+    paths = [os.path.join(BATCH_FOLDER, name) for name in names]
     rows = quorvane.extract(paths, BATCH_TAGS, jobs=jobs)
     assert expected[0] == ["File Name", *BATCH_TAGS]
     assert [[v if v is not None else "" for v in row] for row in rows] == expected[1:]

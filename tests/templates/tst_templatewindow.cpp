@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(ui_.openRequests.size(), size_t(1));
         const FileDialogRequest& first = ui_.openRequests[0];
         QCOMPARE(first.title, QStringLiteral("Select Drawing"));
-        QCOMPARE(first.filters, QStringList{"Drawing Files (*.dwg)"});
+        QCOMPARE(first.filters, (QStringList{"Drawing Files (*.dwg *.dxf)", "DWG Files (*.dwg)", "DXF Files (*.dxf)"}));
         QCOMPARE(first.filterIndex, 1);
         QCOMPARE(first.folder, QStringLiteral("/samples"));
         QVERIFY(!stepTwoAvailable(*w));
@@ -330,6 +330,81 @@ private slots:
         QCOMPARE(w->cmbTemplates->findText("new.xat"), -1);
         w->optTemplateMode[1]->click();
         QVERIFY(w->cmbTemplates->findText("new.xat") >= 0);
+    }
+
+    void savedNameGetsItsExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "plain" << "plain.xat";
+        QTest::newRow("in quotes") << "\"quoted\"" << "quoted.xat";
+        QTest::newRow("in quotes with extension") << "\"both.xat\"" << "both.xat";
+    }
+
+    void savedNameGetsItsExtension()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        auto w = makeWindow();
+        w->fillTemplateItems({row(true, "A", "A", "v")});
+        ui_.answerSave(files() + "/" + typed);
+        w->SaveTemplate();
+        QCOMPARE(QDir(files()).entryList(QDir::Files), QStringList{saved});
+        QCOMPARE(ui_.messages.size(), size_t(1));
+        // Listed under "Use an existing template".
+        w->optTemplateMode[1]->click();
+        QVERIFY(w->cmbTemplates->findText(saved) >= 0);
+    }
+
+    void spaceTicksTheCurrentRowInAnyColumn_data()
+    {
+        QTest::addColumn<int>("column");
+        for (int column = 0; column < 4; ++column)
+            QTest::addRow("column %d", column) << column;
+    }
+
+    void spaceTicksTheCurrentRowInAnyColumn()
+    {
+        QFETCH(int, column);
+        auto w = makeWindow();
+        w->EnableStepTwo(true);
+        w->fillTemplateItems({row(true, "A", "A", "v"), row(false, "B", "B", "w", "P")});
+        w->show();
+        QTreeWidgetItem* second = w->lsvTemplateItems->topLevelItem(1);
+        w->lsvTemplateItems->setFocus();
+        w->lsvTemplateItems->setCurrentItem(second, column);
+        QTest::keyClick(w->lsvTemplateItems, Qt::Key_Space);
+        QCOMPARE(second->checkState(0), Qt::Checked);
+        QVERIFY(linkShown(*w));
+        QTest::keyClick(w->lsvTemplateItems, Qt::Key_Space);
+        QCOMPARE(second->checkState(0), Qt::Unchecked);
+        QCOMPARE(w->lsvTemplateItems->topLevelItem(0)->checkState(0), Qt::Checked);
+        w->hide();
+    }
+
+    void templateGivenAtStart_data()
+    {
+        QTest::addColumn<bool>("inFilesFolder");
+        QTest::newRow("in Files") << true;
+        QTest::newRow("elsewhere, read where it is") << false;
+    }
+
+    void templateGivenAtStart()
+    {
+        QFETCH(bool, inFilesFolder);
+        QTemporaryDir elsewhere;
+        QDir().mkpath(files());
+        const QString path = (inFilesFolder ? files() : elsewhere.path()) + "/given.xat";
+        QVERIFY(writeBytes(path, "1\tDrawing\tDWG_NO\tX-1\tM\r\n"));
+        auto w = makeWindow();
+        w->OpenGivenFile(path);
+        QVERIFY(w->optTemplateMode[1]->isChecked());
+        QCOMPARE(w->cmbTemplates->currentText(), QStringLiteral("given.xat"));
+        QVERIFY(stepTwoAvailable(*w));
+        w->cmdImport->click();
+        QCOMPARE(w->TemplateItems(), QList<TemplateItem>{row(true, "Drawing", "DWG_NO", "X-1")});
+        QCOMPARE(QDir(files()).entryList(QDir::Files), inFilesFolder ? QStringList{"given.xat"} : QStringList{});
+        QVERIFY(ui_.messages.empty());
     }
 
     void failedSaveSaysSoAndKeepsTheLink()

@@ -19,7 +19,7 @@
 namespace batch {
 
 const char* const kUsage =
-    R"(Usage: quorvane-batch --template FILE.xat (--file-list FILE.xal | --folder DIR [--subfolders])
+    R"(Usage: quorvane-batch --template FILE.xat (--file-list FILE.xal | --folder DIR [--subfolders] [--pattern dwg|dxf|both])
                       --output PATH --kind access97|access2000|csv|xlsx
                       [--jobs N] [--verbose | --quiet] [--shard K/N]
        quorvane-batch --merge OUT PART.csv...
@@ -32,6 +32,7 @@ Process step of Quorvane does: one row per drawing, in list order.
   --file-list FILE.xal file list; its ticked rows are the drawings
   --folder DIR         every drawing (*.dwg) found in DIR instead
   --subfolders         with --folder: search the sub-folders too
+  --pattern WHAT       with --folder: dwg (the default), dxf or both
   --output PATH        the file to write; an existing file is replaced
   --kind KIND          access97 or access2000 (a database with table "Main":
                        "Location", then one text column per field, named by
@@ -146,6 +147,19 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             ok = value(o.fileListPath);
         } else if (name == "--folder") {
             ok = value(o.folder);
+        } else if (name == "--pattern") {
+            std::string word;
+            ok = value(word);
+            if (ok) {
+                const auto pattern = drawings::parsePattern(QString::fromStdString(word));
+                if (!pattern) {
+                    error = "unknown pattern \"" + word + "\" (dwg, dxf or both)";
+                    ok = false;
+                } else {
+                    o.pattern = *pattern;
+                    o.havePattern = true;
+                }
+            }
         } else if (name == "--output") {
             ok = value(o.outputPath);
         } else if (name == "--shard") {
@@ -179,6 +193,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     if (o.templatePath.empty()) error = "--template is missing";
     else if (o.fileListPath.empty() == o.folder.empty()) error = "give either --file-list or --folder";
     else if (o.subfolders && o.folder.empty()) error = "--subfolders goes with --folder";
+    else if (o.havePattern && o.folder.empty()) error = "--pattern goes with --folder";
     else if (o.outputPath.empty()) error = "--output is missing";
     else if (!haveKind) error = "--kind is missing";
     else if (o.quiet && o.verbose) error = "--quiet and --verbose exclude each other";
@@ -242,7 +257,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             err << "quorvane-batch: " << o.folder << ": no such folder\n";
             return kNotDone;
         }
-        for (const QString& path : drawings::findDrawings(QDir(folder).absolutePath(), o.subfolders))
+        for (const QString& path : drawings::findDrawings(QDir(folder).absolutePath(), o.subfolders, o.pattern))
             request.Drawings.push_back({true, path.toStdString()});
     }
 

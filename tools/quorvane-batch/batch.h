@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "drawings/search.h"
 #include "output/modUtilities.h"
 
 namespace batch {
@@ -26,6 +27,8 @@ struct Options {
     std::string fileListPath;
     std::string folder;
     bool subfolders = false;
+    drawings::DrawingPattern pattern = drawings::DrawingPattern::Dwg;
+    bool havePattern = false;
     std::string outputPath;
     output::OutputKind kind = output::OutputKind::Csv;
     std::size_t shard = 0, shards = 0;  // --shard K/N; 0/0 the whole list
