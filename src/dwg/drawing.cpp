@@ -195,6 +195,7 @@ Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
     auto doc = std::make_unique<Document>(codepage);
     doc->file = std::move(bytes);
     doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
+    doc->sections.defer_objects = true;
     if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
         return e;
     doc->sections.version = family->version;

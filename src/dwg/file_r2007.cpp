@@ -248,11 +248,20 @@ Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& he
     return Error::Ok;
 }
 
+namespace {
+
+Error expand_page(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target, std::size_t) {
+    return expand(stored, static_cast<std::int64_t>(stored.size()), target);
+}
+
+}  // namespace
+
 // Data pages: the compressed bytes, padded to a multiple of 8, coded in
 // RS(255,251) words when the section's encoding says so, else stored as
-// they are; no page header.
+// they are; no page header. With `later`, pages are decoded (and repaired)
+// now, but expanded on first use when they lie in order, apart.
 Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
-                   std::vector<std::uint8_t>& out, ReadStats* stats) {
+                   std::vector<std::uint8_t>& out, ReadStats* stats, DeferredPages* later) {
     if (section.data_size < 0) return Error::Corrupt;
     // Pages may be longer than the section's "max size", so the only bounds
     // are the file's: no drawing section needs a ratio near this one.
@@ -273,6 +282,9 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
     }
     std::sort(ids.begin(), ids.end());
     if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return Error::Corrupt;
+    for (std::size_t k = 1; later && k < section.pages.size(); ++k)
+        if (section.pages[k].offset < section.pages[k - 1].offset + section.pages[k - 1].size_uncomp) later = nullptr;
+    std::vector<std::size_t> kept;  // where each deferred page's bytes start in later->stored
 
     out.assign(static_cast<std::size_t>(section.data_size), 0);
     std::vector<std::uint8_t> stored;
@@ -295,7 +307,23 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
         }
         auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
                                                          static_cast<std::size_t>(sp.size_uncomp));
-        if (Error e = expand(stored, sp.size_comp, dst); e != Error::Ok) return e;
+        if (!later) {
+            if (Error e = expand(stored, sp.size_comp, dst); e != Error::Ok) return e;
+            continue;
+        }
+        if (static_cast<std::uint64_t>(sp.size_comp) > stored.size()) return Error::Corrupt;
+        kept.push_back(later->stored.size());
+        later->stored.insert(later->stored.end(), stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(sp.size_comp));
+        later->pages.push_back({static_cast<std::size_t>(sp.offset), dst.size(), dst.size(), {}});
+    }
+    if (later) {
+        // The stored bytes have stopped moving: point the pages at them.
+        for (std::size_t k = 0; k < later->pages.size(); ++k) {
+            const std::size_t end = k + 1 < kept.size() ? kept[k + 1] : later->stored.size();
+            later->pages[k].stored = std::span<const std::uint8_t>(later->stored).subspan(kept[k], end - kept[k]);
+        }
+        later->section = out.data();
+        later->expand = expand_page;
     }
     return Error::Ok;
 }
@@ -316,10 +344,13 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
         for (const r2007::Section& s : sections)
             if (s.name == name) {
                 if (s.encrypted != 0) return Error::UnsupportedVersion;
-                return r2007::read_section(file, pages, s, dst);
+                return r2007::read_section(file, pages, s, dst, nullptr,
+                                           &dst == &out.objects_storage && out.defer_objects ? &out.deferred
+                                                                                             : nullptr);
             }
         return Error::Corrupt;
     };
+    out.deferred = {};
     out.version = Version::R2007;
     out.maintenance = file[0x0B];
     out.codepage = static_cast<std::uint16_t>(file[0x13] | (file[0x14] << 8));

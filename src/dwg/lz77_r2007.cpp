@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "lz77_copy.h"
+
 namespace dwg::detail::lz77_r2007 {
 namespace {
 
@@ -148,8 +150,23 @@ private:
             std::memcpy(dst + 16, src + 8, 8);
             std::memcpy(dst + 24, src, 8);
         }
-        const auto& order = order_table[left];
-        for (std::size_t i = 0; i < left; ++i) dst[i] = src[order[i]];
+        // The rest chunk by chunk, as the writer laid it out (the same
+        // order as order_table, without a lookup per byte).
+        for (const Chunk& c : recipes[left]) {
+            const std::uint8_t* s = src + c.offset;
+            switch (c.length) {
+            case 0: break;
+            case 1: dst[0] = s[0]; break;
+            case 2: dst[0] = s[1]; dst[1] = s[0]; break;
+            case 3: dst[0] = s[2]; dst[1] = s[1]; dst[2] = s[0]; break;
+            case 16:
+                std::memcpy(dst, s + 8, 8);
+                std::memcpy(dst + 8, s, 8);
+                break;
+            default: std::memcpy(dst, s, c.length == 4 ? 4 : 8); break;
+            }
+            dst += c.length;
+        }
         ip_ += n;
         op_ += n;
         return true;
@@ -158,27 +175,14 @@ private:
     bool copy_match(std::size_t offset, std::size_t length) {
         if (length == 0) return true;
         if (offset == 0 || offset > op_ || out_.size() - op_ < length) return false;
-        std::uint8_t* dst = out_.data() + op_;
-        const std::uint8_t* src = dst - offset;
-        // An offset shorter than the length repeats the last `offset` bytes;
-        // pieces no longer than the offset never overlap what they read.
-        if (offset >= length) {
-            std::memcpy(dst, src, length);
-        } else if (offset == 1) {
-            std::memset(dst, src[0], length);
-        } else {
-            std::size_t i = 0;
-            if (offset >= 8)
-                for (; i + 8 <= length; i += 8) std::memcpy(dst + i, src + i, 8);
-            for (; i < length; ++i) dst[i] = src[i];
-        }
+        lz77::copy_match(out_.data() + op_, offset, length);
         op_ += length;
         return true;
     }
 
     // Decodes one back-reference; `op` becomes the byte whose low three
     // bits give the literal count that follows it.
-    bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+    [[gnu::always_inline]] bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
         switch (op >> 4) {
         case 0: {
             if (!has(2)) return false;

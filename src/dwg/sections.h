@@ -7,6 +7,7 @@
 //   2004, 2010+ (AC1018, AC1024+) encrypted header, page and section maps, LZ77
 //   2007        (AC1021)          Reed-Solomon coded header and pages, own LZ77
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -16,6 +17,30 @@
 namespace dwg::detail {
 
 enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
+
+// A compressed page of the objects section whose integrity (checksum,
+// Reed-Solomon code) was checked when the section was read, expanded only
+// when an object on it is read: attributes need the spaces' entities, rarely
+// the other blocks, tables and dictionaries that make up much of a drawing.
+struct DeferredPage {
+    std::size_t start = 0;  // in the section
+    std::size_t room = 0;   // bytes the page may write from start
+    std::size_t need = 0;   // bytes it must produce
+    std::span<const std::uint8_t> stored;
+    bool expanded = false;
+    Error result = Error::Ok;  // of the expansion, once expanded
+};
+
+// Expands `stored` into `target` (room bytes), producing at least `need`.
+using ExpandPage = Error (*)(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target,
+                             std::size_t need);
+
+struct DeferredPages {
+    std::vector<DeferredPage> pages;   // by start, each within its own room
+    std::vector<std::uint8_t> stored;  // stored bytes the file does not hold as they are
+    std::uint8_t* section = nullptr;   // objects_storage's bytes
+    ExpandPage expand = nullptr;
+};
 
 struct Sections {
     Version version = Version::R13;
@@ -29,6 +54,15 @@ struct Sections {
     // objects_storage).
     std::span<const std::uint8_t> objects;
     std::vector<std::uint8_t> objects_storage;
+
+    // Set before reading to leave objects pages compressed until they are
+    // used (2004 on); load_objects then expands them. A Sections with
+    // deferred pages is not copied.
+    bool defer_objects = false;
+    mutable DeferredPages deferred;
+    // Makes bytes [offset, offset + size) of `objects` hold the section's
+    // bytes, or says why the page holding them cannot be expanded.
+    Error load_objects(std::size_t offset, std::size_t size) const;
 };
 
 // Each reader fills `out` from the whole file's bytes or returns why not.
