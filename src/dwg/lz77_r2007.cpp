@@ -1,6 +1,7 @@
 #include "lz77_r2007.h"
 
 #include <cstring>
+#include <utility>
 
 #include "lz77_copy.h"
 
@@ -78,6 +79,42 @@ constexpr LiteralOrder make_order() {
 
 constexpr LiteralOrder order_table = make_order();
 
+// The rest of a literal run after its whole blocks, in the order of
+// order_table, chunk by chunk: one straight piece of code per length
+// instead of a lookup per byte.
+template <std::size_t N, std::size_t C>
+void put_chunk(std::uint8_t* dst, const std::uint8_t* src) {
+    constexpr Chunk c = recipes[N][C];
+    constexpr std::size_t at = [] {
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < C; ++i) sum += recipes[N][i].length;
+        return sum;
+    }();
+    dst += at;
+    src += c.offset;
+    if constexpr (c.length == 16) {
+        std::memcpy(dst, src + 8, 8);
+        std::memcpy(dst + 8, src, 8);
+    } else if constexpr (c.length >= 4) {
+        std::memcpy(dst, src, c.length);
+    } else {
+        for (std::size_t i = 0; i < c.length; ++i) dst[i] = src[c.length - 1 - i];
+    }
+}
+
+using Tail = void (*)(std::uint8_t*, const std::uint8_t*);
+
+template <std::size_t N>
+void tail(std::uint8_t* dst, const std::uint8_t* src) {
+    [&]<std::size_t... C>(std::index_sequence<C...>) {
+        (put_chunk<N, C>(dst, src), ...);
+    }(std::make_index_sequence<std::tuple_size_v<Recipe>>{});
+}
+
+constexpr auto tails = []<std::size_t... N>(std::index_sequence<N...>) {
+    return std::array<Tail, recipes.size()>{&tail<N>...};
+}(std::make_index_sequence<recipes.size()>{});
+
 class Decoder {
 public:
     Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out) {}
@@ -150,23 +187,7 @@ private:
             std::memcpy(dst + 16, src + 8, 8);
             std::memcpy(dst + 24, src, 8);
         }
-        // The rest chunk by chunk, as the writer laid it out (the same
-        // order as order_table, without a lookup per byte).
-        for (const Chunk& c : recipes[left]) {
-            const std::uint8_t* s = src + c.offset;
-            switch (c.length) {
-            case 0: break;
-            case 1: dst[0] = s[0]; break;
-            case 2: dst[0] = s[1]; dst[1] = s[0]; break;
-            case 3: dst[0] = s[2]; dst[1] = s[1]; dst[2] = s[0]; break;
-            case 16:
-                std::memcpy(dst, s + 8, 8);
-                std::memcpy(dst + 8, s, 8);
-                break;
-            default: std::memcpy(dst, s, c.length == 4 ? 4 : 8); break;
-            }
-            dst += c.length;
-        }
+        tails[left](dst, src);
         ip_ += n;
         op_ += n;
         return true;

@@ -179,6 +179,25 @@ TEST(Lz77R2007, LiteralOrderMatchesThePublishedTable) {
     EXPECT_EQ(rows, 32);
 }
 
+// Literal runs of every length up to a block and a half come out in the
+// table's order, block by block, then the rest.
+TEST(Lz77R2007, LiteralRunsFollowTheOrder) {
+    const auto& order = lz77_r2007::literal_order();
+    for (std::size_t n = 9; n < 64; ++n) {
+        Bytes in = n < 0x17 ? Bytes{static_cast<std::uint8_t>(n - 8)} : Bytes{0x0F, static_cast<std::uint8_t>(n - 0x17)};
+        const std::size_t head = in.size();
+        for (std::size_t i = 0; i < n; ++i) in.push_back(static_cast<std::uint8_t>(i + 1));
+        Bytes out(n);
+        std::size_t produced = 0;
+        ASSERT_EQ(lz77_r2007::decompress(in, out, produced), Error::Ok) << n;
+        ASSERT_EQ(produced, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t block = i / 32 * 32, part = std::min<std::size_t>(32, n - block);
+            EXPECT_EQ(out[i], in[head + block + order[part][i - block]]) << "length " << n << ", byte " << i;
+        }
+    }
+}
+
 struct LzCase {
     const char* name;
     Bytes in;
