@@ -74,12 +74,11 @@ std::int32_t sle32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(v);
 }
 
-// Reads a page coded in `words` interleaved RS words at `address`, keeping
-// the data bytes.
+// Reads a page coded in `words` interleaved RS words at `address`,
+// appending the data bytes to `out`.
 Error read_rs_page(std::span<const std::uint8_t> file, std::uint64_t address, std::uint64_t words, rs::Code code,
                    std::vector<std::uint8_t>& out, std::size_t& corrected) {
     if (address > file.size() || words > (file.size() - address) / rs::word_size) return Error::Truncated;
-    out.clear();
     if (!rs::decode_interleaved(file.subspan(static_cast<std::size_t>(address)), static_cast<std::size_t>(words),
                                 code, out, &corrected))
         return Error::Corrupt;
@@ -288,32 +287,42 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
 
     out.assign(static_cast<std::size_t>(section.data_size), 0);
     std::vector<std::uint8_t> stored;
+    // Deferred pages keep their stored bytes one after the other.
+    std::vector<std::uint8_t>& into = later ? later->stored : stored;
+    if (later) {
+        std::uint64_t most = 0;
+        for (const SectionPage& sp : section.pages) most += std::min<std::uint64_t>(static_cast<std::uint64_t>(sp.size_comp) + 256, file.size());
+        into.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, file.size())));
+    }
     for (const SectionPage& sp : section.pages) {
         const Page* page = find_page(pages, sp.id);
         if (!page) return Error::Corrupt;
         if (page->address > file.size() || page->size > file.size() - page->address) return Error::Truncated;
         if (sp.size_comp > static_cast<std::int64_t>(page->size)) return Error::Corrupt;
+        if (!later) into.clear();
+        const std::size_t from = into.size();
         if (section.encoding == encoding_rs) {
             const std::uint64_t encoded = (static_cast<std::uint64_t>(sp.size_comp) + 7) & ~std::uint64_t{7};
             const std::uint64_t words = (encoded + 250) / 251;
             if (words * rs::word_size > page->size) return Error::Corrupt;
             std::size_t corrected = 0;
-            if (Error e = read_rs_page(file, page->address, words, data_code, stored, corrected); e != Error::Ok)
+            if (Error e = read_rs_page(file, page->address, words, data_code, into, corrected); e != Error::Ok)
                 return e;
             if (stats) stats->corrected_data += corrected;
         } else {
-            stored.assign(file.begin() + static_cast<std::ptrdiff_t>(page->address),
-                          file.begin() + static_cast<std::ptrdiff_t>(page->address + page->size));
+            into.insert(into.end(), file.begin() + static_cast<std::ptrdiff_t>(page->address),
+                        file.begin() + static_cast<std::ptrdiff_t>(page->address + page->size));
         }
+        const auto here = std::span<const std::uint8_t>(into).subspan(from);
         auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
                                                          static_cast<std::size_t>(sp.size_uncomp));
         if (!later) {
-            if (Error e = expand(stored, sp.size_comp, dst); e != Error::Ok) return e;
+            if (Error e = expand(here, sp.size_comp, dst); e != Error::Ok) return e;
             continue;
         }
-        if (static_cast<std::uint64_t>(sp.size_comp) > stored.size()) return Error::Corrupt;
-        kept.push_back(later->stored.size());
-        later->stored.insert(later->stored.end(), stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(sp.size_comp));
+        if (static_cast<std::uint64_t>(sp.size_comp) > here.size()) return Error::Corrupt;
+        into.resize(from + static_cast<std::size_t>(sp.size_comp));
+        kept.push_back(from);
         later->pages.push_back({static_cast<std::size_t>(sp.offset), dst.size(), dst.size(), {}});
     }
     if (later) {

@@ -7,6 +7,13 @@ namespace dwg::detail {
 Error Sections::load_objects(std::size_t offset, std::size_t size) const
 {
     auto& pages = deferred.pages;
+    if (pages.empty())
+        return Error::Ok;
+    // Objects mostly follow one another on the same page.
+    const DeferredPage& last = pages[deferred.last];
+    if (last.expanded && last.result == Error::Ok && offset >= last.start && offset - last.start <= last.room &&
+        last.room - (offset - last.start) >= size)
+        return Error::Ok;
     // The first page ending after `offset`, then every page starting before
     // the end of the range.
     auto it = std::upper_bound(pages.begin(), pages.end(), offset,
@@ -18,6 +25,7 @@ Error Sections::load_objects(std::size_t offset, std::size_t size) const
         }
         if (it->result != Error::Ok)
             return it->result;
+        deferred.last = static_cast<std::size_t>(it - pages.begin());
     }
     return Error::Ok;
 }

@@ -40,6 +40,7 @@ struct DeferredPages {
     std::vector<std::uint8_t> stored;  // stored bytes the file does not hold as they are
     std::uint8_t* section = nullptr;   // objects_storage's bytes
     ExpandPage expand = nullptr;
+    std::size_t last = 0;  // the page used last
 };
 
 struct Sections {

@@ -304,12 +304,18 @@ std::uint64_t page_map_address(const Bytes& file)
 class Damaged2004 : public ::testing::TestWithParam<fs::path> {};
 
 // Reads `file` leaving the objects pages for later, as a drawing does, then
-// expands them all: it must come to what reading them at once gives.
+// expands them all in pieces from the back: it must come to what reading
+// them at once gives.
 Error read_deferred(const Bytes& file, Sections& s)
 {
     s.defer_objects = true;
-    const Error e = dwg::detail::read_sections_r2004(file, s);
-    return e != Error::Ok ? e : s.load_objects(0, s.objects.size());
+    Error e = dwg::detail::read_sections_r2004(file, s);
+    for (std::size_t end = s.objects.size(); e == Error::Ok && end > 0;) {
+        const std::size_t piece = std::min<std::size_t>(end, 5000);
+        e = s.load_objects(end - piece, piece);
+        end -= piece;
+    }
+    return e;
 }
 
 TEST_P(Damaged2004, TruncationsAreErrors)
