@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -343,7 +344,25 @@ std::uint32_t page_checksum_r2004(std::uint32_t seed, std::span<const std::uint8
     std::uint32_t s2 = seed >> 16;
     while (!data.empty()) {
         const std::size_t chunk = std::min<std::size_t>(data.size(), 0x15B0);
-        for (std::size_t i = 0; i < chunk; ++i) {
+        std::size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Eight bytes d0..d7 at a time: s2 gains 8 * s1 + sum (8 - k) dk,
+            // s1 gains sum dk. The sums come from the bytes spread into four
+            // 16-bit lanes each, multiplied so that the top lane collects
+            // every lane times its weight (no lane carries into the next).
+            constexpr std::uint64_t low = 0x00FF00FF00FF00FFull;
+            for (; i + 8 <= chunk; i += 8) {
+                std::uint64_t v = 0;
+                std::memcpy(&v, data.data() + i, 8);
+                const std::uint64_t even = v & low, odd = (v >> 8) & low;
+                const auto sum = static_cast<std::uint32_t>(((even + odd) * 0x0001000100010001ull) >> 48);
+                const auto weighted = static_cast<std::uint32_t>((even * 0x0008000600040002ull) >> 48) +
+                                      static_cast<std::uint32_t>((odd * 0x0007000500030001ull) >> 48);
+                s2 += 8 * s1 + weighted;
+                s1 += sum;
+            }
+        }
+        for (; i < chunk; ++i) {
             s1 += data[i];
             s2 += s1;
         }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,26 @@ TEST(Checksums, PageSumReducesEveryChunkAndContinuesFromSeed)
     EXPECT_EQ(whole, split);
     EXPECT_LT(whole & 0xFFFF, 0xFFF1u);
     EXPECT_LT(whole >> 16, 0xFFF1u);
+}
+
+TEST(Checksums, PageSumEqualsTheSumByteByByte)
+{
+    std::mt19937 rng(5);
+    for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 100u, 0x15B0u, 0x15B3u, 20000u}) {
+        Bytes data(n);
+        for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
+        const std::uint32_t seed = rng() % 0xFFF1 | (rng() % 0xFFF1) << 16;
+        std::uint32_t s1 = seed & 0xFFFF, s2 = seed >> 16;
+        for (std::size_t i = 0; i < n; ++i) {
+            s1 += data[i];
+            s2 += s1;
+            if ((i + 1) % 0x15B0 == 0 || i + 1 == n) {
+                s1 %= 0xFFF1;
+                s2 %= 0xFFF1;
+            }
+        }
+        EXPECT_EQ(dwg::detail::page_checksum_r2004(seed, data), s2 << 16 | s1) << n;
+    }
 }
 
 // ---------------------------------------------------------------------------
