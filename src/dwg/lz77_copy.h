@@ -31,8 +31,9 @@ inline void copy_bytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n
 
 // A back-reference: `length` bytes from `offset` (>= 1) bytes before dst,
 // which lie in the output already written. An offset shorter than the
-// length repeats the last `offset` bytes; pieces no longer than the offset
-// never read what they write.
+// length repeats the last `offset` bytes, so the output repeats every
+// multiple of the offset too: once the first such multiple of at least 8
+// bytes is laid down, 8-byte pieces never read what they write.
 inline void copy_match(std::uint8_t* dst, std::size_t offset, std::size_t length)
 {
     const std::uint8_t* src = dst - offset;
@@ -42,9 +43,13 @@ inline void copy_match(std::uint8_t* dst, std::size_t offset, std::size_t length
         std::memset(dst, src[0], length);
     } else {
         std::size_t i = 0;
-        if (offset >= 8)
-            for (; i + 8 <= length; i += 8) std::memcpy(dst + i, src + i, 8);
-        for (; i < length; ++i) dst[i] = src[i];
+        std::size_t period = offset;
+        if (offset < 8) {
+            period = offset * ((7 + offset) / offset);
+            for (; i < period && i < length; ++i) dst[i] = src[i];
+        }
+        for (; i + 8 <= length; i += 8) std::memcpy(dst + i, dst + i - period, 8);
+        for (; i < length; ++i) dst[i] = dst[i - period];
     }
 }
 

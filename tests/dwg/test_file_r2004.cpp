@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dwg/file_r2004.h"
+#include "dwg/lz77_copy.h"
 #include "dwg/lz77_r2004.h"
 #include "corpus.h"
 #include "dwg/sections.h"
@@ -100,6 +101,21 @@ INSTANTIATE_TEST_SUITE_P(
         Lz77Case{"zero_run_to_the_end", Bytes(64, 0x00), 1 << 16, Error::Truncated, {}},
         Lz77Case{"empty", {}, 16, Error::Truncated, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Back-references of every short offset and length against the plain
+// byte-by-byte copy, which is what they mean.
+TEST(Lz77Copy, MatchesTheByteByByteCopy)
+{
+    for (std::size_t offset = 1; offset <= 20; ++offset)
+        for (std::size_t length = 0; length <= 40; ++length) {
+            Bytes fast(offset + length + 8, 0xEE), plain;
+            for (std::size_t i = 0; i < offset; ++i) fast[i] = static_cast<std::uint8_t>(i * 7 + 1);
+            plain = fast;
+            dwg::detail::lz77::copy_match(fast.data() + offset, offset, length);
+            for (std::size_t i = 0; i < length; ++i) plain[offset + i] = plain[i];
+            EXPECT_EQ(fast, plain) << "offset " << offset << ", length " << length;
+        }
+}
 
 TEST(Checksums, Crc32MatchesTheStandardCheckValue)
 {
