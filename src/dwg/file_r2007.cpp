@@ -249,16 +249,23 @@ Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& he
 
 namespace {
 
-Error expand_page(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target, std::size_t) {
-    return expand(stored, static_cast<std::int64_t>(stored.size()), target);
+// A deferred page: its RS words, found intact when the section was read,
+// and its compressed size.
+Error expand_page(std::span<const std::uint8_t> words, std::span<std::uint8_t> target, std::size_t size_comp) {
+    std::vector<std::uint8_t> data;
+    std::size_t corrected = 0;
+    if (Error e = read_rs_page(words, 0, words.size() / rs::word_size, data_code, data, corrected); e != Error::Ok)
+        return e;
+    return expand(data, static_cast<std::int64_t>(size_comp), target);
 }
 
 }  // namespace
 
 // Data pages: the compressed bytes, padded to a multiple of 8, coded in
 // RS(255,251) words when the section's encoding says so, else stored as
-// they are; no page header. With `later`, pages are decoded (and repaired)
-// now, but expanded on first use when they lie in order, apart.
+// they are; no page header. With `later`, RS pages whose words are intact
+// are left as they are, to be decoded and expanded on first use, when the
+// pages lie in order, apart; the others are read now.
 Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
                    std::vector<std::uint8_t>& out, ReadStats* stats, DeferredPages* later) {
     if (section.data_size < 0) return Error::Corrupt;
@@ -283,54 +290,39 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
     if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return Error::Corrupt;
     for (std::size_t k = 1; later && k < section.pages.size(); ++k)
         if (section.pages[k].offset < section.pages[k - 1].offset + section.pages[k - 1].size_uncomp) later = nullptr;
-    std::vector<std::size_t> kept;  // where each deferred page's bytes start in later->stored
 
     out.assign(static_cast<std::size_t>(section.data_size), 0);
     std::vector<std::uint8_t> stored;
-    // Deferred pages keep their stored bytes one after the other.
-    std::vector<std::uint8_t>& into = later ? later->stored : stored;
-    if (later) {
-        std::uint64_t most = 0;
-        for (const SectionPage& sp : section.pages) most += std::min<std::uint64_t>(static_cast<std::uint64_t>(sp.size_comp) + 256, file.size());
-        into.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(most, file.size())));
-    }
     for (const SectionPage& sp : section.pages) {
         const Page* page = find_page(pages, sp.id);
         if (!page) return Error::Corrupt;
         if (page->address > file.size() || page->size > file.size() - page->address) return Error::Truncated;
         if (sp.size_comp > static_cast<std::int64_t>(page->size)) return Error::Corrupt;
-        if (!later) into.clear();
-        const std::size_t from = into.size();
+        auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
+                                                         static_cast<std::size_t>(sp.size_uncomp));
+        stored.clear();
         if (section.encoding == encoding_rs) {
             const std::uint64_t encoded = (static_cast<std::uint64_t>(sp.size_comp) + 7) & ~std::uint64_t{7};
             const std::uint64_t words = (encoded + 250) / 251;
             if (words * rs::word_size > page->size) return Error::Corrupt;
+            const auto coded = file.subspan(static_cast<std::size_t>(page->address),
+                                            static_cast<std::size_t>(words * rs::word_size));
+            if (later && rs::intact_interleaved(coded, static_cast<std::size_t>(words), data_code)) {
+                later->pages.push_back({static_cast<std::size_t>(sp.offset), dst.size(),
+                                        static_cast<std::size_t>(sp.size_comp), coded});
+                continue;
+            }
             std::size_t corrected = 0;
-            if (Error e = read_rs_page(file, page->address, words, data_code, into, corrected); e != Error::Ok)
+            if (Error e = read_rs_page(file, page->address, words, data_code, stored, corrected); e != Error::Ok)
                 return e;
             if (stats) stats->corrected_data += corrected;
         } else {
-            into.insert(into.end(), file.begin() + static_cast<std::ptrdiff_t>(page->address),
-                        file.begin() + static_cast<std::ptrdiff_t>(page->address + page->size));
+            stored.assign(file.begin() + static_cast<std::ptrdiff_t>(page->address),
+                          file.begin() + static_cast<std::ptrdiff_t>(page->address + page->size));
         }
-        const auto here = std::span<const std::uint8_t>(into).subspan(from);
-        auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
-                                                         static_cast<std::size_t>(sp.size_uncomp));
-        if (!later) {
-            if (Error e = expand(here, sp.size_comp, dst); e != Error::Ok) return e;
-            continue;
-        }
-        if (static_cast<std::uint64_t>(sp.size_comp) > here.size()) return Error::Corrupt;
-        into.resize(from + static_cast<std::size_t>(sp.size_comp));
-        kept.push_back(from);
-        later->pages.push_back({static_cast<std::size_t>(sp.offset), dst.size(), dst.size(), {}});
+        if (Error e = expand(stored, sp.size_comp, dst); e != Error::Ok) return e;
     }
-    if (later) {
-        // The stored bytes have stopped moving: point the pages at them.
-        for (std::size_t k = 0; k < later->pages.size(); ++k) {
-            const std::size_t end = k + 1 < kept.size() ? kept[k + 1] : later->stored.size();
-            later->pages[k].stored = std::span<const std::uint8_t>(later->stored).subspan(kept[k], end - kept[k]);
-        }
+    if (later && !later->pages.empty()) {
         later->section = out.data();
         later->expand = expand_page;
     }

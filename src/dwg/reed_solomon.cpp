@@ -301,17 +301,10 @@ void gather(const std::uint8_t* stored, std::size_t words, std::size_t keep, std
         for (std::size_t j = 0; j < keep; ++j) out[w * keep + j] = stored[w + j * words];
 }
 
-}  // namespace
-
-bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
-                        std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable) {
-    if (words == 0) return true;
-    if (stored.size() / word_size < words) return false;
+// The syndromes of every word, n per word (words * 255 bytes at stored).
+std::vector<std::uint8_t> all_syndromes(const std::uint8_t* stored, std::size_t words, Code code, bool portable) {
     const Tables& t = tables(code);
     const auto n = static_cast<std::size_t>(t.check);
-    const std::size_t keep = data_bytes(code);
-    const std::size_t first = out.size();
-    out.resize(first + words * keep);
     std::vector<std::uint8_t> acc(words * n, 0);
     std::size_t scalar_from = 0;  // words before it have their syndromes
 #ifdef QUORVANE_RS_AVX2
@@ -325,12 +318,12 @@ bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
                 vector_syndromes(system_nibbles, rows, stride, blocks, sums);
         };
         const std::size_t whole = words / 32 * 32;
-        run(stored.data(), words, words / 32, acc.data());
+        run(stored, words, words / 32, acc.data());
         if (whole < words) {
             // The last words padded with zero words to a block of their own.
             std::vector<std::uint8_t> rows(32 * word_size, 0), sums(32 * n);
             for (std::size_t j = 0; j < word_size; ++j)
-                std::memcpy(&rows[32 * j], stored.data() + j * words + whole, words - whole);
+                std::memcpy(&rows[32 * j], stored + j * words + whole, words - whole);
             run(rows.data(), 32, 1, sums.data());
             std::copy_n(sums.begin(), (words - whole) * n, acc.begin() + static_cast<std::ptrdiff_t>(whole * n));
         }
@@ -340,9 +333,30 @@ bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
     (void)portable;
 #endif
     if (code == Code::Data)
-        data_syndromes(stored.data(), words, scalar_from, acc.data());
+        data_syndromes(stored, words, scalar_from, acc.data());
     else
-        horner_syndromes<16>(t, stored.data(), words, scalar_from, acc.data());
+        horner_syndromes<16>(t, stored, words, scalar_from, acc.data());
+    return acc;
+}
+
+}  // namespace
+
+bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code) {
+    if (stored.size() / word_size < words) return false;
+    const std::vector<std::uint8_t> acc = all_syndromes(stored.data(), words, code, false);
+    return std::all_of(acc.begin(), acc.end(), [](std::uint8_t v) { return v == 0; });
+}
+
+bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
+                        std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable) {
+    if (words == 0) return true;
+    if (stored.size() / word_size < words) return false;
+    const Tables& t = tables(code);
+    const auto n = static_cast<std::size_t>(t.check);
+    const std::size_t keep = data_bytes(code);
+    const std::size_t first = out.size();
+    out.resize(first + words * keep);
+    const std::vector<std::uint8_t> acc = all_syndromes(stored.data(), words, code, portable);
     gather(stored.data(), words, keep, out.data() + first);
 
     Word word;

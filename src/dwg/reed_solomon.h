@@ -39,4 +39,8 @@ int correct_word(std::span<std::uint8_t, word_size> word, Code code);
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
                         std::vector<std::uint8_t>& out, std::size_t* corrected = nullptr, bool portable = false);
 
+// Whether all `words` interleaved words at `stored` are code words as they
+// are (nothing to repair), without de-interleaving them.
+bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code);
+
 }  // namespace dwg::detail::rs

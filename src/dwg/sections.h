@@ -25,20 +25,19 @@ enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013,
 struct DeferredPage {
     std::size_t start = 0;  // in the section
     std::size_t room = 0;   // bytes the page may write from start
-    std::size_t need = 0;   // bytes it must produce
-    std::span<const std::uint8_t> stored;
+    std::size_t need = 0;   // 2004: bytes it must produce; 2007: its compressed size
+    std::span<const std::uint8_t> stored;  // in the file
     bool expanded = false;
     Error result = Error::Ok;  // of the expansion, once expanded
 };
 
-// Expands `stored` into `target` (room bytes), producing at least `need`.
+// Expands `stored` into `target` (room bytes).
 using ExpandPage = Error (*)(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target,
                              std::size_t need);
 
 struct DeferredPages {
-    std::vector<DeferredPage> pages;   // by start, each within its own room
-    std::vector<std::uint8_t> stored;  // stored bytes the file does not hold as they are
-    std::uint8_t* section = nullptr;   // objects_storage's bytes
+    std::vector<DeferredPage> pages;  // by start, each within its own room
+    std::uint8_t* section = nullptr;  // objects_storage's bytes
     ExpandPage expand = nullptr;
     std::size_t last = 0;  // the page used last
 };
