@@ -253,9 +253,7 @@ namespace {
 // and its compressed size.
 Error expand_page(std::span<const std::uint8_t> words, std::span<std::uint8_t> target, std::size_t size_comp) {
     std::vector<std::uint8_t> data;
-    std::size_t corrected = 0;
-    if (Error e = read_rs_page(words, 0, words.size() / rs::word_size, data_code, data, corrected); e != Error::Ok)
-        return e;
+    rs::deinterleave(words, words.size() / rs::word_size, data_code, data);
     return expand(data, static_cast<std::int64_t>(size_comp), target);
 }
 

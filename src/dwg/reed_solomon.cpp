@@ -347,6 +347,13 @@ bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
     return std::all_of(acc.begin(), acc.end(), [](std::uint8_t v) { return v == 0; });
 }
 
+void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out) {
+    words = std::min(words, stored.size() / word_size);
+    const std::size_t first = out.size();
+    out.resize(first + words * data_bytes(code));
+    gather(stored.data(), words, data_bytes(code), out.data() + first);
+}
+
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
                         std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable) {
     if (words == 0) return true;

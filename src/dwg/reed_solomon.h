@@ -42,5 +42,7 @@ bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
 // Whether all `words` interleaved words at `stored` are code words as they
 // are (nothing to repair), without de-interleaving them.
 bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code);
+// The data bytes of words found intact, appended to `out`.
+void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out);
 
 }  // namespace dwg::detail::rs
