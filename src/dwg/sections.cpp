@@ -4,11 +4,9 @@
 
 namespace dwg::detail {
 
-Error Sections::load_objects(std::size_t offset, std::size_t size) const
+Error Sections::load_deferred(std::size_t offset, std::size_t size) const
 {
     auto& pages = deferred.pages;
-    if (pages.empty())
-        return Error::Ok;
     // Objects mostly follow one another on the same page.
     const DeferredPage& last = pages[deferred.last];
     if (last.expanded && last.result == Error::Ok && offset >= last.start && offset - last.start <= last.room &&

@@ -62,7 +62,13 @@ struct Sections {
     mutable DeferredPages deferred;
     // Makes bytes [offset, offset + size) of `objects` hold the section's
     // bytes, or says why the page holding them cannot be expanded.
-    Error load_objects(std::size_t offset, std::size_t size) const;
+    Error load_objects(std::size_t offset, std::size_t size) const
+    {
+        return deferred.pages.empty() ? Error::Ok : load_deferred(offset, size);
+    }
+
+private:
+    Error load_deferred(std::size_t offset, std::size_t size) const;
 };
 
 // Each reader fills `out` from the whole file's bytes or returns why not.
