@@ -356,6 +356,7 @@ Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
     doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
     // Security flags of 2004 on: bit 0 marks data encrypted with a password.
     const bool encrypted = family->version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
+    doc->sections.defer_objects = true;
     if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
         return encrypted ? Error::Encrypted : e;
     doc->sections.version = family->version;

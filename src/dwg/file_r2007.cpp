@@ -74,12 +74,11 @@ std::int32_t sle32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(v);
 }
 
-// Reads a page coded in `words` interleaved RS words at `address`, keeping
-// the data bytes.
+// Reads a page coded in `words` interleaved RS words at `address`,
+// appending the data bytes to `out`.
 Error read_rs_page(std::span<const std::uint8_t> file, std::uint64_t address, std::uint64_t words, rs::Code code,
                    std::vector<std::uint8_t>& out, std::size_t& corrected) {
     if (address > file.size() || words > (file.size() - address) / rs::word_size) return Error::Truncated;
-    out.clear();
     if (!rs::decode_interleaved(file.subspan(static_cast<std::size_t>(address)), static_cast<std::size_t>(words),
                                 code, out, &corrected))
         return Error::Corrupt;
@@ -248,11 +247,25 @@ Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& he
     return Error::Ok;
 }
 
+namespace {
+
+// A deferred page: its RS words, found intact when the section was read,
+// and its compressed size.
+Error expand_page(std::span<const std::uint8_t> words, std::span<std::uint8_t> target, std::size_t size_comp) {
+    std::vector<std::uint8_t> data;
+    rs::deinterleave(words, words.size() / rs::word_size, data_code, data);
+    return expand(data, static_cast<std::int64_t>(size_comp), target);
+}
+
+}  // namespace
+
 // Data pages: the compressed bytes, padded to a multiple of 8, coded in
 // RS(255,251) words when the section's encoding says so, else stored as
-// they are; no page header.
+// they are; no page header. With `later`, RS pages whose words are intact
+// are left as they are, to be decoded and expanded on first use, when the
+// pages lie in order, apart; the others are read now.
 Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
-                   std::vector<std::uint8_t>& out, ReadStats* stats) {
+                   std::vector<std::uint8_t>& out, ReadStats* stats, DeferredPages* later) {
     if (section.data_size < 0) return Error::Corrupt;
     // Pages may be longer than the section's "max size", so the only bounds
     // are the file's: no drawing section needs a ratio near this one.
@@ -273,6 +286,8 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
     }
     std::sort(ids.begin(), ids.end());
     if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return Error::Corrupt;
+    for (std::size_t k = 1; later && k < section.pages.size(); ++k)
+        if (section.pages[k].offset < section.pages[k - 1].offset + section.pages[k - 1].size_uncomp) later = nullptr;
 
     out.assign(static_cast<std::size_t>(section.data_size), 0);
     std::vector<std::uint8_t> stored;
@@ -281,10 +296,20 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
         if (!page) return Error::Corrupt;
         if (page->address > file.size() || page->size > file.size() - page->address) return Error::Truncated;
         if (sp.size_comp > static_cast<std::int64_t>(page->size)) return Error::Corrupt;
+        auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
+                                                         static_cast<std::size_t>(sp.size_uncomp));
+        stored.clear();
         if (section.encoding == encoding_rs) {
             const std::uint64_t encoded = (static_cast<std::uint64_t>(sp.size_comp) + 7) & ~std::uint64_t{7};
             const std::uint64_t words = (encoded + 250) / 251;
             if (words * rs::word_size > page->size) return Error::Corrupt;
+            const auto coded = file.subspan(static_cast<std::size_t>(page->address),
+                                            static_cast<std::size_t>(words * rs::word_size));
+            if (later && rs::intact_interleaved(coded, static_cast<std::size_t>(words), data_code)) {
+                later->pages.push_back({static_cast<std::size_t>(sp.offset), dst.size(),
+                                        static_cast<std::size_t>(sp.size_comp), coded});
+                continue;
+            }
             std::size_t corrected = 0;
             if (Error e = read_rs_page(file, page->address, words, data_code, stored, corrected); e != Error::Ok)
                 return e;
@@ -293,9 +318,11 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
             stored.assign(file.begin() + static_cast<std::ptrdiff_t>(page->address),
                           file.begin() + static_cast<std::ptrdiff_t>(page->address + page->size));
         }
-        auto dst = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(sp.offset),
-                                                         static_cast<std::size_t>(sp.size_uncomp));
         if (Error e = expand(stored, sp.size_comp, dst); e != Error::Ok) return e;
+    }
+    if (later && !later->pages.empty()) {
+        later->section = out.data();
+        later->expand = expand_page;
     }
     return Error::Ok;
 }
@@ -316,10 +343,13 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
         for (const r2007::Section& s : sections)
             if (s.name == name) {
                 if (s.encrypted != 0) return Error::Encrypted;
-                return r2007::read_section(file, pages, s, dst);
+                return r2007::read_section(file, pages, s, dst, nullptr,
+                                           &dst == &out.objects_storage && out.defer_objects ? &out.deferred
+                                                                                             : nullptr);
             }
         return Error::Corrupt;
     };
+    out.deferred = {};
     out.version = Version::R2007;
     out.maintenance = file[0x0B];
     out.codepage = static_cast<std::uint16_t>(file[0x13] | (file[0x14] << 8));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "error.h"
+#include "sections.h"
 
 namespace dwg::detail::r2007 {
 
@@ -62,8 +63,9 @@ Error read_pages_map(std::span<const std::uint8_t> file, const FileHeader& heade
                      ReadStats* stats = nullptr);
 Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& header,
                         const std::vector<Page>& pages, std::vector<Section>& out, ReadStats* stats = nullptr);
-// Assembles one section from its pages (pages sorted by id).
+// Assembles one section from its pages (pages sorted by id); with `later`,
+// may leave pages to be expanded on first use (Sections::load_objects).
 Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
-                   std::vector<std::uint8_t>& out, ReadStats* stats = nullptr);
+                   std::vector<std::uint8_t>& out, ReadStats* stats = nullptr, DeferredPages* later = nullptr);
 
 }  // namespace dwg::detail::r2007

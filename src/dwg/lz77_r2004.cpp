@@ -1,6 +1,6 @@
 #include "lz77_r2004.h"
 
-#include <cstring>
+#include "lz77_copy.h"
 
 // Stream layout (published 2004 format description, "compression"):
 //   [literal-length opcode 0x00-0x0F + literals]
@@ -98,7 +98,7 @@ private:
     {
         if (n > in_.size() - pos_) return Error::Truncated;
         if (n > out_.size() - written_) return Error::Corrupt;
-        std::memcpy(out_.data() + written_, in_.data() + pos_, n);
+        lz77::copy_bytes(out_.data() + written_, in_.data() + pos_, n);
         pos_ += n;
         written_ += n;
         return Error::Ok;
@@ -107,17 +107,7 @@ private:
     Error copy(std::size_t offset, std::size_t length)
     {
         if (offset > written_ || length > out_.size() - written_) return Error::Corrupt;
-        std::uint8_t* to = out_.data() + written_;
-        const std::uint8_t* from = to - offset;
-        if (offset >= length) {
-            std::memcpy(to, from, length);
-        } else if (offset == 1) {
-            std::memset(to, *from, length);
-        } else {
-            // An offset shorter than the length repeats the bytes just
-            // written, so this copy goes byte by byte.
-            for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
-        }
+        lz77::copy_match(out_.data() + written_, offset, length);
         written_ += length;
         return Error::Ok;
     }

@@ -1,6 +1,9 @@
 #include "lz77_r2007.h"
 
 #include <cstring>
+#include <utility>
+
+#include "lz77_copy.h"
 
 namespace dwg::detail::lz77_r2007 {
 namespace {
@@ -76,6 +79,42 @@ constexpr LiteralOrder make_order() {
 
 constexpr LiteralOrder order_table = make_order();
 
+// The rest of a literal run after its whole blocks, in the order of
+// order_table, chunk by chunk: one straight piece of code per length
+// instead of a lookup per byte.
+template <std::size_t N, std::size_t C>
+void put_chunk(std::uint8_t* dst, const std::uint8_t* src) {
+    constexpr Chunk c = recipes[N][C];
+    constexpr std::size_t at = [] {
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < C; ++i) sum += recipes[N][i].length;
+        return sum;
+    }();
+    dst += at;
+    src += c.offset;
+    if constexpr (c.length == 16) {
+        std::memcpy(dst, src + 8, 8);
+        std::memcpy(dst + 8, src, 8);
+    } else if constexpr (c.length >= 4) {
+        std::memcpy(dst, src, c.length);
+    } else {
+        for (std::size_t i = 0; i < c.length; ++i) dst[i] = src[c.length - 1 - i];
+    }
+}
+
+using Tail = void (*)(std::uint8_t*, const std::uint8_t*);
+
+template <std::size_t N>
+void tail(std::uint8_t* dst, const std::uint8_t* src) {
+    [&]<std::size_t... C>(std::index_sequence<C...>) {
+        (put_chunk<N, C>(dst, src), ...);
+    }(std::make_index_sequence<std::tuple_size_v<Recipe>>{});
+}
+
+constexpr auto tails = []<std::size_t... N>(std::index_sequence<N...>) {
+    return std::array<Tail, recipes.size()>{&tail<N>...};
+}(std::make_index_sequence<recipes.size()>{});
+
 class Decoder {
 public:
     Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out) {}
@@ -148,8 +187,7 @@ private:
             std::memcpy(dst + 16, src + 8, 8);
             std::memcpy(dst + 24, src, 8);
         }
-        const auto& order = order_table[left];
-        for (std::size_t i = 0; i < left; ++i) dst[i] = src[order[i]];
+        tails[left](dst, src);
         ip_ += n;
         op_ += n;
         return true;
@@ -158,27 +196,14 @@ private:
     bool copy_match(std::size_t offset, std::size_t length) {
         if (length == 0) return true;
         if (offset == 0 || offset > op_ || out_.size() - op_ < length) return false;
-        std::uint8_t* dst = out_.data() + op_;
-        const std::uint8_t* src = dst - offset;
-        // An offset shorter than the length repeats the last `offset` bytes;
-        // pieces no longer than the offset never overlap what they read.
-        if (offset >= length) {
-            std::memcpy(dst, src, length);
-        } else if (offset == 1) {
-            std::memset(dst, src[0], length);
-        } else {
-            std::size_t i = 0;
-            if (offset >= 8)
-                for (; i + 8 <= length; i += 8) std::memcpy(dst + i, src + i, 8);
-            for (; i < length; ++i) dst[i] = src[i];
-        }
+        lz77::copy_match(out_.data() + op_, offset, length);
         op_ += length;
         return true;
     }
 
     // Decodes one back-reference; `op` becomes the byte whose low three
     // bits give the literal count that follows it.
-    bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+    [[gnu::always_inline]] bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
         switch (op >> 4) {
         case 0: {
             if (!has(2)) return false;

@@ -9,6 +9,8 @@
 // The bracketed bit stream is `size` bytes; the handle stream starts at bit
 // `bitsize` of it (2010+: size * 8 - handle-stream bits) and runs to its end.
 
+#include <algorithm>
+
 #include "document.h"
 
 namespace dwg::detail {
@@ -104,6 +106,11 @@ Error open_object(const Document& doc, std::uint64_t handle, bool entity, Object
     const std::span<const std::uint8_t> objects = doc.sections.objects;
     if (offset < 0 || static_cast<std::uint64_t>(offset) >= objects.size())
         return Error::Corrupt;
+    // MS and UMC take at most 18 bytes between them.
+    if (const Error e = doc.sections.load_objects(static_cast<std::size_t>(offset),
+                                                  std::min<std::size_t>(32, objects.size() - offset));
+        e != Error::Ok)
+        return e;
     ByteReader head(objects.subspan(static_cast<std::size_t>(offset)));
     const std::uint64_t size = head.MS();
     std::uint64_t handle_bits = 0;
@@ -114,6 +121,8 @@ Error open_object(const Document& doc, std::uint64_t handle, bool entity, Object
     const std::size_t start = static_cast<std::size_t>(offset) + head.pos();
     if (size == 0 || size > objects.size() - start)
         return Error::Truncated;
+    if (const Error e = doc.sections.load_objects(start, static_cast<std::size_t>(size)); e != Error::Ok)
+        return e;
     const std::span<const std::uint8_t> stream = objects.subspan(start, static_cast<std::size_t>(size));
     const std::size_t stream_bits = stream.size() * 8;
 

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace dwg::detail::rs {
 namespace {
@@ -157,22 +161,20 @@ int correct_word(std::span<std::uint8_t, word_size> word, Code code) {
 
 namespace {
 
-// Syndromes of all interleaved words at once, row by row (byte j of every
-// word), highest coefficient first: the words' running sums are independent,
-// so the table lookups overlap instead of waiting on each other. The data
-// bytes are de-interleaved on the way.
+// The syndromes of interleaved words [first, words) into acc (n per word),
+// row by row (byte j of every word), highest coefficient first: the words'
+// running sums are independent, so the table lookups overlap instead of
+// waiting on each other.
 template <std::size_t N>
-void all_syndromes(const Tables& t, const std::uint8_t* stored, std::size_t words, std::size_t keep,
-                   std::uint8_t* acc, std::uint8_t* out) {
+void horner_syndromes(const Tables& t, const std::uint8_t* stored, std::size_t words, std::size_t first,
+                      std::uint8_t* acc) {
     for (std::size_t j = word_size; j-- > 0;) {
         const std::uint8_t* row = stored + j * words;
-        for (std::size_t w = 0; w < words; ++w) {
+        for (std::size_t w = first; w < words; ++w) {
             std::uint8_t* a = acc + w * N;
             const std::uint8_t c = row[w];
             for (std::size_t k = 0; k < N; ++k) a[k] = t.times_root[k + 1][a[k]] ^ c;
         }
-        if (j < keep)
-            for (std::size_t w = 0; w < words; ++w) out[w * keep + j] = row[w];
     }
 }
 
@@ -197,30 +199,163 @@ const std::vector<std::uint32_t>& data_terms() {
     return terms;
 }
 
-void all_data_syndromes(const std::uint8_t* stored, std::size_t words, std::size_t keep, std::uint8_t* acc,
-                        std::uint8_t* out) {
+void data_syndromes(const std::uint8_t* stored, std::size_t words, std::size_t first, std::uint8_t* acc) {
+    if (first == words) return;
     const std::uint32_t* terms = data_terms().data();
     std::vector<std::uint32_t> sums(words, 0);
     for (std::size_t j = 0; j < word_size; ++j) {
         const std::uint8_t* row = stored + j * words;
         const std::uint32_t* at = terms + j * 256;
-        for (std::size_t w = 0; w < words; ++w) sums[w] ^= at[row[w]];
+        for (std::size_t w = first; w < words; ++w) sums[w] ^= at[row[w]];
     }
-    // Gathering each word's data bytes reads with a stride but writes in
-    // order, which is the cheaper way round.
-    for (std::size_t w = 0; w < words; ++w) {
-        std::uint8_t* o = out + w * keep;
-        const std::uint8_t* in = stored + w;
-        for (std::size_t j = 0; j < keep; ++j) o[j] = in[j * words];
-    }
-    for (std::size_t w = 0; w < words; ++w)
+    for (std::size_t w = first; w < words; ++w)
         for (std::size_t k = 0; k < 4; ++k) acc[w * 4 + k] = static_cast<std::uint8_t>(sums[w] >> (8 * k));
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUORVANE_RS_AVX2 1
+
+// Multiplication by a root of the generator on 32 bytes at once: the
+// products of the low and of the high nibble come from two 16-entry tables
+// (stored twice, once per 128-bit lane).
+template <std::size_t N>
+struct NibbleTables {
+    std::array<std::array<std::uint8_t, 32>, N> low{}, high{};
+};
+
+template <std::size_t N>
+NibbleTables<N> make_nibbles(const Tables& t) {
+    NibbleTables<N> v;
+    for (std::size_t k = 0; k < N; ++k)
+        for (unsigned x = 0; x < 32; ++x) {
+            v.low[k][x] = t.mul(static_cast<std::uint8_t>(x & 15), t.exp[k + 1]);
+            v.high[k][x] = t.mul(static_cast<std::uint8_t>((x & 15) << 4), t.exp[k + 1]);
+        }
+    return v;
+}
+
+// The N syndromes of words [0, 32 * blocks) by Horner, 32 words side by
+// side in the bytes of a register.
+template <std::size_t N>
+[[gnu::target("avx2")]] void vector_syndromes(const NibbleTables<N>& n, const std::uint8_t* stored,
+                                              std::size_t words, std::size_t blocks, std::uint8_t* acc) {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        __m256i s[N];
+        for (std::size_t k = 0; k < N; ++k) s[k] = _mm256_setzero_si256();
+        for (std::size_t j = word_size; j-- > 0;) {
+            const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + j * words + 32 * b));
+            for (std::size_t k = 0; k < N; ++k) {
+                const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n.low[k].data()));
+                const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n.high[k].data()));
+                const __m256i lo = _mm256_and_si256(s[k], nibble);
+                const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(s[k], 4), nibble);
+                s[k] = _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(low, lo), _mm256_shuffle_epi8(high, hi)), c);
+            }
+        }
+        std::uint8_t lanes[N][32];
+        for (std::size_t k = 0; k < N; ++k) _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes[k]), s[k]);
+        for (std::size_t w = 0; w < 32; ++w)
+            for (std::size_t k = 0; k < N; ++k) acc[(32 * b + w) * N + k] = lanes[k][w];
+    }
+}
+
+bool have_avx2() {
+    static const bool yes = __builtin_cpu_supports("avx2");
+    return yes;
+}
+#endif
+
+// Transposes 8 rows of 8 bytes held little-endian: afterwards r[i] holds
+// byte i of every row.
+void transpose8(std::uint64_t (&r)[8]) {
+    auto swap = [](std::uint64_t& a, std::uint64_t& b, unsigned shift, std::uint64_t mask) {
+        const std::uint64_t t = ((a >> shift) ^ b) & mask;
+        b ^= t;
+        a ^= t << shift;
+    };
+    for (std::size_t i = 0; i < 8; i += 2) swap(r[i], r[i + 1], 8, 0x00FF00FF00FF00FFull);
+    for (std::size_t i : {0, 1, 4, 5}) swap(r[i], r[i + 2], 16, 0x0000FFFF0000FFFFull);
+    for (std::size_t i = 0; i < 4; ++i) swap(r[i], r[i + 4], 32, 0x00000000FFFFFFFFull);
+}
+
+// Each word's first `keep` bytes into out, word after word. Blocks of 8
+// words by 8 rows go through a transpose in registers, so that reads and
+// writes both move 8 bytes.
+void gather(const std::uint8_t* stored, std::size_t words, std::size_t keep, std::uint8_t* out) {
+    std::size_t w = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; w + 8 <= words; w += 8) {
+            std::size_t j = 0;
+            for (; j + 8 <= keep; j += 8) {
+                std::uint64_t r[8];
+                for (std::size_t k = 0; k < 8; ++k) std::memcpy(&r[k], stored + (j + k) * words + w, 8);
+                transpose8(r);
+                for (std::size_t k = 0; k < 8; ++k) std::memcpy(out + (w + k) * keep + j, &r[k], 8);
+            }
+            for (; j < keep; ++j)
+                for (std::size_t k = 0; k < 8; ++k) out[(w + k) * keep + j] = stored[j * words + w + k];
+        }
+    }
+    for (; w < words; ++w)
+        for (std::size_t j = 0; j < keep; ++j) out[w * keep + j] = stored[w + j * words];
+}
+
+// The syndromes of every word, n per word (words * 255 bytes at stored).
+std::vector<std::uint8_t> all_syndromes(const std::uint8_t* stored, std::size_t words, Code code, bool portable) {
+    const Tables& t = tables(code);
+    const auto n = static_cast<std::size_t>(t.check);
+    std::vector<std::uint8_t> acc(words * n, 0);
+    std::size_t scalar_from = 0;  // words before it have their syndromes
+#ifdef QUORVANE_RS_AVX2
+    if (!portable && have_avx2()) {
+        static const NibbleTables<4> data_nibbles = make_nibbles<4>(data_code);
+        static const NibbleTables<16> system_nibbles = make_nibbles<16>(system_code);
+        auto run = [&](const std::uint8_t* rows, std::size_t stride, std::size_t blocks, std::uint8_t* sums) {
+            if (code == Code::Data)
+                vector_syndromes(data_nibbles, rows, stride, blocks, sums);
+            else
+                vector_syndromes(system_nibbles, rows, stride, blocks, sums);
+        };
+        const std::size_t whole = words / 32 * 32;
+        run(stored, words, words / 32, acc.data());
+        if (whole < words) {
+            // The last words padded with zero words to a block of their own.
+            std::vector<std::uint8_t> rows(32 * word_size, 0), sums(32 * n);
+            for (std::size_t j = 0; j < word_size; ++j)
+                std::memcpy(&rows[32 * j], stored + j * words + whole, words - whole);
+            run(rows.data(), 32, 1, sums.data());
+            std::copy_n(sums.begin(), (words - whole) * n, acc.begin() + static_cast<std::ptrdiff_t>(whole * n));
+        }
+        scalar_from = words;
+    }
+#else
+    (void)portable;
+#endif
+    if (code == Code::Data)
+        data_syndromes(stored, words, scalar_from, acc.data());
+    else
+        horner_syndromes<16>(t, stored, words, scalar_from, acc.data());
+    return acc;
 }
 
 }  // namespace
 
+bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code) {
+    if (stored.size() / word_size < words) return false;
+    const std::vector<std::uint8_t> acc = all_syndromes(stored.data(), words, code, false);
+    return std::all_of(acc.begin(), acc.end(), [](std::uint8_t v) { return v == 0; });
+}
+
+void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out) {
+    words = std::min(words, stored.size() / word_size);
+    const std::size_t first = out.size();
+    out.resize(first + words * data_bytes(code));
+    gather(stored.data(), words, data_bytes(code), out.data() + first);
+}
+
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
-                        std::vector<std::uint8_t>& out, std::size_t* corrected) {
+                        std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable) {
     if (words == 0) return true;
     if (stored.size() / word_size < words) return false;
     const Tables& t = tables(code);
@@ -228,11 +363,8 @@ bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
     const std::size_t keep = data_bytes(code);
     const std::size_t first = out.size();
     out.resize(first + words * keep);
-    std::vector<std::uint8_t> acc(words * n, 0);
-    if (code == Code::Data)
-        all_data_syndromes(stored.data(), words, keep, acc.data(), out.data() + first);
-    else
-        all_syndromes<16>(t, stored.data(), words, keep, acc.data(), out.data() + first);
+    const std::vector<std::uint8_t> acc = all_syndromes(stored.data(), words, code, portable);
+    gather(stored.data(), words, keep, out.data() + first);
 
     Word word;
     Syndromes s{};

@@ -34,7 +34,15 @@ int correct_word(std::span<std::uint8_t, word_size> word, Code code);
 // De-interleaves `words` code words from `stored` (at least words * 255
 // bytes), corrects each, and appends its data bytes to `out`. Returns false
 // when a word cannot be corrected; `corrected` counts the repaired bytes.
+// Data pages' syndromes use the processor's vector instructions where it
+// has them; `portable` keeps to the plain loop (for the tests).
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
-                        std::vector<std::uint8_t>& out, std::size_t* corrected = nullptr);
+                        std::vector<std::uint8_t>& out, std::size_t* corrected = nullptr, bool portable = false);
+
+// Whether all `words` interleaved words at `stored` are code words as they
+// are (nothing to repair), without de-interleaving them.
+bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code);
+// The data bytes of words found intact, appended to `out`.
+void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out);
 
 }  // namespace dwg::detail::rs

@@ -7,6 +7,7 @@
 //   2004, 2010+ (AC1018, AC1024+) encrypted header, page and section maps, LZ77
 //   2007        (AC1021)          Reed-Solomon coded header and pages, own LZ77
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -16,6 +17,30 @@
 namespace dwg::detail {
 
 enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
+
+// A compressed page of the objects section whose integrity (checksum,
+// Reed-Solomon code) was checked when the section was read, expanded only
+// when an object on it is read: attributes need the spaces' entities, rarely
+// the other blocks, tables and dictionaries that make up much of a drawing.
+struct DeferredPage {
+    std::size_t start = 0;  // in the section
+    std::size_t room = 0;   // bytes the page may write from start
+    std::size_t need = 0;   // 2004: bytes it must produce; 2007: its compressed size
+    std::span<const std::uint8_t> stored;  // in the file
+    bool expanded = false;
+    Error result = Error::Ok;  // of the expansion, once expanded
+};
+
+// Expands `stored` into `target` (room bytes).
+using ExpandPage = Error (*)(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target,
+                             std::size_t need);
+
+struct DeferredPages {
+    std::vector<DeferredPage> pages;  // by start, each within its own room
+    std::uint8_t* section = nullptr;  // objects_storage's bytes
+    ExpandPage expand = nullptr;
+    std::size_t last = 0;  // the page used last
+};
 
 struct Sections {
     Version version = Version::R13;
@@ -31,6 +56,21 @@ struct Sections {
     std::vector<std::uint8_t> objects_storage;
     // Checksums that did not match on structures whose contents were sane.
     std::uint32_t checksum_mismatches = 0;
+
+    // Set before reading to leave objects pages compressed until they are
+    // used (2004 on); load_objects then expands them. A Sections with
+    // deferred pages is not copied.
+    bool defer_objects = false;
+    mutable DeferredPages deferred;
+    // Makes bytes [offset, offset + size) of `objects` hold the section's
+    // bytes, or says why the page holding them cannot be expanded.
+    Error load_objects(std::size_t offset, std::size_t size) const
+    {
+        return deferred.pages.empty() ? Error::Ok : load_deferred(offset, size);
+    }
+
+private:
+    Error load_deferred(std::size_t offset, std::size_t size) const;
 };
 
 // Each reader fills `out` from the whole file's bytes or returns why not.

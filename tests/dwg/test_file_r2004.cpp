@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "dwg/file_r2004.h"
+#include "dwg/lz77_copy.h"
 #include "dwg/lz77_r2004.h"
 #include "corpus.h"
 #include "dwg/sections.h"
@@ -100,6 +102,21 @@ INSTANTIATE_TEST_SUITE_P(
         Lz77Case{"empty", {}, 16, Error::Truncated, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Back-references of every short offset and length against the plain
+// byte-by-byte copy, which is what they mean.
+TEST(Lz77Copy, MatchesTheByteByByteCopy)
+{
+    for (std::size_t offset = 1; offset <= 20; ++offset)
+        for (std::size_t length = 0; length <= 40; ++length) {
+            Bytes fast(offset + length + 8, 0xEE), plain;
+            for (std::size_t i = 0; i < offset; ++i) fast[i] = static_cast<std::uint8_t>(i * 7 + 1);
+            plain = fast;
+            dwg::detail::lz77::copy_match(fast.data() + offset, offset, length);
+            for (std::size_t i = 0; i < length; ++i) plain[offset + i] = plain[i];
+            EXPECT_EQ(fast, plain) << "offset " << offset << ", length " << length;
+        }
+}
+
 TEST(Checksums, Crc32MatchesTheStandardCheckValue)
 {
     const std::string s = "123456789";
@@ -116,6 +133,26 @@ TEST(Checksums, PageSumReducesEveryChunkAndContinuesFromSeed)
     EXPECT_EQ(whole, split);
     EXPECT_LT(whole & 0xFFFF, 0xFFF1u);
     EXPECT_LT(whole >> 16, 0xFFF1u);
+}
+
+TEST(Checksums, PageSumEqualsTheSumByteByByte)
+{
+    std::mt19937 rng(5);
+    for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 100u, 0x15B0u, 0x15B3u, 20000u}) {
+        Bytes data(n);
+        for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
+        const std::uint32_t seed = rng() % 0xFFF1 | (rng() % 0xFFF1) << 16;
+        std::uint32_t s1 = seed & 0xFFFF, s2 = seed >> 16;
+        for (std::size_t i = 0; i < n; ++i) {
+            s1 += data[i];
+            s2 += s1;
+            if ((i + 1) % 0x15B0 == 0 || i + 1 == n) {
+                s1 %= 0xFFF1;
+                s2 %= 0xFFF1;
+            }
+        }
+        EXPECT_EQ(dwg::detail::page_checksum_r2004(seed, data), s2 << 16 | s1) << n;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -209,6 +246,23 @@ struct ByteCursor {
     }
 };
 
+// Reads `file` leaving the objects pages for later, as a drawing does, then
+// reads pieces here and there as objects are met: each must hold what
+// reading the pages at once gave (`eager`, read with `expected`).
+void expect_deferred_agrees(const Bytes& file, const Sections& eager, Error expected)
+{
+    Sections s;
+    s.defer_objects = true;
+    ASSERT_EQ(dwg::detail::read_sections_r2004(file, s), expected);
+    if (expected != Error::Ok) return;
+    ASSERT_EQ(s.objects.size(), eager.objects.size());
+    for (std::size_t at = 0; at < s.objects.size(); at += 997) {
+        const std::size_t n = std::min<std::size_t>(24, s.objects.size() - at);
+        ASSERT_EQ(s.load_objects(at, n), Error::Ok) << at;
+        ASSERT_TRUE(std::equal(s.objects.begin() + at, s.objects.begin() + at + n, eager.objects.begin() + at)) << at;
+    }
+}
+
 class Corpus2004 : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Corpus2004, YieldsTheFourSectionsAndAnObjectMapIntoObjects)
@@ -263,6 +317,8 @@ TEST_P(Corpus2004, YieldsTheFourSectionsAndAnObjectMapIntoObjects)
         EXPECT_EQ(crc16(0xC0C1, std::span(s.handles).subspan(page_start, size)), stored);
     }
     EXPECT_GT(objects, 0u);
+
+    expect_deferred_agrees(file, s, Error::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, Corpus2004, ::testing::ValuesIn(corpus_files()),
@@ -302,6 +358,7 @@ std::uint64_t page_map_address(const Bytes& file)
 }
 
 class Damaged2004 : public ::testing::TestWithParam<fs::path> {};
+
 
 TEST_P(Damaged2004, TruncationsAreErrors)
 {
@@ -344,6 +401,7 @@ TEST_P(Damaged2004, FlippedBytesAnywhereNeverCrash)
         copy[at] ^= static_cast<std::uint8_t>(0x80 >> (at % 8));
         Sections s;
         const Error e = dwg::detail::read_sections_r2004(copy, s);
+        expect_deferred_agrees(copy, s, e);
         if (e != Error::Ok) {
             ++detected;
         } else {

@@ -92,6 +92,46 @@ TEST(ReedSolomonInterleave, RefusesTooFewBytes) {
     EXPECT_EQ(out.size(), rs::data_bytes(rs::Code::Data));
 }
 
+// The vector syndromes against the plain loop, with up to nine damaged
+// bytes in some words: the same verdict, the same repairs. Real data pages,
+// and zero words (a code word of both codes) for the header code, whose
+// real pages are too short for the vector path.
+TEST(ReedSolomonInterleave, VectorAndPlainPathsAgree) {
+    std::mt19937 rng(7);
+    auto agree = [&](const Bytes& intact, std::size_t words, rs::Code code) {
+        for (int round = 0; round < 6; ++round) {
+            Bytes stored = intact;
+            for (int k = 0; k < round * 3; ++k) {
+                const std::size_t word = rng() % words, count = 1 + rng() % (round < 3 ? 1 : 9);
+                for (std::size_t j = 0; j < count; ++j) stored[word + (rng() % rs::word_size) * words] ^= 1 + rng() % 255;
+            }
+            Bytes fast, plain;
+            std::size_t fast_fixed = 0, plain_fixed = 0;
+            EXPECT_EQ(rs::decode_interleaved(stored, words, code, fast, &fast_fixed),
+                      rs::decode_interleaved(stored, words, code, plain, &plain_fixed, true))
+                << words << " words, round " << round;
+            EXPECT_EQ(fast, plain);
+            EXPECT_EQ(fast_fixed, plain_fixed);
+        }
+    };
+    const Bytes file = read_file(corpus::dir() / "dwg" / "acs_sample_AC1021.dwg");
+    r2007::FileHeader header;
+    std::vector<r2007::Page> pages;
+    ASSERT_EQ(r2007::read_file_header(file, header), Error::Ok);
+    ASSERT_EQ(r2007::read_pages_map(file, header, pages), Error::Ok);
+    std::size_t tried = 0;
+    for (const r2007::Page& p : pages) {
+        const std::size_t words = static_cast<std::size_t>(p.size / rs::word_size);
+        if (words < 40 || p.id == header.sections_map_id || tried == 3) continue;
+        ++tried;
+        agree(Bytes(file.begin() + static_cast<std::ptrdiff_t>(p.address),
+                    file.begin() + static_cast<std::ptrdiff_t>(p.address + words * rs::word_size)),
+              words, rs::Code::Data);
+    }
+    EXPECT_GT(tried, 0u);
+    agree(Bytes(70 * rs::word_size, 0), 70, rs::Code::System);
+}
+
 // ---------------------------------------------------------------------------
 // LZ77
 
@@ -137,6 +177,25 @@ TEST(Lz77R2007, LiteralOrderMatchesThePublishedTable) {
         ++rows;
     }
     EXPECT_EQ(rows, 32);
+}
+
+// Literal runs of every length up to a block and a half come out in the
+// table's order, block by block, then the rest.
+TEST(Lz77R2007, LiteralRunsFollowTheOrder) {
+    const auto& order = lz77_r2007::literal_order();
+    for (std::size_t n = 9; n < 64; ++n) {
+        Bytes in = n < 0x17 ? Bytes{static_cast<std::uint8_t>(n - 8)} : Bytes{0x0F, static_cast<std::uint8_t>(n - 0x17)};
+        const std::size_t head = in.size();
+        for (std::size_t i = 0; i < n; ++i) in.push_back(static_cast<std::uint8_t>(i + 1));
+        Bytes out(n);
+        std::size_t produced = 0;
+        ASSERT_EQ(lz77_r2007::decompress(in, out, produced), Error::Ok) << n;
+        ASSERT_EQ(produced, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t block = i / 32 * 32, part = std::min<std::size_t>(32, n - block);
+            EXPECT_EQ(out[i], in[head + block + order[part][i - block]]) << "length " << n << ", byte " << i;
+        }
+    }
 }
 
 struct LzCase {
@@ -474,10 +533,17 @@ TEST(Damaged2007, CompressedPagesAreRepairedOrRefused) {
         Sections s;
         ASSERT_EQ(read_sections_r2007(f, s), Error::Ok);
         EXPECT_TRUE(same(s, l.intact));
+        // Objects pages expanded later still come to the same.
+        Sections later;
+        later.defer_objects = true;
+        ASSERT_EQ(read_sections_r2007(f, later), Error::Ok);
+        ASSERT_EQ(later.load_objects(0, later.objects.size()), Error::Ok);
+        EXPECT_TRUE(same(later, l.intact));
         for (std::size_t count : {2u, 3u}) {
             f = l.file;
             damage_word(f, static_cast<std::size_t>(p.address), words, words / 2, count, 17);
             EXPECT_EQ(read_sections_r2007(f, s), Error::Corrupt);
+            EXPECT_EQ(read_sections_r2007(f, later), Error::Corrupt);
         }
     }
 }
