@@ -40,10 +40,16 @@ public:
             return fresh;
         }
         if (2 * (size_ + 1) > slots_.size())
-            grow();
+            rehash(slots_.empty() ? 64 : 2 * slots_.size());
         return place(h);
     }
     std::size_t size() const { return size_; }
+    // Room for `n` handles without growing.
+    void reserve(std::size_t n)
+    {
+        if (2 * n > slots_.size())
+            rehash(std::bit_ceil(2 * n));
+    }
 
 private:
     bool place(std::uint64_t h)
@@ -59,9 +65,9 @@ private:
             }
         }
     }
-    void grow()
+    void rehash(std::size_t slots)
     {
-        std::vector<std::uint64_t> old(slots_.empty() ? 64 : 2 * slots_.size(), 0);
+        std::vector<std::uint64_t> old(slots, 0);
         old.swap(slots_);
         shift_ = 64 - std::countr_zero(slots_.size());
         size_ = has_zero_;
@@ -508,6 +514,7 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
 
     if (doc.at_least(Version::R2004)) {
         out.reserve(out.size() + header.owned.size());
+        seen.reserve(header.owned.size());
         for (const std::uint64_t h : header.owned) {
             EntityCommon common;
             bool linked = false;
