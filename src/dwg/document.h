@@ -32,10 +32,12 @@ public:
     bool find(std::uint64_t handle, std::int64_t& offset) const;
     // The smallest mapped handle above `handle`, 0 when there is none.
     std::uint64_t next_after(std::uint64_t handle) const;
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return keys_.size(); }
 
 private:
-    std::vector<std::pair<std::uint64_t, std::int64_t>> entries_;
+    // Apart, so that a lookup's search touches the handles only.
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::int64_t> offsets_;
 };
 
 struct ClassInfo {

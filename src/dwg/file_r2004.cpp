@@ -242,15 +242,18 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
 Error expand_page(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target, std::size_t need)
 {
     std::size_t produced = 0;
-    if (Error e = decompress_r2004(stored, target, produced); e != Error::Ok) return e;
+    const Error e = decompress_r2004(stored, target, produced);
+    std::fill(target.begin() + static_cast<std::ptrdiff_t>(std::min(produced, target.size())), target.end(), 0);
+    if (e != Error::Ok) return e;
     return produced < need ? Error::Corrupt : Error::Ok;
 }
 
 // With `later`, compressed pages are checked now and expanded on first use,
 // provided each keeps to its own max_page_size bytes (else all are expanded
 // now, so that overlapping pages land as they always did).
-Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, const SectionInfo& info,
-                   std::vector<std::uint8_t>& out, DeferredPages* later = nullptr)
+template <class Bytes>
+Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, const SectionInfo& info, Bytes& out,
+                   DeferredPages* later = nullptr)
 {
     if (info.encrypted == 1) return Error::Encrypted;
     if (info.compressed != 1 && info.compressed != 2) return Error::Corrupt;
@@ -276,7 +279,20 @@ Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, con
             later = nullptr;
     if (!compressed) later = nullptr;
 
-    out.assign(static_cast<std::size_t>(info.size) + info.max_page_size, 0);
+    if (later) {
+        // The pages lie apart in order and each fills its room: zero only
+        // the bytes between them.
+        out.resize(static_cast<std::size_t>(info.size) + info.max_page_size);
+        std::size_t covered = 0;
+        for (const auto& p : info.pages) {
+            const std::size_t at = static_cast<std::size_t>(std::min<std::uint64_t>(p.start, out.size()));
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.begin() + static_cast<std::ptrdiff_t>(at), 0);
+            covered = std::min(out.size(), at + info.max_page_size);
+        }
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.end(), 0);
+    } else {
+        out.assign(static_cast<std::size_t>(info.size) + info.max_page_size, 0);
+    }
     for (const auto& p : info.pages) {
         const PageLocation& where = pages.find(p.id)->second;
         const std::uint8_t* raw = file.data() + where.address;

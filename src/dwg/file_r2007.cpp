@@ -264,8 +264,11 @@ Error expand_page(std::span<const std::uint8_t> words, std::span<std::uint8_t> t
 // they are; no page header. With `later`, RS pages whose words are intact
 // are left as they are, to be decoded and expanded on first use, when the
 // pages lie in order, apart; the others are read now.
-Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
-                   std::vector<std::uint8_t>& out, ReadStats* stats, DeferredPages* later) {
+namespace {
+
+template <class Bytes>
+Error assemble(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
+               Bytes& out, ReadStats* stats, DeferredPages* later) {
     if (section.data_size < 0) return Error::Corrupt;
     // Pages may be longer than the section's "max size", so the only bounds
     // are the file's: no drawing section needs a ratio near this one.
@@ -289,7 +292,20 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
     for (std::size_t k = 1; later && k < section.pages.size(); ++k)
         if (section.pages[k].offset < section.pages[k - 1].offset + section.pages[k - 1].size_uncomp) later = nullptr;
 
-    out.assign(static_cast<std::size_t>(section.data_size), 0);
+    // Each page fills its share whole: zero only the bytes none covers.
+    out.resize(static_cast<std::size_t>(section.data_size));
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    spans.reserve(section.pages.size());
+    for (const SectionPage& sp : section.pages)
+        spans.emplace_back(static_cast<std::size_t>(sp.offset), static_cast<std::size_t>(sp.size_uncomp));
+    std::sort(spans.begin(), spans.end());
+    std::size_t covered = 0;
+    for (const auto& [at, size] : spans) {
+        if (at > covered)
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.begin() + static_cast<std::ptrdiff_t>(at), 0);
+        covered = std::max(covered, at + size);
+    }
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.end(), 0);
     std::vector<std::uint8_t> stored;
     for (const SectionPage& sp : section.pages) {
         const Page* page = find_page(pages, sp.id);
@@ -327,6 +343,13 @@ Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& 
     return Error::Ok;
 }
 
+}  // namespace
+
+Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,
+                   std::vector<std::uint8_t>& out, ReadStats* stats, DeferredPages* later) {
+    return assemble(file, pages, section, out, stats, later);
+}
+
 }  // namespace r2007
 
 Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
@@ -339,13 +362,11 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
     std::vector<r2007::Section> sections;
     if (Error e = r2007::read_sections_map(file, header, pages, sections); e != Error::Ok) return e;
 
-    auto load = [&](std::u16string_view name, std::vector<std::uint8_t>& dst) {
+    auto load = [&](std::u16string_view name, auto& dst, DeferredPages* later) {
         for (const r2007::Section& s : sections)
             if (s.name == name) {
                 if (s.encrypted != 0) return Error::Encrypted;
-                return r2007::read_section(file, pages, s, dst, nullptr,
-                                           &dst == &out.objects_storage && out.defer_objects ? &out.deferred
-                                                                                             : nullptr);
+                return r2007::assemble(file, pages, s, dst, nullptr, later);
             }
         return Error::Corrupt;
     };
@@ -353,10 +374,10 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
     out.version = Version::R2007;
     out.maintenance = file[0x0B];
     out.codepage = static_cast<std::uint16_t>(file[0x13] | (file[0x14] << 8));
-    if (Error e = load(u"AcDb:Header", out.header); e != Error::Ok) return e;
-    if (Error e = load(u"AcDb:Classes", out.classes); e != Error::Ok) return e;
-    if (Error e = load(u"AcDb:Handles", out.handles); e != Error::Ok) return e;
-    if (Error e = load(u"AcDb:AcDbObjects", out.objects_storage); e != Error::Ok) return e;
+    if (Error e = load(u"AcDb:Header", out.header, nullptr); e != Error::Ok) return e;
+    if (Error e = load(u"AcDb:Classes", out.classes, nullptr); e != Error::Ok) return e;
+    if (Error e = load(u"AcDb:Handles", out.handles, nullptr); e != Error::Ok) return e;
+    if (Error e = load(u"AcDb:AcDbObjects", out.objects_storage, out.defer_objects ? &out.deferred : nullptr); e != Error::Ok) return e;
     out.objects = out.objects_storage;
     return Error::Ok;
 }

@@ -19,7 +19,9 @@ namespace dwg::detail {
 
 Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objects_size, Warnings* warnings)
 {
-    entries_.clear();
+    keys_.clear();
+    offsets_.clear();
+    std::vector<std::pair<std::uint64_t, std::int64_t>> entries;
     ByteReader r(section);
     bool sorted = true;
     for (;;) {
@@ -43,9 +45,9 @@ Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objec
                 return Error::Corrupt;
             if (step == 0 || offset < 0 || static_cast<std::uint64_t>(offset) >= objects_size)
                 sane = false;
-            if (!entries_.empty() && handle <= entries_.back().first)
+            if (!entries.empty() && handle <= entries.back().first)
                 sorted = false;
-            entries_.emplace_back(handle, offset);
+            entries.emplace_back(handle, offset);
         }
         const std::uint16_t crc = r.RS_BE();
         if (!r.ok())
@@ -59,36 +61,48 @@ Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objec
     }
     if (!sorted) {
         // Later entries win, as a writer that appends corrections intends.
-        std::stable_sort(entries_.begin(), entries_.end(),
+        std::stable_sort(entries.begin(), entries.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<std::pair<std::uint64_t, std::int64_t>> unique;
-        unique.reserve(entries_.size());
-        for (const auto& e : entries_) {
+        unique.reserve(entries.size());
+        for (const auto& e : entries) {
             if (!unique.empty() && unique.back().first == e.first)
                 unique.back() = e;
             else
                 unique.push_back(e);
         }
-        entries_ = std::move(unique);
+        entries = std::move(unique);
+    }
+    keys_.reserve(entries.size());
+    offsets_.reserve(entries.size());
+    for (const auto& [handle, offset] : entries) {
+        keys_.push_back(handle);
+        offsets_.push_back(offset);
     }
     return Error::Ok;
 }
 
 bool ObjectMap::find(std::uint64_t handle, std::int64_t& offset) const
 {
-    const auto it = std::lower_bound(entries_.begin(), entries_.end(), handle,
-                                     [](const auto& e, std::uint64_t h) { return e.first < h; });
-    if (it == entries_.end() || it->first != handle)
+    // Without branches on the keys: the walk looks up every entity.
+    if (keys_.empty())
         return false;
-    offset = it->second;
+    const std::uint64_t* base = keys_.data();
+    for (std::size_t n = keys_.size(); n > 1;) {
+        const std::size_t half = n / 2;
+        base = base[half] <= handle ? base + half : base;
+        n -= half;
+    }
+    if (*base != handle)
+        return false;
+    offset = offsets_[static_cast<std::size_t>(base - keys_.data())];
     return true;
 }
 
 std::uint64_t ObjectMap::next_after(std::uint64_t handle) const
 {
-    const auto it = std::upper_bound(entries_.begin(), entries_.end(), handle,
-                                     [](std::uint64_t h, const auto& e) { return h < e.first; });
-    return it == entries_.end() ? 0 : it->first;
+    const auto it = std::upper_bound(keys_.begin(), keys_.end(), handle);
+    return it == keys_.end() ? 0 : *it;
 }
 
 }  // namespace dwg::detail

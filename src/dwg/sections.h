@@ -9,7 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "error.h"
@@ -17,6 +20,22 @@
 namespace dwg::detail {
 
 enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
+
+// Leaves the bytes a resize adds uninitialised: the objects section's pages
+// write it, and zeroing it first costs as much as the walk reading it.
+template <class T>
+struct UninitAllocator : std::allocator<T> {
+    using std::allocator<T>::allocator;
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args)
+    {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using SectionBytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
 
 // A compressed page of the objects section whose integrity (checksum,
 // Reed-Solomon code) was checked when the section was read, expanded only
@@ -53,7 +72,7 @@ struct Sections {
     // R13-2000, the decompressed objects section from 2004 on (then held in
     // objects_storage).
     std::span<const std::uint8_t> objects;
-    std::vector<std::uint8_t> objects_storage;
+    SectionBytes objects_storage;  // only the bytes no page writes are zeroed
     // Checksums that did not match on structures whose contents were sane.
     std::uint32_t checksum_mismatches = 0;
 
