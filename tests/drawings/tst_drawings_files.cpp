@@ -3,6 +3,7 @@
 #include "drawings/filelist.h"
 #include "drawings/search.h"
 #include "platform/folderlisting.h"
+#include "platform/listfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -345,11 +346,11 @@ void TestDrawingFiles::lenientReading()
 void TestDrawingFiles::readFailures()
 {
     const drawings::FileListContent missing = drawings::readFileList(m_dir.filePath("missing.xal"));
-    QCOMPARE(missing.error, FileListError::NotFound);
+    QCOMPARE(missing.error, FileListError::FileNotFound);
     QVERIFY(missing.rows.isEmpty());
     const drawings::FileListContent folder = drawings::readFileList(m_dir.path());
-    QCOMPARE(folder.error, FileListError::Unreadable);
-    QVERIFY(!drawings::fileListErrorMessage(FileListError::Unreadable).isEmpty());
+    QCOMPARE(folder.error, FileListError::CannotOpen);
+    QVERIFY(!drawings::fileListErrorMessage(FileListError::CannotOpen).isEmpty());
 }
 
 void TestDrawingFiles::readYieldsOncePerLine()
@@ -384,7 +385,7 @@ void TestDrawingFiles::writeFailuresKeepOldFile()
 
     const QString folder = m_dir.filePath("folder.xal");
     QVERIFY(QDir().mkpath(folder + "/keep"));
-    QCOMPARE(drawings::writeFileList(folder, {{true, "a"}}), FileListError::CannotReplace);
+    QCOMPARE(drawings::writeFileList(folder, {{true, "a"}}), FileListError::CannotCreate);
     QVERIFY(QFileInfo(folder + "/keep").isDir());
     QCOMPARE(drawings::fileListErrorMessage(FileListError::CannotReplace),
              QString("An error occurred. The file is open and cannot be saved. Please close the file and try again."));
@@ -400,7 +401,7 @@ void TestDrawingFiles::writeFailuresKeepOldFile()
 void TestDrawingFiles::fileListNames()
 {
     const QString files = m_dir.filePath("app/Files");
-    QVERIFY(drawings::fileListNames(files).isEmpty());
+    QVERIFY((platform::ensureListFolder(files), platform::listFileNames(files, "xal")).isEmpty());
     QVERIFY(QFileInfo(files).isDir());
     makeFile(files + "/one.xal");
     makeFile(files + "/TWO.XAL");
@@ -409,7 +410,7 @@ void TestDrawingFiles::fileListNames()
     QVERIFY(QDir().mkpath(files + "/folder.xal"));
     QVERIFY(QDir().mkpath(files + "/deeper"));
     makeFile(files + "/deeper/four.xal");
-    QStringList names = drawings::fileListNames(files);
+    QStringList names = (platform::ensureListFolder(files), platform::listFileNames(files, "xal"));
     names.sort();
     QCOMPARE(names, (QStringList{"TWO.XAL", "one.xal"}));
 }

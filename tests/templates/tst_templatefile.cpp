@@ -1,5 +1,4 @@
 #include "templates/templatefile.h"
-#include "templates/templatestore.h"
 #include "templates/sampleimport.h"
 #include "template_support.h"
 
@@ -127,7 +126,7 @@ void TestTemplateFile::roundTrip()
     const TemplateReadResult back = parseTemplate(formatTemplate(items));
     QVERIFY(back.ok());
     QCOMPARE(back.skippedLines, 0);
-    QCOMPARE(back.items, items);
+    QCOMPARE(back.rows, items);
 }
 
 void TestTemplateFile::lenientLines_data()
@@ -163,7 +162,7 @@ void TestTemplateFile::lenientLines()
     QFETCH(QList<TemplateItem>, items);
     const TemplateReadResult back = parseTemplate(bytes);
     QCOMPARE(back.skippedLines, 0);
-    QCOMPARE(back.items, items);
+    QCOMPARE(back.rows, items);
 }
 
 void TestTemplateFile::malformedLinesAreSkippedAndCounted_data()
@@ -190,15 +189,15 @@ void TestTemplateFile::malformedLinesAreSkippedAndCounted()
     QFETCH(int, skipped);
     const TemplateReadResult back = parseTemplate(bytes);
     QVERIFY(back.ok());
-    QCOMPARE(back.items.size(), rows);
+    QCOMPARE(back.rows.size(), rows);
     QCOMPARE(back.skippedLines, skipped);
 }
 
 void TestTemplateFile::undefinedAnsiBytesAndGarbageNeverFail()
 {
     const TemplateReadResult undefined = parseTemplate(QByteArray("1\tA\x81\x9D\tT\tV\tM\r\n"));
-    QCOMPARE(undefined.items.size(), 1);
-    QCOMPARE(undefined.items[0].FieldName, QString::fromUtf16(u"A\u0081\u009D"));
+    QCOMPARE(undefined.rows.size(), 1);
+    QCOMPARE(undefined.rows[0].FieldName, QString::fromUtf16(u"A\u0081\u009D"));
 
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i)
@@ -208,7 +207,7 @@ void TestTemplateFile::undefinedAnsiBytesAndGarbageNeverFail()
     QVERIFY(back.skippedLines > 0);
 
     // A mark followed by bytes that are not UTF-8.
-    QVERIFY(parseTemplate(QByteArray("\xEF\xBB\xBF" "1\t\xFF\xFE\tT\tV\tM\r\n")).items.size() == 1);
+    QVERIFY(parseTemplate(QByteArray("\xEF\xBB\xBF" "1\t\xFF\xFE\tT\tV\tM\r\n")).rows.size() == 1);
 }
 
 // Whatever a file holds, the rows read from it survive a save and a reread.
@@ -227,13 +226,13 @@ void TestTemplateFile::whatIsReadIsWrittenBackUnchanged()
         TemplateReadResult first = parseTemplate(bytes);
         // Blanks closing a space code that extra fields followed end the
         // written line, where reading drops them.
-        for (TemplateItem& item : first.items) {
+        for (TemplateItem& item : first.rows) {
             while (item.SpaceCode.endsWith(u' '))
                 item.SpaceCode.chop(1);
         }
-        const TemplateReadResult second = parseTemplate(formatTemplate(first.items));
+        const TemplateReadResult second = parseTemplate(formatTemplate(first.rows));
         QCOMPARE(second.skippedLines, 0);
-        QCOMPARE(second.items, first.items);
+        QCOMPARE(second.rows, first.rows);
     }
 }
 
@@ -242,7 +241,7 @@ void TestTemplateFile::controlCharactersInFieldsBecomeBlanks()
     const QList<TemplateItem> items{row(true, "A", "A", "x\ty\r\nz")};
     const TemplateReadResult back = parseTemplate(formatTemplate(items));
     QCOMPARE(back.skippedLines, 0);
-    QCOMPARE(back.items, (QList<TemplateItem>{row(true, "A", "A", "x y  z")}));
+    QCOMPARE(back.rows, (QList<TemplateItem>{row(true, "A", "A", "x y  z")}));
 }
 
 void TestTemplateFile::noRowLimit()
@@ -255,8 +254,8 @@ void TestTemplateFile::noRowLimit()
     QVERIFY(writeTemplateFile(path, items).ok());
     const TemplateReadResult back = readTemplateFile(path);
     QVERIFY(back.ok());
-    QCOMPARE(back.items.size(), items.size());
-    QCOMPARE(back.items, items);
+    QCOMPARE(back.rows.size(), items.size());
+    QCOMPARE(back.rows, items);
 }
 
 void TestTemplateFile::failingDeviceReportsTheFailure()
@@ -264,12 +263,12 @@ void TestTemplateFile::failingDeviceReportsTheFailure()
     const QList<TemplateItem> items{row(true, "A", "A", "1"), row(true, "B", "B", "2")};
     for (qint64 room : {0, 5, 13}) {
         FailDevice device(room);
-        const TemplateStatus status = writeTemplate(device, items);
-        QCOMPARE(status.error, TemplateError::WriteFailed);
+        const platform::ListFileStatus status = platform::writeListBytes(device, formatTemplate(items));
+        QCOMPARE(status.error, platform::ListFileError::WriteFailed);
         QCOMPARE(status.detail, QStringLiteral("device full"));
     }
     FailDevice roomy(1000);
-    QVERIFY(writeTemplate(roomy, items).ok());
+    QVERIFY(platform::writeListBytes(roomy, formatTemplate(items)).ok());
     QCOMPARE(roomy.written, formatTemplate(items));
 }
 
@@ -292,16 +291,16 @@ void TestTemplateFile::failedSaveLeavesTheOldFile()
     QTemporaryDir dir;
     const QList<TemplateItem> items{row(true, "A", "A", "1")};
 
-    QCOMPARE(writeTemplateFile(dir.filePath("missing/t.xat"), items).error, TemplateError::CannotCreate);
+    QCOMPARE(writeTemplateFile(dir.filePath("missing/t.xat"), items).error, platform::ListFileError::CannotCreate);
     QVERIFY(QDir(dir.path()).mkdir("folder.xat"));
-    QCOMPARE(writeTemplateFile(dir.filePath("folder.xat"), items).error, TemplateError::CannotCreate);
+    QCOMPARE(writeTemplateFile(dir.filePath("folder.xat"), items).error, platform::ListFileError::CannotCreate);
 
     if (runningAsRoot())
         QSKIP("file permissions do not bind root");
     const QString path = dir.filePath("locked.xat");
     QVERIFY(writeBytes(path, "0\tOLD\tOLD\t\tP\r\n"));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
-    QCOMPARE(writeTemplateFile(path, items).error, TemplateError::CannotReplace);
+    QCOMPARE(writeTemplateFile(path, items).error, platform::ListFileError::CannotReplace);
     QCOMPARE(readAll(path), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
 
     const QString roDir = dir.filePath("ro");
@@ -316,32 +315,30 @@ void TestTemplateFile::failedSaveLeavesTheOldFile()
 void TestTemplateFile::readingFailures()
 {
     QTemporaryDir dir;
-    QCOMPARE(readTemplateFile(dir.filePath("nothing.xat")).error, TemplateError::FileNotFound);
-    QCOMPARE(readTemplateFile(dir.path()).error, TemplateError::CannotOpen);
+    QCOMPARE(readTemplateFile(dir.filePath("nothing.xat")).error, platform::ListFileError::FileNotFound);
+    QCOMPARE(readTemplateFile(dir.path()).error, platform::ListFileError::CannotOpen);
     QVERIFY(writeBytes(dir.filePath("empty.xat"), QByteArray()));
     const TemplateReadResult empty = readTemplateFile(dir.filePath("empty.xat"));
     QVERIFY(empty.ok());
-    QVERIFY(empty.items.isEmpty());
+    QVERIFY(empty.rows.isEmpty());
     QCOMPARE(empty.skippedLines, 0);
 }
 
 void TestTemplateFile::templateFolder()
 {
     QTemporaryDir app;
-    const QString folder = templates::templateFolder(app.path());
-    QCOMPARE(folder, app.path() + "/Files");
-    QCOMPARE(templatePath(app.path(), "a.xat"), app.path() + "/Files/a.xat");
-    QVERIFY(ensureTemplateFolder(folder).ok());
+    const QString folder = app.path() + "/Files";
+    QVERIFY(platform::ensureListFolder(folder).ok());
     QVERIFY(QFileInfo(folder).isDir());
-    QVERIFY(ensureTemplateFolder(folder).ok());
+    QVERIFY(platform::ensureListFolder(folder).ok());
 
     QTemporaryDir other;
     QVERIFY(writeBytes(other.filePath("Files"), "not a folder"));
-    QCOMPARE(ensureTemplateFolder(templates::templateFolder(other.path())).error, TemplateError::FolderNotCreated);
+    QCOMPARE(platform::ensureListFolder(other.path() + "/Files").error, platform::ListFileError::FolderNotCreated);
     // Missing parents are made (an installed program's data folder may not exist yet);
     // a file in the way of one is not.
-    QVERIFY(ensureTemplateFolder(other.filePath("no/such/Files")).ok());
-    QCOMPARE(ensureTemplateFolder(other.filePath("Files/below/Files")).error, TemplateError::FolderNotCreated);
+    QVERIFY(platform::ensureListFolder(other.filePath("no/such/Files")).ok());
+    QCOMPARE(platform::ensureListFolder(other.filePath("Files/below/Files")).error, platform::ListFileError::FolderNotCreated);
 }
 
 void TestTemplateFile::templateNamesListsOnlyTemplateFiles()
@@ -350,8 +347,8 @@ void TestTemplateFile::templateNamesListsOnlyTemplateFiles()
     for (const char* name : {"b.xat", "A.XAT", "c.xal", "d.xat.bak", "noext", "e.xat"})
         QVERIFY(writeBytes(dir.filePath(name), QByteArray()));
     QVERIFY(QDir(dir.path()).mkdir("folder.xat"));
-    QCOMPARE(templateNames(dir.path()), (QStringList{"A.XAT", "b.xat", "e.xat"}));
-    QVERIFY(templateNames(dir.filePath("missing")).isEmpty());
+    QCOMPARE(platform::listFileNames(dir.path(), "xat"), (QStringList{"A.XAT", "b.xat", "e.xat"}));
+    QVERIFY(platform::listFileNames(dir.filePath("missing"), "xat").isEmpty());
 }
 
 void TestTemplateFile::importFromCorpus_data()
