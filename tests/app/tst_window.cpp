@@ -8,6 +8,7 @@
 #include "app/frmmain.h"
 #include "drawings/filelist.h"
 #include "drawings/frmbrowse.h"
+#include "file_bytes.h"
 #include "scripted_ui.h"
 #include "templates/templatefile.h"
 
@@ -47,18 +48,6 @@ TemplateItem row(bool checked, const QString& field, const QString& tag, const Q
 // lblURL's indexes as the design numbers them.
 constexpr int TemplateLink = 2;
 constexpr int FileListLink = 3;
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -296,23 +285,6 @@ private slots:
         w_->cmdImport->click();
         QCOMPARE(w_->TemplateItems().size(), 2);
         QCOMPARE(ui_.messages.size(), std::size_t(1));
-
-        // A folder in the way, then a read-only file: the link stays, the old file too.
-        w_->chkSelectAllTags->click();
-        QVERIFY(QDir().mkpath(files() + "/folder.xat"));
-        ui_.answerSave(files() + "/folder.xat");
-        w_->SaveTemplate();
-        QVERIFY(messages().last().startsWith(QString("The template file \"%1\" could not be saved.")
-                                                 .arg(QDir::toNativeSeparators(files() + "/folder.xat"))));
-        QCOMPARE(ui_.messages.back().icon, MessageIcon::Exclamation);
-        const QString locked = files() + "/locked.xat";
-        QVERIFY(writeBytes(locked, "0\tOLD\tOLD\t\tM\r\n"));
-        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
-        ui_.answerSave(locked);
-        w_->SaveTemplate();
-        QCOMPARE(messages().last(), fileInUse());
-        QCOMPARE(readAll(locked), QByteArray("0\tOLD\tOLD\t\tM\r\n"));
-        QVERIFY(templateLinkShown());
     }
 
     // A name typed in a save dialog: the type's extension where it has none,
@@ -426,21 +398,43 @@ private slots:
         loadFileList(*w_, "odd.xal");
         QCOMPARE(drawingRows(*w_), (QStringList{"1 good.dwg", "0 x.dwg"}));
         QCOMPARE(messages(), QStringList{"1 line(s) of the file list could not be read and were left out."});
+    }
 
-        w_->lsvDrawingsToProcess->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        QVERIFY(QDir().mkpath(files() + "/taken.xal/keep"));
-        ui_.answerSave(files() + "/taken.xal");
-        w_->SaveFileList();
-        QCOMPARE(messages().last(), QString("The file list cannot be created in this folder."));
-        QCOMPARE(ui_.messages.back().icon, MessageIcon::Exclamation);
-        const QString locked = files() + "/locked.xal";
-        QVERIFY(writeBytes(locked, "1\told\r\n"));
-        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
-        ui_.answerSave(locked);
-        w_->SaveFileList();
+    // A folder in the way, then a read-only file: either list says so and
+    // keeps its link and the old file.
+    void saveFailures_data()
+    {
+        QTest::addColumn<bool>("fileList");
+        QTest::addColumn<QString>("overFolder");
+        QTest::newRow("template") << false
+                                  << "The template file \"%1\" could not be saved.\n\nA folder of that name exists.";
+        QTest::newRow("file list") << true << "The file list cannot be created in this folder.";
+    }
+
+    void saveFailures()
+    {
+        QFETCH(bool, fileList);
+        QFETCH(QString, overFolder);
+        const QString taken = files() + (fileList ? "/taken.xal" : "/taken.xat");
+        const QString locked = files() + (fileList ? "/locked.xal" : "/locked.xat");
+        QLabel* link = w_->lblURL[fileList ? FileListLink : TemplateLink];
+        const auto save = [&](const QString& path) {
+            ui_.answerSave(path);
+            fileList ? w_->SaveFileList() : w_->SaveTemplate();
+        };
+        w_->EnableStepThree(true);
+        w_->fillTemplateItems({row(true, "A", "A", "")});
+        w_->lsvDrawingsToProcess->addRow({"a.dwg"}, true);
+        link->show();
+        QVERIFY(QDir().mkpath(taken + "/keep"));
+        save(taken);
+        QCOMPARE(messages(), QStringList{overFolder.arg(QDir::toNativeSeparators(taken))});
+        QCOMPARE(ui_.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(writeBytes(locked, "old") && QFile::setPermissions(locked, QFile::ReadOwner));
+        save(locked);
         QCOMPARE(messages().last(), fileInUse());
-        QCOMPARE(readAll(locked), QByteArray("1\told\r\n"));
-        QVERIFY(fileListLinkShown());
+        QCOMPARE(readAll(locked), QByteArray("old"));
+        QVERIFY(!link->isHidden());
     }
 
     // "Check All" of either list ticks or clears every row and shows its link,

@@ -6,6 +6,7 @@
 #include "templates/templatefile.h"
 
 #include "extract/modOdxAtributes.h"
+#include "file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,18 +40,6 @@ TemplateItem item(bool checked, const QString& field, const QString& tag, const 
                   const QString& space = "M")
 {
     return {checked, field, tag, value, space};
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // Accepts the first `room` bytes, then refuses every write.
@@ -246,15 +235,7 @@ void TestListFiles::writeFailuresKeepTheOldFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"over.xal"});
 
     QCOMPARE(templates::writeTemplateFile(dir.filePath("missing/t.xat"), items).error, ListFileError::CannotCreate);
-    QVERIFY(QDir().mkpath(dir.filePath("folder.xal/keep")));
-    QCOMPARE(drawings::writeFileList(dir.filePath("folder.xal"), {{true, "a"}}), ListFileError::CannotCreate);
-    QVERIFY(QFileInfo(dir.filePath("folder.xal/keep")).isDir());
-    // Read-only binds an administrator too, as the attribute does on Windows.
-    const QString locked = dir.filePath("locked.xat");
-    QVERIFY(writeBytes(locked, "0\tOLD\tOLD\t\tP\r\n"));
-    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
-    QCOMPARE(templates::writeTemplateFile(locked, items).error, ListFileError::CannotReplace);
-    QCOMPARE(readAll(locked), QByteArray("0\tOLD\tOLD\t\tP\r\n"));
+    // A folder in the way and a read-only file: see the window's tests of saving.
 }
 
 void TestListFiles::folderOfSavedLists()
