@@ -180,6 +180,14 @@ private slots:
         QCOMPARE(w_->TemplateItems(), (QList<TemplateItem>{row(true, "DWG_NO", "DWG_NO", "P-200", "P"),
                                                             row(true, "TITLE", "TITLE", "PAPER ONLY", "P"),
                                                             row(true, "REV", "REV", "B", "P")}));
+        importSample(corpus("generated/d_paper_only.dwg"), false); // its model space holds none
+        QCOMPARE(w_->lsvTemplateItems->topLevelItemCount(), 0);
+        // One row per tag, valued by its first attribute; tags differing in case are one.
+        importSample(corpus("generated/b_duplicate_tags.dwg"), false);
+        QCOMPARE(w_->TemplateItems(),
+                 (QList<TemplateItem>{row(true, "TITLE", "TITLE", "Title 01"), row(true, "REV", "REV", "R01")}));
+        importSample(corpus("generated/c_case_variants.dwg"), false);
+        QCOMPARE(w_->TemplateItems(), QList<TemplateItem>{row(true, "Rev", "Rev", "lower-camel")});
         importSample(corpus("generated/a_title_block.dwg"), false);
         w_->cmdImport->click(); // a second import replaces the rows
         QCOMPARE(w_->TemplateItems().size(), 5);

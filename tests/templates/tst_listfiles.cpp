@@ -2,10 +2,8 @@
 // from given bytes, the exact bytes each writes, what survives a save, the
 // failures of reading and writing, and the folder of saved lists.
 #include "drawings/filelist.h"
-#include "templates/sampleimport.h"
 #include "templates/templatefile.h"
 
-#include "extract/modOdxAtributes.h"
 #include "file_bytes.h"
 
 #include <QDir>
@@ -71,8 +69,6 @@ private slots:
     void readFailures();
     void writeFailuresKeepTheOldFile();
     void folderOfSavedLists();
-    void importFromCorpus_data();
-    void importFromCorpus();
 };
 
 void TestListFiles::reading_data()
@@ -254,31 +250,6 @@ void TestListFiles::folderOfSavedLists()
     QCOMPARE(platform::listFileNames(folder, "xat"), (QStringList{"A.XAT", "b.xat", "e.xat"}));
     QCOMPARE(platform::listFileNames(folder, "xal"), QStringList{"c.xal"});
     QVERIFY(platform::listFileNames(dir.filePath("missing"), "xat").isEmpty());
-}
-
-void TestListFiles::importFromCorpus_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("space");
-    QTest::addColumn<QList<TemplateItem>>("items");
-    QTest::newRow("duplicate tags: first value wins")
-        << "generated/b_duplicate_tags.dwg" << "M"
-        << QList<TemplateItem>{item(true, "TITLE", "TITLE", "Title 01"), item(true, "REV", "REV", "R01")};
-    QTest::newRow("tags differing in case: one row, spelled as first met")
-        << "generated/c_case_variants.dwg" << "M" << QList<TemplateItem>{item(true, "Rev", "Rev", "lower-camel")};
-    QTest::newRow("model space of a paper-only drawing is empty")
-        << "generated/d_paper_only.dwg" << "M" << QList<TemplateItem>{};
-}
-
-void TestListFiles::importFromCorpus()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, space);
-    QFETCH(QList<TemplateItem>, items);
-    if (!QFileInfo::exists(QStringLiteral(QUORVANE_CORPUS_DIR "/generated/a_title_block.dwg")))
-        QSKIP("corpus not present");
-    extract::modOdxAtributes attributes;
-    QCOMPARE(templates::importSampleAttributes(attributes, QStringLiteral(QUORVANE_CORPUS_DIR "/") + file, space), items);
 }
 
 QTEST_GUILESS_MAIN(TestListFiles)
