@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -72,9 +73,9 @@ bool copyFolder(const QString& from, const QString& to)
     return !names.isEmpty();
 }
 
-// Answers whatever dialog the window opens: a file dialog with the next
-// queued path (and its 1-based file type), the folder browser with a search
-// of its folder; a message box is noted and closed.
+// Answers whatever dialog the window opens, from a timer: a file dialog with
+// the next queued path (and its 1-based file type), the folder browser with a
+// search of its folder; a message box is noted and closed.
 struct DialogAnswers {
     struct Answer {
         QString path;
@@ -88,17 +89,21 @@ struct DialogAnswers {
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && !files.empty()) {
-            const Answer next = files.front();
-            files.pop_front();
+            const Answer& next = files.front();
             dialog->selectNameFilter(dialog->nameFilters().value(next.filterIndex - 1));
-            dialog->selectFile(next.path);
+            // Typed into the name box, as a person would: selectFile() may take
+            // a whole path for its folder while the dialog still lists it.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(next.path);
             static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the name as a click would
+            if (!dialog->isVisible())
+                files.pop_front();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             messages << box->text();
             box->done(QMessageBox::Ok);
-        } else if (auto* browser = qobject_cast<frmBrowse*>(modal); browser && !browsed) {
+        } else if (auto* browser = qobject_cast<frmBrowse*>(modal)) {
             browsed = true;
-            browser->cmdPathControl[0]->click();
+            browser->cmdPathControl[0]->click(); // OK: a search of the folder it shows
         }
     }
 };
