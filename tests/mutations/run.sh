@@ -16,7 +16,8 @@ cd "$root" || exit 2
 patches=()
 for name in "${@:-}"; do
     [ -z "$name" ] && continue
-    p=$(ls "$here"/*"${name%.patch}"*.patch 2>/dev/null | head -n1)
+    n=$(basename "$name" .patch)
+    p=$(ls "$here/$n.patch" "$here/$n"-*.patch "$here"/*-"$n".patch 2>/dev/null | head -n1)
     [ -n "$p" ] || { echo "no patch matches $name" >&2; exit 2; }
     patches+=("$p")
 done
