@@ -2,13 +2,13 @@
 # Deliberate faults: applies each patch here in turn, builds what its tests
 # need, runs them (stopping at the first failure), reverts, and tells whether
 # the suite caught the fault. Run by hand on a green tree:
-#   tests/mutations/run.sh [BUILD_DIR] [PATCH...]     (BUILD_DIR defaults to build)
+#   tests/mutations/run.sh [BUILD_DIR] [PATCH...]     (BUILD_DIR defaults to the checkout's build)
 # A patch starts with "Fault: <what is wrong>" and "Tests: <ctest -R regex>"
 # lines, then a diff against the current sources.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(git -C "$here" rev-parse --show-toplevel)
-build=build
+build=$root/build
 if [ $# -gt 0 ] && [ -d "$1" ]; then build=$1; shift; fi
 build=$(cd "$build" && pwd) || exit 2
 cd "$root" || exit 2
@@ -65,7 +65,7 @@ for p in "${patches[@]}"; do
         revert
         # Rebuilt without the fault, so the build stays usable and a test
         # that fails anyway is not counted as a catch.
-        cmake --build "$build" --target $targets >>"$log/$name" 2>&1
+        [ -n "$targets" ] && cmake --build "$build" --target $targets >>"$log/$name" 2>&1
         if [ "${result#caught}" != "$result" ] &&
            ! ctest --test-dir "$build" -I "${failed%% *},${failed%% *}" >>"$log/$name" 2>&1; then
             result="${failed#* } fails without the fault too"
