@@ -73,9 +73,6 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
         {OutputKind::Csv, {Field("A", false)}, "keep.csv", Errc::no_fields,
          "No field is ticked in the template list, so there is nothing to write. Tick the tags to extract and "
          "process again. No file was changed."},
-        {OutputKind::Access97, {}, "keep.mdb", Errc::no_fields,
-         "No field is ticked in the template list, so there is nothing to write. Tick the tags to extract and "
-         "process again. No file was changed."},
         {OutputKind::Access2000, {{true, "Rev", "REV", "M"}, {true, "REV", "rev", "M"}}, "keep.mdb",
          Errc::duplicate_field,
          "The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of them another "
