@@ -18,7 +18,7 @@ std::string Describe(const batch::Options& o) {
     s << "t=" << o.templatePath << " l=" << o.fileListPath << " f=" << o.folder << (o.subfolders ? "/**" : "")
       << " p=" << static_cast<int>(o.pattern) << " o=" << o.outputPath << " k=" << static_cast<int>(o.kind)
       << " j=" << o.jobs << " s=" << o.shard << "/" << o.shards << (o.quiet ? " quiet" : "")
-      << (o.verbose ? " verbose" : "") << (o.help ? " help" : "");
+      << (o.verbose ? " verbose" : "");
     if (!o.mergeOutput.empty()) s << " merge=" << o.mergeOutput;
     for (const auto& part : o.mergeParts) s << " " << part;
     return s.str();
@@ -44,7 +44,6 @@ TEST(BatchArguments, TheDocumentedFormsAndAReasonForEveryWrongOne) {
         {{"--kind=xlsx", "--folder=d", "--pattern=dxf", "--output=o.xlsx", "--template=t", "--shard", "2/3"},
          "t=t l= f=d p=1 o=o.xlsx k=4 j=0 s=2/3"},
         {{"--merge", "all.csv", "1.csv", "--2.csv"}, "t= l= f= p=0 o= k=3 j=0 s=0/0 merge=all.csv 1.csv --2.csv"},
-        {{"--help"}, "t= l= f= p=0 o= k=3 j=0 s=0/0 help"},
         {{"--folder", "d", "--output", "o", "--kind", "csv"}, "--template is missing"},
         {{"--template", "t", "--output", "o", "--kind", "csv"}, "give either --file-list or --folder"},
         {{"--template", "t", "--folder", "d", "--file-list", "l", "--output", "o", "--kind", "csv"},
