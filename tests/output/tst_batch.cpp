@@ -212,7 +212,10 @@ TEST_F(BatchCommand, ShardsOfAFolderMergedAreTheWholeRun) {
     for (const char* name : {"a_title_block.dwg", "batch/batch_001.dwg"})
         EXPECT_NE(whole.find("\"" + std::filesystem::path(Generated(name)).lexically_normal().string() + "\""),
                   std::string::npos) << name;
-    for (const char* shard : {"1/2", "2/2"}) run(dir.file(std::string("part") + shard[0] + ".csv"), {"--shard", shard});
+    for (const char* shard : {"1/2", "2/2"}) {
+        run(dir.file(std::string("part") + shard[0] + ".csv"), {"--shard", shard});
+        EXPECT_TRUE(read_bytes(dir.file(std::string("part") + shard[0] + ".csv")).starts_with("\xEF\xBB\xBF"));
+    }
     EXPECT_EQ(Batch({"--merge", dir.file("merged.csv"), dir.file("part1.csv"), dir.file("part2.csv")}),
               batch::kAllRead);
     EXPECT_EQ(read_bytes(dir.file("merged.csv")), whole);
