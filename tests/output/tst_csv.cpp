@@ -1,5 +1,6 @@
 // The CSV format: every cell quoted with quotes doubled, a comma after each,
-// CR LF; code page 1252 until a line holds text it cannot carry.
+// CR LF; code page 1252 until a line holds text it cannot carry, then UTF-8
+// behind a byte-order mark, the lines before converted.
 
 #include "output/csv_file.h"
 #include "test_support.h"
@@ -7,28 +8,18 @@
 using namespace output;
 using namespace output_test;
 
-TEST(CsvLine, QuotesEveryCellAndEndsWithCommaAndCrLf) {
-    const struct {
-        std::vector<std::string_view> cells;
-        std::string line;
-    } cases[] = {
-        {{"C:\\d\\a.dwg", "Pump", ""}, "\"C:\\d\\a.dwg\",\"Pump\",\"\",\r\n"},
-        {{"a,b,c", "say \"hi\"", "\""}, "\"a,b,c\",\"say \"\"hi\"\"\",\"\"\"\",\r\n"},
-        {{"two\r\nlines", "a\tb", "  padded  ", "x;y"}, "\"two\r\nlines\",\"a\tb\",\"  padded  \",\"x;y\",\r\n"},
-        {{}, "\r\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(csv_line(c.cells), c.line);
-}
-
 // The last line is written by another CsvFile, as a later run part does.
-TEST(CsvFile, StaysInCp1252UntilALineNeedsUtf8) {
+TEST(CsvFile, QuotedCellsInCp1252UntilALineNeedsUtf8) {
     const struct {
         std::vector<std::vector<std::string_view>> lines;
         bool utf8;
         std::string bytes;
     } cases[] = {
-        {{{"File Name", "T"}, {"a.dwg", "Caf\xC3\xA9 25\xC2\xB0"}, {"b.dwg", "x"}}, false,
-         "\"File Name\",\"T\",\r\n\"a.dwg\",\"Caf\xE9 25\xB0\",\r\n\"b.dwg\",\"x\",\r\n"},
+        {{{"C:\\d\\a.dwg", "Pump", ""}, {"a,b,c", "say \"hi\"", "\""}, {"two\r\nlines", "a\tb", "  padded  ", "x;y"},
+          {}, {"a.dwg", "Caf\xC3\xA9 25\xC2\xB0"}},
+         false,
+         "\"C:\\d\\a.dwg\",\"Pump\",\"\",\r\n\"a,b,c\",\"say \"\"hi\"\"\",\"\"\"\",\r\n"
+         "\"two\r\nlines\",\"a\tb\",\"  padded  \",\"x;y\",\r\n\r\n\"a.dwg\",\"Caf\xE9 25\xB0\",\r\n"},
         {{{"File Name", "T"}, {"a.dwg", "Caf\xC3\xA9"}, {"b.dwg", "\xE5\x9B\xBE"}, {"c.dwg", "\xC3\xA9"}}, true,
          "\xEF\xBB\xBF\"File Name\",\"T\",\r\n\"a.dwg\",\"Caf\xC3\xA9\",\r\n\"b.dwg\",\"\xE5\x9B\xBE\",\r\n"
          "\"c.dwg\",\"\xC3\xA9\",\r\n"},
