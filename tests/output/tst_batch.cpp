@@ -140,7 +140,7 @@ TEST_F(BatchCommand, NoRunWithExitCodeTwoWhenItCannotStart) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAndExitsWithOne) {
+TEST_F(BatchCommand, ARunOfEveryKindFromTheTemplateAndTheFileListReportsTheMissingDrawingAndExitsWithOne) {
     const std::string output = dir.file("out.csv");
     ASSERT_EQ(Batch(FromList(output, "csv")), batch::kSomeNotRead) << err.str();
     // Not a terminal: the problem as it came, then the report, nothing else.
@@ -154,45 +154,37 @@ TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAn
                                   "\",\"\",\r\n"
                                   "\"" + Generated("c_case_variants.dwg") + "\",\"\",\"\",\"\",\"upper\",\r\n");
 
-    // Every kind holds the same rows, Access 97 in its code page.
+    // Every kind holds the same rows, Access 97 in its code page. On a
+    // terminal a progress line is redrawn in place and wiped before anything
+    // else is written; --verbose adds a line per drawing.
     const auto csv = ReadRows(output::OutputKind::Csv, output);
     ASSERT_TRUE(csv);
-    const std::pair<std::string, output::OutputKind> kinds[] = {{"access97", output::OutputKind::Access97},
-                                                                {"access2000", output::OutputKind::Access2000},
-                                                                {"xlsx", output::OutputKind::Xlsx}};
-    for (const auto& [kind, value] : kinds) {
-        std::vector<std::string> args = FromList(dir.file("out." + kind), kind);
-        args.insert(args.end(), {"--quiet", "--jobs", "2"});
-        EXPECT_EQ(Batch(args), batch::kSomeNotRead) << err.str();
-        Rows expected = *csv;
-        if (kind == "access97") expected[1][3] = "???? ??";
-        EXPECT_EQ(ReadRows(value, dir.file("out." + kind)), expected) << kind;
-    }
-}
-
-TEST_F(BatchCommand, ProgressOnATerminalAndLinesPerDrawingWhenVerbose) {
     const struct {
-        std::vector<std::string> extra;
+        std::string kind;
+        output::OutputKind value;
+        std::vector<std::string> flags;
         bool terminal, progressLine, perDrawing;
-    } cases[] = {
-        {{}, true, true, false},
-        {{"--quiet"}, true, false, false},
-        {{"--verbose"}, true, true, true},
-        {{"--verbose"}, false, false, true},
+    } runs[] = {
+        {"access97", output::OutputKind::Access97, {}, true, true, false},
+        {"access2000", output::OutputKind::Access2000, {"--quiet"}, true, false, false},
+        {"xlsx", output::OutputKind::Xlsx, {"--verbose", "--jobs", "2"}, true, true, true},
+        {"csv", output::OutputKind::Csv, {"--verbose"}, false, false, true},
     };
-    for (const auto& c : cases) {
-        std::vector<std::string> args = FromList(dir.file("out.csv"), "csv");
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
-        SCOPED_TRACE(std::to_string(c.terminal) + " " + (c.extra.empty() ? "" : c.extra[0]));
-        EXPECT_EQ(Batch(args, c.terminal), batch::kSomeNotRead);
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.kind);
+        std::vector<std::string> args = FromList(dir.file("out2." + r.kind), r.kind);
+        args.insert(args.end(), r.flags.begin(), r.flags.end());
+        EXPECT_EQ(Batch(args, r.terminal), batch::kSomeNotRead) << err.str();
+        Rows expected = *csv;
+        if (r.kind == "access97") expected[1][3] = "???? ??";
+        EXPECT_EQ(ReadRows(r.value, dir.file("out2." + r.kind)), expected);
         const std::string text = err.str();
-        // The line is redrawn in place and wiped before anything else is written.
-        EXPECT_EQ(text.find("\r4 of 4 drawings, ") != std::string::npos, c.progressLine) << text;
+        EXPECT_EQ(text.find("\r4 of 4 drawings, ") != std::string::npos, r.progressLine) << text;
         EXPECT_EQ(text.find("\r\033[KThe file " + dir.file("gone.dwg")) != std::string::npos ||
                       text.find("\r\033[K[") != std::string::npos,
-                  c.progressLine)
+                  r.progressLine)
             << text;
-        EXPECT_EQ(text.find("[4/4] " + Generated("c_case_variants.dwg") + "\n") != std::string::npos, c.perDrawing)
+        EXPECT_EQ(text.find("[4/4] " + Generated("c_case_variants.dwg") + "\n") != std::string::npos, r.perDrawing)
             << text;
         EXPECT_NE(text.find("4 of 4 drawings processed: 3 rows written to "), std::string::npos) << text;
     }
