@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
-#include <string>
 #include <unistd.h>
 
 #include "output/processing_run.h"
@@ -19,10 +17,6 @@
 namespace output_test {
 
 using namespace output;
-
-inline std::filesystem::path corpus() {
-    return QUORVANE_CORPUS_DIR;
-}
 
 class ScratchDir {
 public:
@@ -103,11 +97,9 @@ private:
 
 class RunTest : public ::testing::Test {
 protected:
-    void SetUp() override { run.Reader = Scripted(); }
-
     // Reads happen on the run's reading threads, ahead of the rows.
-    ProcessingRun::SpaceReader Scripted() {
-        return [this](const std::string& path, const std::string& space) {
+    void SetUp() override {
+        run.Reader = [this](const std::string& path, const std::string& space) {
             extract::SpaceRead r;
             std::lock_guard lock(readsMutex);
             reads.push_back(path + " " + space);

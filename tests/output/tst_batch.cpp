@@ -25,7 +25,7 @@ std::string Describe(const batch::Options& o) {
 }
 
 std::string Generated(const std::string& name) {
-    return (corpus() / "generated" / name).string();
+    return (std::filesystem::path(QUORVANE_CORPUS_DIR) / "generated" / name).string();
 }
 
 }  // namespace

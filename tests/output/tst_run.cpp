@@ -2,6 +2,7 @@
 // number of threads, the runs refused before the old file goes, the ways a
 // run ends early, the answers to a drawing not processed, the end report.
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
