@@ -1,6 +1,8 @@
 #include "drawing.h"
 
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -514,11 +516,16 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
 
     if (doc.at_least(Version::R2004)) {
         out.reserve(out.size() + header.owned.size());
-        seen.reserve(header.owned.size());
-        for (const std::uint64_t h : header.owned) {
+        // Handles are given out in ascending order, so an ascending list has
+        // no repeats to look for: only a damaged list pays for the set.
+        const auto& owned = header.owned;
+        const bool ascending = std::adjacent_find(owned.begin(), owned.end(), std::greater_equal<>()) == owned.end();
+        if (!ascending)
+            seen.reserve(owned.size());
+        for (const std::uint64_t h : owned) {
             EntityCommon common;
             bool linked = false;
-            if (seen.insert(h))
+            if (ascending || seen.insert(h))
                 visit(h, common, linked);
         }
         return result();

@@ -1,8 +1,63 @@
 #include "sections.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace dwg::detail {
+
+namespace recycled {
+namespace {
+
+// Each block starts with its size, so that a block taken for a smaller
+// request is still judged and freed by what it is.
+constexpr std::size_t kHead = alignof(std::max_align_t);
+
+std::size_t size_of(const std::uint8_t* p)
+{
+    std::size_t n = 0;
+    std::memcpy(&n, p - kHead, sizeof n);
+    return n;
+}
+
+struct Kept {
+    std::uint8_t* block = nullptr;
+    ~Kept()
+    {
+        if (block)
+            std::free(block - kHead);
+    }
+};
+thread_local Kept kept;
+
+}  // namespace
+
+std::uint8_t* allocate(std::size_t n)
+{
+    // Not for a request much smaller than the block: a small drawing would
+    // hold memory it does not need.
+    if (kept.block && size_of(kept.block) >= n && size_of(kept.block) / 4 <= n)
+        return std::exchange(kept.block, nullptr);
+    if (n > SIZE_MAX - kHead)
+        throw std::bad_alloc();
+    auto* raw = static_cast<std::uint8_t*>(std::malloc(n + kHead));
+    if (!raw)
+        throw std::bad_alloc();
+    std::memcpy(raw, &n, sizeof n);
+    return raw + kHead;
+}
+
+void release(std::uint8_t* p)
+{
+    if (kept.block)
+        std::free(kept.block - kHead);
+    kept.block = p;
+}
+
+}  // namespace recycled
 
 Error Sections::load_deferred(std::size_t offset, std::size_t size) const
 {

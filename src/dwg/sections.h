@@ -21,11 +21,28 @@ namespace dwg::detail {
 
 enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
 
+// One big block kept per thread after use, for the next drawing's objects
+// section: a run reads drawing after drawing on each thread, and memory
+// fresh from the system costs a page fault for every 4 KiB first written,
+// more than the pages' expansion itself.
+namespace recycled {
+// Blocks below this come from the allocator's own free lists anyway.
+constexpr std::size_t kSmallest = std::size_t{1} << 20;
+// At least n bytes (n >= kSmallest), the kept block when it fits.
+std::uint8_t* allocate(std::size_t n);
+// Keeps a block from allocate(), giving the one kept before back.
+void release(std::uint8_t* p);
+}  // namespace recycled
+
 // Leaves the bytes a resize adds uninitialised: the objects section's pages
 // write it, and zeroing it first costs as much as the walk reading it.
 template <class T>
 struct UninitAllocator : std::allocator<T> {
     using std::allocator<T>::allocator;
+    template <class U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
     template <class U, class... Args>
     void construct(U* p, Args&&... args)
     {
@@ -33,6 +50,20 @@ struct UninitAllocator : std::allocator<T> {
             ::new (static_cast<void*>(p)) U;
         else
             ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    T* allocate(std::size_t n)
+    {
+        if constexpr (sizeof(T) == 1)
+            if (n >= recycled::kSmallest)
+                return reinterpret_cast<T*>(recycled::allocate(n));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if constexpr (sizeof(T) == 1)
+            if (n >= recycled::kSmallest)
+                return recycled::release(reinterpret_cast<std::uint8_t*>(p));
+        std::allocator<T>::deallocate(p, n);
     }
 };
 using SectionBytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
