@@ -61,7 +61,7 @@ struct DxfBlock {
 struct Document {
     explicit Document(std::uint16_t codepage) : text(codepage) {}
 
-    std::vector<std::uint8_t> file;
+    Bytes file;
     Sections sections;
     std::string version;  // the file's first six bytes
     ObjectMap map;

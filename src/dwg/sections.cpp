@@ -1,6 +1,7 @@
 #include "sections.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,10 @@ namespace {
 // Each block starts with its size, so that a block taken for a smaller
 // request is still judged and freed by what it is.
 constexpr std::size_t kHead = alignof(std::max_align_t);
+// Enough for a file, its objects section and one spare; none so big that
+// holding it idle would matter.
+constexpr std::size_t kSlots = 3;
+constexpr std::size_t kLargest = std::size_t{64} << 20;
 
 std::size_t size_of(const std::uint8_t* p)
 {
@@ -23,12 +28,18 @@ std::size_t size_of(const std::uint8_t* p)
     return n;
 }
 
+void free_block(std::uint8_t* p)
+{
+    if (p)
+        std::free(p - kHead);
+}
+
 struct Kept {
-    std::uint8_t* block = nullptr;
+    std::array<std::uint8_t*, kSlots> blocks{};
     ~Kept()
     {
-        if (block)
-            std::free(block - kHead);
+        for (std::uint8_t* p : blocks)
+            free_block(p);
     }
 };
 thread_local Kept kept;
@@ -37,10 +48,14 @@ thread_local Kept kept;
 
 std::uint8_t* allocate(std::size_t n)
 {
-    // Not for a request much smaller than the block: a small drawing would
-    // hold memory it does not need.
-    if (kept.block && size_of(kept.block) >= n && size_of(kept.block) / 4 <= n)
-        return std::exchange(kept.block, nullptr);
+    // The smallest that fits, unless it is far bigger than asked for: a
+    // small drawing would hold memory it does not need.
+    std::uint8_t** best = nullptr;
+    for (std::uint8_t*& p : kept.blocks)
+        if (p && size_of(p) >= n && size_of(p) / 4 <= n && (!best || size_of(p) < size_of(*best)))
+            best = &p;
+    if (best)
+        return std::exchange(*best, nullptr);
     if (n > SIZE_MAX - kHead)
         throw std::bad_alloc();
     auto* raw = static_cast<std::uint8_t*>(std::malloc(n + kHead));
@@ -52,9 +67,20 @@ std::uint8_t* allocate(std::size_t n)
 
 void release(std::uint8_t* p)
 {
-    if (kept.block)
-        std::free(kept.block - kHead);
-    kept.block = p;
+    if (size_of(p) > kLargest) {
+        free_block(p);
+        return;
+    }
+    // An empty slot, else the smallest block goes.
+    std::uint8_t** slot = &kept.blocks[0];
+    for (std::uint8_t*& q : kept.blocks)
+        if (!q || (*slot && size_of(q) < size_of(*slot)))
+            slot = &q;
+    if (*slot && size_of(*slot) > size_of(p)) {
+        free_block(p);
+        return;
+    }
+    free_block(std::exchange(*slot, p));
 }
 
 }  // namespace recycled
