@@ -437,7 +437,12 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
 
 Error Drawing::parse(std::span<const std::uint8_t> bytes, Drawing& out)
 {
-    return read_bytes(Bytes(bytes.begin(), bytes.end()), out.doc_);
+    // Sized, then copied: element by element through the allocator would be
+    // a loop over bytes.
+    Bytes copy(bytes.size());
+    if (!bytes.empty())
+        std::memcpy(copy.data(), bytes.data(), bytes.size());
+    return read_bytes(std::move(copy), out.doc_);
 }
 
 Warnings Drawing::warnings() const { return doc_ ? doc_->warnings : Warnings{}; }
