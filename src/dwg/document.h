@@ -35,9 +35,14 @@ public:
     std::size_t size() const { return keys_.size(); }
 
 private:
+    void sort_keeping_last();
+
     // Apart, so that a lookup's search touches the handles only.
     std::vector<std::uint64_t> keys_;
     std::vector<std::int64_t> offsets_;
+    // Where the last lookup ended: like the deferred pages, this makes a
+    // Drawing one thread's at a time.
+    mutable std::size_t last_ = 0;
 };
 
 struct ClassInfo {
@@ -56,7 +61,7 @@ struct DxfBlock {
 struct Document {
     explicit Document(std::uint16_t codepage) : text(codepage) {}
 
-    std::vector<std::uint8_t> file;
+    Bytes file;
     Sections sections;
     std::string version;  // the file's first six bytes
     ObjectMap map;

@@ -1,6 +1,8 @@
 #include "drawing.h"
 
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -334,6 +336,54 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
 
 }  // namespace
 
+// The file's bytes, kept by the document made from them.
+Error read_bytes(Bytes bytes, std::unique_ptr<Document>& out)
+{
+    out.reset();
+    if (is_pre_r13(bytes))
+        return open_pre_r13(std::move(bytes), out);
+    if (dxf_kind(bytes) != DxfKind::None) {
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(bytes, *doc);
+        if (e == Error::Ok)
+            out = std::move(doc);
+        return e;
+    }
+    if (!looks_like_dwg(bytes))
+        return Error::NotDwg;
+    const Family* family = nullptr;
+    for (const Family& f : kFamilies)
+        if (std::memcmp(bytes.data(), f.magic, 6) == 0)
+            family = &f;
+    if (!family)
+        return Error::UnsupportedVersion;
+    // The code page sits at the same place in every version read here.
+    const std::uint16_t codepage =
+        bytes.size() >= 0x15 ? static_cast<std::uint16_t>(bytes[0x13] | (bytes[0x14] << 8)) : 0;
+    auto doc = std::make_unique<Document>(codepage);
+    doc->file = std::move(bytes);
+    doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
+    // Security flags of 2004 on: bit 0 marks data encrypted with a password.
+    const bool encrypted = family->version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
+    doc->sections.defer_objects = true;
+    if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
+        return encrypted ? Error::Encrypted : e;
+    doc->sections.version = family->version;
+    doc->warnings.checksum_mismatches = doc->sections.checksum_mismatches;
+    if (doc->sections.header.empty()) {
+        out = std::move(doc);
+        return Error::Ok;
+    }
+    if (const Error e = doc->map.read(doc->sections.handles, doc->sections.objects.size(), &doc->warnings);
+        e != Error::Ok)
+        return encrypted ? Error::Encrypted : e;
+    read_classes(*doc);
+    read_header_handles(*doc);
+    resolve_blocks(*doc);
+    out = std::move(doc);
+    return Error::Ok;
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -378,58 +428,21 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     // should hold in memory.
     if (size > (std::streamoff{1} << 32))
         return Error::TooLarge;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    Bytes bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
         return Error::ReadFailed;
-    return parse(std::move(bytes), out);
+    return read_bytes(std::move(bytes), out.doc_);
 }
 
-Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
+Error Drawing::parse(std::span<const std::uint8_t> bytes, Drawing& out)
 {
-    out.doc_.reset();
-    if (is_pre_r13(bytes))
-        return open_pre_r13(std::move(bytes), out.doc_);
-    if (dxf_kind(bytes) != DxfKind::None) {
-        auto doc = std::make_unique<Document>(0);
-        const Error e = read_dxf(bytes, *doc);
-        if (e == Error::Ok)
-            out.doc_ = std::move(doc);
-        return e;
-    }
-    if (!looks_like_dwg(bytes))
-        return Error::NotDwg;
-    const Family* family = nullptr;
-    for (const Family& f : kFamilies)
-        if (std::memcmp(bytes.data(), f.magic, 6) == 0)
-            family = &f;
-    if (!family)
-        return Error::UnsupportedVersion;
-    // The code page sits at the same place in every version read here.
-    const std::uint16_t codepage =
-        bytes.size() >= 0x15 ? static_cast<std::uint16_t>(bytes[0x13] | (bytes[0x14] << 8)) : 0;
-    auto doc = std::make_unique<Document>(codepage);
-    doc->file = std::move(bytes);
-    doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
-    // Security flags of 2004 on: bit 0 marks data encrypted with a password.
-    const bool encrypted = family->version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
-    doc->sections.defer_objects = true;
-    if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
-        return encrypted ? Error::Encrypted : e;
-    doc->sections.version = family->version;
-    doc->warnings.checksum_mismatches = doc->sections.checksum_mismatches;
-    if (doc->sections.header.empty()) {
-        out.doc_ = std::move(doc);
-        return Error::Ok;
-    }
-    if (const Error e = doc->map.read(doc->sections.handles, doc->sections.objects.size(), &doc->warnings);
-        e != Error::Ok)
-        return encrypted ? Error::Encrypted : e;
-    read_classes(*doc);
-    read_header_handles(*doc);
-    resolve_blocks(*doc);
-    out.doc_ = std::move(doc);
-    return Error::Ok;
+    // Sized, then copied: element by element through the allocator would be
+    // a loop over bytes.
+    Bytes copy(bytes.size());
+    if (!bytes.empty())
+        std::memcpy(copy.data(), bytes.data(), bytes.size());
+    return read_bytes(std::move(copy), out.doc_);
 }
 
 Warnings Drawing::warnings() const { return doc_ ? doc_->warnings : Warnings{}; }
@@ -514,11 +527,16 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
 
     if (doc.at_least(Version::R2004)) {
         out.reserve(out.size() + header.owned.size());
-        seen.reserve(header.owned.size());
-        for (const std::uint64_t h : header.owned) {
+        // Handles are given out in ascending order, so an ascending list has
+        // no repeats to look for: only a damaged list pays for the set.
+        const auto& owned = header.owned;
+        const bool ascending = std::adjacent_find(owned.begin(), owned.end(), std::greater_equal<>()) == owned.end();
+        if (!ascending)
+            seen.reserve(owned.size());
+        for (const std::uint64_t h : owned) {
             EntityCommon common;
             bool linked = false;
-            if (seen.insert(h))
+            if (ascending || seen.insert(h))
                 visit(h, common, linked);
         }
         return result();

@@ -590,7 +590,7 @@ Error named_block(const Document& doc, std::string_view name, NameEquals equals,
 
 bool is_pre_r13(std::span<const std::uint8_t> file) { return version_of(file) != nullptr; }
 
-Error open_pre_r13(std::vector<std::uint8_t> bytes, std::unique_ptr<Document>& out)
+Error open_pre_r13(Bytes bytes, std::unique_ptr<Document>& out)
 {
     out.reset();
     const VersionInfo* v = version_of(bytes);

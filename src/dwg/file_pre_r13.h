@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "drawing.h"
+#include "sections.h"
 
 namespace dwg::detail {
 
@@ -46,7 +47,7 @@ struct PreR13 {
 bool is_pre_r13(std::span<const std::uint8_t> file);
 
 // Reads the file header and makes the Document, or says why not.
-Error open_pre_r13(std::vector<std::uint8_t> bytes, std::unique_ptr<Document>& out);
+Error open_pre_r13(Bytes bytes, std::unique_ptr<Document>& out);
 
 using NameEquals = bool (*)(std::string_view, std::string_view);
 Error find_block_pre_r13(const Document& doc, std::string_view name, NameEquals equals, std::uint64_t& block);

@@ -387,7 +387,8 @@ TEST_P(Drawing2007, SectionsComeOutWhole) {
 // space records; the control object names the spaces again.
 TEST_P(Drawing2007, HeaderAgreesWithTheBlockControl) {
     Document doc(0);
-    doc.file = read_file(corpus::dir() / "dwg" / GetParam());
+    const auto bytes = read_file(corpus::dir() / "dwg" / GetParam());
+    doc.file.assign(bytes.begin(), bytes.end());
     ASSERT_EQ(read_sections_r2007(doc.file, doc.sections), Error::Ok);
     ASSERT_EQ(doc.map.read(doc.sections.handles), Error::Ok);
     ASSERT_EQ(read_header_handles(doc), Error::Ok);
