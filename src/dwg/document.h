@@ -17,6 +17,7 @@
 #include "file_pre_r13.h"
 #include "sections.h"
 #include "text.h"
+#include "text/utf8.h"
 
 namespace dwg::detail {
 
@@ -91,8 +92,8 @@ struct Document {
     bool at_least(Version v) const { return sections.version >= v; }
 };
 
-// ASCII letters compared without case, as block names are.
-bool equal_caseless(std::string_view a, std::string_view b);
+// Block names compare without case.
+using text::equal_caseless;
 
 // Fixed object type numbers.
 enum ObjectType : std::uint16_t {

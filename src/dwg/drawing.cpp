@@ -12,18 +12,6 @@ namespace dwg {
 
 namespace detail {
 
-bool equal_caseless(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (up(a[i]) != up(b[i]))
-            return false;
-    }
-    return true;
-}
-
 namespace {
 
 // The handles a walk has met: open addressing, as a node-based set costs a
