@@ -44,7 +44,6 @@ private:
 struct ClassInfo {
     std::uint16_t number = 0;
     bool is_entity = false;
-    std::string dxf_name;
 };
 
 // What a DXF file keeps for attribute extraction: a block's references with
