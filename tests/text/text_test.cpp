@@ -1,5 +1,4 @@
-// The text library: the UTF-8 walker, UTF-16, case folding, code pages, and
-// the drawing reader's decoder built on them.
+// The text library, and the drawing reader's decoder built on it.
 
 #include <gtest/gtest.h>
 
@@ -16,18 +15,14 @@ const std::string kSmile = "\xF0\x9F\x98\x80";  // two UTF-16 units
 
 TEST(Utf8, WalksValidAndMalformedText)
 {
-    struct Case {
-        std::string s;
-        char32_t code;
-        int length;
-        bool valid;
-    } cases[] = {
+    struct Case { std::string s; char32_t code; int length; bool valid; } cases[] = {
         {"A", 'A', 1, true},
         {"\xC3\xA9", 0xE9, 2, true},
         {"\xE2\x82\xAC", 0x20AC, 3, true},
         {kSmile, 0x1F600, 4, true},
         {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4, true},
         {"\x80", 0x80, 1, false},              // stray continuation
+        {"\xC0\xAF", 0xC0, 1, false},          // overlong
         {"\xE0\x80\x80", 0xE0, 1, false},      // overlong
         {"\xED\xA0\x80", 0xED, 1, false},      // surrogate
         {"\xF4\x90\x80\x80", 0xF4, 1, false},  // beyond U+10FFFF
@@ -42,14 +37,12 @@ TEST(Utf8, WalksValidAndMalformedText)
         EXPECT_EQ(text::valid_utf8(c.s), c.valid) << c.s;
         std::u16string units;
         EXPECT_EQ(text::utf8_to_utf16(c.s, units), c.valid) << c.s;
-        if (c.valid)
-            EXPECT_EQ(text::utf16_to_utf8(units), c.s);
+        EXPECT_EQ(c.valid ? text::utf16_to_utf8(units) : c.s, c.s);
     }
 }
 
 TEST(Utf16, PairsJoinLoneSurrogatesAreReplacedLengthsCountUnits)
 {
-    EXPECT_EQ(text::utf16_to_utf8(u"Stra\u00DFe \U0001F600"), "Stra\xC3\x9F" "e " + kSmile);
     EXPECT_EQ(text::utf16_to_utf8(std::u16string(1, char16_t(0xD800)) + u"x"), kFffd + "x");
     std::vector<std::uint8_t> le;
     text::append_utf16le(le, u"\u00E9\U0001F600");
@@ -66,10 +59,8 @@ TEST(Utf16, PairsJoinLoneSurrogatesAreReplacedLengthsCountUnits)
 TEST(Case, FoldsTheScriptsNamesAreWrittenIn)
 {
     const std::pair<const char*, const char*> same[] = {
-        {"tag", "TAG"},          {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"},  // été
-        {"\xC3\xBF", "\xC5\xB8"},                    // ÿ Ÿ
-        {"\xCE\xB1\xCF\x89", "\xCE\x91\xCE\xA9"},   // αω
-        {"\xD0\xB4\xD1\x91", "\xD0\x94\xD0\x81"},   // дё
+        {"tag", "TAG"}, {"\xC3\xA9t\xC3\xBF", "\xC3\x89T\xC5\xB8"},  // étÿ
+        {"\xCE\xB1\xCF\x89\xD0\xB4\xD1\x91", "\xCE\x91\xCE\xA9\xD0\x94\xD0\x81"},  // αωдё
         {"\xC4\x81\xC5\x82\xC5\xBE", "\xC4\x80\xC5\x81\xC5\xBD"},  // āłž
     };
     for (const auto& [a, b] : same)
@@ -86,10 +77,8 @@ TEST(CodePage, DecodesLossily)
 {
     const std::tuple<const char*, std::string, std::string> cases[] = {
         {"CP1252", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
-        {"CP1250", "\xA3\xF3" "d\xBF", "\xC5\x81\xC3\xB3" "d\xC5\xBC"},
         {"CP1251", "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
         {"CP932", "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},
-        {"CP936", "\xD6\xD0", "\xE4\xB8\xAD"},
         {"CP932", "ab\x93", "ab" + kFffd},                     // a lead byte and nothing after it
         {"UTF-8", "a\xFF\xE5\x9B", "a" + kFffd + kFffd + kFffd},
         {"NO-SUCH-CHARSET", "a\xE9", "a" + kFffd},
@@ -101,13 +90,10 @@ TEST(CodePage, DecodesLossily)
 
 TEST(CodePage, Cp1252BothWays)
 {
-    struct Case {
-        std::string utf8;
-        std::optional<std::string> strict, substituted, kept;  // nothing: fails
-    } cases[] = {
+    struct Case { std::string utf8; std::optional<std::string> strict, substituted, kept; } cases[] = {  // nothing: fails
         {"plain", "plain", "plain", "plain"},
         {"Caf\xC3\xA9 \xE2\x82\xAC", "Caf\xE9 \x80", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
-        {"A\xE5\x9B\xBE" + kSmile + "!", {}, "A??!", "A??!"},  // one mark per character
+        {"A\xE5\x9B\xBE" + kSmile + "!", {}, "A?" "?!", "A?" "?!"},  // one mark per character
         {"\xC2\x81", {}, "?", "?"},                          // no byte for it in 1252
         {"bad \xFF", {}, {}, "bad ?"},
         {"cut \xE5\x9B", {}, {}, "cut ?"},
@@ -131,11 +117,8 @@ TEST(CodePage, Cp1252BothWays)
     EXPECT_EQ(out, "a");
     EXPECT_EQ(text::cp1252_to_utf8_lenient(std::string("\x81\x8D\x8F\x90\x9D" "a\0\xE9", 8)),
               std::string("\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D" "a\0\xC3\xA9", 14));
-    for (int b = 1; b < 256; ++b) {
-        const std::string one(1, static_cast<char>(b));
-        if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
-            EXPECT_EQ(text::convert(text::cp1252_to_utf8_lenient(one), "UTF-8", "CP1252"), one) << b;
-    }
+    for (const char b : std::string_view("\x01 ~\x7F\x80\x8E\x9F\xA0\xFF"))  // there and back
+        EXPECT_EQ(text::convert(text::cp1252_to_utf8_lenient({&b, 1}), "UTF-8", "CP1252"), std::string(1, b)) << +b;
 }
 
 TEST(CodePage, ThreadsConvertAtOnce)
@@ -144,20 +127,17 @@ TEST(CodePage, ThreadsConvertAtOnce)
         for (int i = 0; i < 2000 && ok; ++i)
             ok = text::decode_lossy(bytes, charset) == utf8;
     };
-    bool ok[3] = {true, true, true};
-    std::thread a(work, "CP1251", "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8", std::ref(ok[0]));
-    std::thread b(work, "CP932", "\x93\xFA", "\xE6\x97\xA5", std::ref(ok[1]));
-    work("CP1251", "\xCF", "\xD0\x9F", ok[2]);
-    a.join(), b.join();
-    EXPECT_TRUE(ok[0] && ok[1] && ok[2]);
+    bool ok[2] = {true, true};
+    std::thread other(work, "CP932", "\x93\xFA", "\xE6\x97\xA5", std::ref(ok[0]));
+    work("CP1251", "\xCF", "\xD0\x9F", ok[1]);
+    other.join();
+    EXPECT_TRUE(ok[0] && ok[1]);
 }
 
 // DWGCODEPAGE numbers, trailing NULs, UTF-8 in files marked 1252, escapes.
 TEST(DrawingText, CodePagesAndEscapes)
 {
     const std::tuple<std::uint16_t, std::string, std::string> cases[] = {
-        {30, "Caf\xE9", "Caf\xC3\xA9"},
-        {29, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
         {22, "\x93\xFA", "\xE6\x97\xA5"},
         {30, std::string("trailing\0\0", 10), "trailing"},
         {0, "\xC3\xA9t", "\xC3\xA9t"},  // 0, 30 and unknown ones: UTF-8 when valid
