@@ -165,11 +165,9 @@ int huge_dxf(double megabytes)
 // "dxf" and "dxf-bin" for DXF files, else the first six bytes.
 std::string version_of(const Bytes& bytes)
 {
-    const dwg::detail::FileKind kind = dwg::detail::file_format(bytes).kind;
-    if (kind == dwg::detail::FileKind::DxfBinary)
-        return "dxf-bin";
-    if (kind == dwg::detail::FileKind::DxfAscii)
-        return "dxf";
+    const dwg::detail::FileFormat format = dwg::detail::file_format(bytes);
+    if (format.dxf())
+        return format.kind == dwg::detail::FileKind::DxfBinary ? "dxf-bin" : "dxf";
     return std::string(bytes.begin(), bytes.begin() + std::min<std::size_t>(6, bytes.size()));
 }
 
