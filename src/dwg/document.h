@@ -17,6 +17,7 @@
 #include "file_pre_r13.h"
 #include "sections.h"
 #include "text.h"
+#include "text/utf8.h"
 
 namespace dwg::detail {
 
@@ -48,7 +49,6 @@ private:
 struct ClassInfo {
     std::uint16_t number = 0;
     bool is_entity = false;
-    std::string dxf_name;
 };
 
 // What a DXF file keeps for attribute extraction: a block's references with
@@ -96,8 +96,8 @@ struct Document {
     bool at_least(Version v) const { return sections.version >= v; }
 };
 
-// ASCII letters compared without case, as block names are.
-bool equal_caseless(std::string_view a, std::string_view b);
+// Block names compare without case.
+using text::equal_caseless;
 
 // Fixed object type numbers.
 enum ObjectType : std::uint16_t {

@@ -96,7 +96,6 @@ struct DeferredPages {
 struct Sections {
     Version version = Version::R13;
     std::uint8_t maintenance = 0;   // maintenance release byte of the file header
-    std::uint16_t codepage = 0;     // $DWGCODEPAGE, the RS at file offset 0x13
     std::vector<std::uint8_t> header;   // header variables section
     std::vector<std::uint8_t> classes;  // classes section
     std::vector<std::uint8_t> handles;  // object map
