@@ -38,6 +38,10 @@ enum ColumnType : std::uint8_t {
     col_binary = 9, col_text = 10, col_ole = 11, col_memo = 12,
 };
 
+// Limits of a table: columns, and the characters of the text columns written.
+constexpr unsigned max_columns = 255;
+constexpr std::uint16_t text_chars = 255;
+
 // Column flag bits in the descriptor.
 enum : std::uint8_t { flag_fixed = 0x01, flag_updatable = 0x02, flag_system = 0x10, flag_sid = 0x20 };
 

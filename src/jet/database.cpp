@@ -24,6 +24,8 @@ struct ParsedColumn {
     std::string name;
 };
 
+constexpr unsigned max_plausible_indexes = 64;
+
 struct ParsedTdef {
     std::vector<std::uint32_t> pages;
     Bytes stream;
@@ -122,6 +124,7 @@ struct Database::Impl {
     Status map_pages(RowRef ref, std::vector<std::uint32_t>& out);
     Status bitmap_pages(const Bytes& row, std::vector<std::uint32_t>& out);
     Status catalog_tables(std::vector<std::pair<std::string, std::uint32_t>>& out);
+    Status catalog_row(const ParsedTdef& objects, const Bytes& row, std::vector<std::pair<std::string, std::uint32_t>>& out);
     Status find_table();
     Status check_table();
 
@@ -134,6 +137,7 @@ struct Database::Impl {
     Status rewrite_free_map(Pending& p, std::vector<std::uint32_t> free_pages);
     Status mark_global(Pending& p);
     Status grow_global(Bytes& gp, std::size_t& bitmap, std::size_t total);
+    std::vector<std::uint32_t> write_order(Pending& p) const;
     Status commit(Pending& p);
 };
 
@@ -217,7 +221,7 @@ Status Database::Impl::read_tdef(std::uint32_t first, ParsedTdef& t)
     t.owned = r.ref(o.owned_map);
     t.free = r.ref(o.free_map);
     if (!r.ok()) return bad("a structure runs past its page");
-    if (t.real_indexes > 64 || r.u16(o.cols) > 255) return bad("implausible table definition");
+    if (t.real_indexes > max_plausible_indexes || r.u16(o.cols) > max_columns) return bad("implausible table definition");
     return read_columns(t);
 }
 
@@ -254,19 +258,39 @@ Status Database::Impl::map_pages(RowRef ref, std::vector<std::uint32_t>& out)
     return {};
 }
 
+const ParsedColumn* column_named(const ParsedTdef& t, const char* name)
+{
+    for (const ParsedColumn& c : t.columns)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+// A user table's row in MSysObjects adds its name and definition page.
+Status Database::Impl::catalog_row(const ParsedTdef& objects, const Bytes& row,
+                                   std::vector<std::pair<std::string, std::uint32_t>>& out)
+{
+    const ParsedColumn *id = column_named(objects, "Id"), *parent = column_named(objects, "ParentId"),
+                       *type = column_named(objects, "Type"), *flags = column_named(objects, "Flags"),
+                       *name = column_named(objects, "Name");
+    if (!id || !parent || !type || !flags || !name) return bad("the catalog lacks a column it always has");
+    Reader r(row);
+    const std::size_t head = f->row_head;
+    const bool user_table = static_cast<std::int32_t>(r.u32(head + parent->fixed_offset)) == id_tables &&
+                            r.u16(head + type->fixed_offset) == object_table && r.u32(head + flags->fixed_offset) == 0;
+    const std::uint32_t table_id = r.u32(head + id->fixed_offset);
+    if (!r.ok()) return bad("a catalog row is too short");
+    if (!user_table) return {};
+    std::size_t b = 0, e = 0;
+    if (!var_bounds(*f, row, name->var_index, b, e)) return bad("bad variable column table");
+    out.emplace_back(decode_text(*f, row, b, e - b), table_id & id_page_mask);
+    return {};
+}
+
 // User tables listed in MSysObjects: name and definition page.
 Status Database::Impl::catalog_tables(std::vector<std::pair<std::string, std::uint32_t>>& out)
 {
     ParsedTdef objects;
     if (Status s = read_tdef(page_objects, objects); !s.ok()) return s;
-    auto col = [&](const char* name) -> const ParsedColumn* {
-        for (const ParsedColumn& c : objects.columns)
-            if (c.name == name) return &c;
-        return nullptr;
-    };
-    const ParsedColumn *id = col("Id"), *parent = col("ParentId"), *type = col("Type"), *flags = col("Flags"),
-                       *name = col("Name");
-    if (!id || !parent || !type || !flags || !name) return bad("the catalog lacks a column it always has");
     std::vector<std::uint32_t> pages;
     if (Status s = map_pages(objects.owned, pages); !s.ok()) return s;
     for (const std::uint32_t pg : pages) {
@@ -277,17 +301,7 @@ Status Database::Impl::catalog_tables(std::vector<std::pair<std::string, std::ui
             if (data_slot(*f, *p, i) & (data_page::slot_deleted | data_page::slot_moved)) continue;
             Bytes row;
             if (Status s = row_at({pg, i}, row); !s.ok()) return s;
-            Reader r(row);
-            const std::size_t head = f->row_head;
-            const bool user_table = static_cast<std::int32_t>(r.u32(head + parent->fixed_offset)) == id_tables &&
-                                    r.u16(head + type->fixed_offset) == object_table &&
-                                    r.u32(head + flags->fixed_offset) == 0;
-            const std::uint32_t table_id = r.u32(head + id->fixed_offset);
-            if (!r.ok()) return bad("a catalog row is too short");
-            if (!user_table) continue;
-            std::size_t b = 0, e = 0;
-            if (!var_bounds(*f, row, name->var_index, b, e)) return bad("bad variable column table");
-            out.emplace_back(decode_text(*f, row, b, e - b), table_id & id_page_mask);
+            if (Status s = catalog_row(objects, row, out); !s.ok()) return s;
         }
     }
     return {};
@@ -401,7 +415,7 @@ Status encode_values(Version v, const std::vector<std::optional<std::string>>& v
 
 }  // namespace
 
-std::size_t max_text_chars() { return 255; }
+std::size_t max_text_chars() { return text_chars; }
 std::size_t max_row_size(Version v) { return format_of(v).max_row; }
 
 std::size_t row_size(Version v, const std::vector<std::optional<std::string>>& values)
@@ -550,7 +564,7 @@ Status Database::Impl::rewrite_free_map(Pending& p, std::vector<std::uint32_t> f
 // bytes, pushing the spare row down; new bits say "free".
 Status Database::Impl::grow_global(Bytes& gp, std::size_t& bitmap, std::size_t total)
 {
-    const std::size_t grown = ((total + 63) / 64) * 8;
+    const std::size_t grown = global_map_bytes(total);
     std::size_t b0 = 0, e0 = 0, b1 = 0, e1 = 0;
     data_row_bounds(*f, gp, usage_map::global_row, b0, e0);
     if (data_rows(*f, gp) != 2 || !data_row_bounds(*f, gp, usage_map::spare_row, b1, e1) ||
@@ -588,15 +602,10 @@ Status Database::Impl::mark_global(Pending& p)
     return {};
 }
 
-// New pages first: if the disk is full the file only needs cutting back.
-// Then the row's page, the maps, and last the row count; on failure the
-// pages already written are put back.
-Status Database::Impl::commit(Pending& p)
+// Changed pages: the row's page, then the maps, the global map, and last the
+// definition holding the row count.
+std::vector<std::uint32_t> Database::Impl::write_order(Pending& p) const
 {
-    auto write_page = [&](std::uint32_t n, const Bytes& page) {
-        return std::fseek(file, static_cast<long>(n) * static_cast<long>(f->page_size), SEEK_SET) == 0 &&
-               std::fwrite(page.data(), 1, page.size(), file) == page.size();
-    };
     const std::uint32_t tdef = table.pages.front();
     auto rank = [&](std::uint32_t n) {
         return n == page_global_map ? 2 : (get32(p.changed[n], data_page::owner) == table_page ? 0 : 1);
@@ -607,6 +616,18 @@ Status Database::Impl::commit(Pending& p)
     std::sort(order.begin(), order.end(),
               [&](std::uint32_t a, std::uint32_t b) { return rank(a) != rank(b) ? rank(a) < rank(b) : a < b; });
     order.push_back(tdef);
+    return order;
+}
+
+// New pages first: if the disk is full the file only needs cutting back.
+// On failure the changed pages already written are put back.
+Status Database::Impl::commit(Pending& p)
+{
+    auto write_page = [&](std::uint32_t n, const Bytes& page) {
+        return std::fseek(file, static_cast<long>(n) * static_cast<long>(f->page_size), SEEK_SET) == 0 &&
+               std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    };
+    const std::vector<std::uint32_t> order = write_order(p);
     bool ok = true;
     for (std::size_t i = 0; ok && i < p.added.size(); ++i) ok = write_page(p.old_count + static_cast<std::uint32_t>(i), p.added[i]);
     ok = ok && std::fflush(file) == 0;

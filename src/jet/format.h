@@ -73,6 +73,7 @@ constexpr char lval_tag[] = "LVAL";
 namespace tdef_page {
 constexpr std::size_t type = 0, one = 1, free_space = 2, next = 4, header = 8;
 constexpr std::size_t max_pages = 64;  // more is a loop or a damaged file
+constexpr unsigned end_marker = 0xFFFF;
 }  // namespace tdef_page
 
 // Table block fields (offsets in the definition stream).
@@ -124,6 +125,8 @@ struct ColumnLayout {
 struct RealIndexLayout {
     std::size_t size, magic, columns, map, root, flags;
     static constexpr std::size_t column_slots = 10, slot_size = 3;
+    static constexpr unsigned no_column = 0xFFFF;
+    static constexpr std::uint8_t ascending = 1;
 };
 
 // Logical index block.
@@ -132,11 +135,14 @@ struct RealIndexLayout {
 //   number           0      4   u32
 //   real             4      8   u32 real index it uses
 //   related          9     13   i32 -1: no related index (then u32 0)
+//   cascade bytes: 4 in every engine file
 //   cascade_update  17     21   u8 4
 //   cascade_delete  18     22   u8 4
 //   kind            19     23   u8 1 = primary key
 struct LogicalIndexLayout {
     std::size_t size, magic, number, real, related, cascade_update, cascade_delete, kind;
+    static constexpr std::uint32_t no_related = 0xFFFFFFFF;
+    static constexpr std::uint8_t engine_cascade = 4;
 };
 
 // Long-value column maps at the end of the definition: u16 column, owned map
@@ -166,6 +172,9 @@ constexpr std::size_t kind = 0, start = 1, bits = 5, ref_pages = 1, ref_size = 4
 constexpr std::size_t bitmap_page_bits = 4;
 constexpr std::uint32_t global_row = 0, spare_row = 1;
 }  // namespace usage_map
+
+// Bitmap bytes of a global map covering `pages`: whole multiples of 8 bytes.
+inline std::size_t global_map_bytes(std::size_t pages) { return (pages + 63) / 64 * 8; }
 
 // ---- index pages -----------------------------------------------------------------------
 //

@@ -45,8 +45,9 @@ Status validate(Version v, std::string_view table, const std::vector<std::string
     if (text_key(table, v).empty())
         return {Errc::bad_table_name, "table name \"" + std::string(table) + "\" must consist of letters A-Z and digits"};
     if (columns.empty()) return {Errc::too_many_columns, "a table needs at least one column"};
-    if (columns.size() > 255)
-        return {Errc::too_many_columns, std::to_string(columns.size()) + " columns, the most is 255"};
+    if (columns.size() > max_columns)
+        return {Errc::too_many_columns,
+                std::to_string(columns.size()) + " columns, the most is " + std::to_string(max_columns)};
     std::vector<std::pair<std::u16string, std::size_t>> folded;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (Status s = check_name(columns[i], v, Errc::bad_column_name, "column name"); !s.ok()) return s;

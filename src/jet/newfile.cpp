@@ -371,7 +371,7 @@ NewFile::NewFile(Version v, std::string_view table_name, const std::vector<std::
       aces_(aces_schema()), queries(queries_schema(f)), relationships(relationships_schema()),
       props(property_blob(f, columns)), maps{f, page_first_holder, {}}
 {
-    for (const std::string& c : columns) main.columns.push_back({c, col_text, 255, flag_updatable});
+    for (const std::string& c : columns) main.columns.push_back({c, col_text, text_chars, flag_updatable});
     main.finish();
     plan();
 }
@@ -426,7 +426,7 @@ Bytes NewFile::global_map() const
 {
     Bytes p = new_data_page(f, page_global_map);
     std::vector<std::uint32_t> free_pages;
-    const std::size_t bitmap = std::max(f.map_bytes, ((static_cast<std::size_t>(total) + 63) / 64) * 8);
+    const std::size_t bitmap = std::max(f.map_bytes, global_map_bytes(total));
     for (std::uint32_t pg = total; pg < bitmap * 8; ++pg) free_pages.push_back(pg);
     data_add_row(f, p, inline_map(f, free_pages, 0, bitmap));
     data_add_row(f, p, inline_map(f, {}));

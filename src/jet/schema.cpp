@@ -143,8 +143,8 @@ Bytes real_index_block(const Format& f, const IndexDef& d, const IndexPlace& pla
     for (std::size_t k = 0; k < RealIndexLayout::column_slots; ++k) {
         const std::size_t at = l.columns + k * RealIndexLayout::slot_size;
         const bool used = k < d.columns.size();
-        put16(b, at, used ? d.columns[k] : 0xFFFF);
-        b[at + 2] = used ? 1 : 0;  // ascending
+        put16(b, at, used ? d.columns[k] : RealIndexLayout::no_column);
+        b[at + 2] = used ? RealIndexLayout::ascending : 0;
     }
     put_ref(b, l.map, place.map);
     put32(b, l.root, place.root);
@@ -159,9 +159,9 @@ Bytes logical_index_block(const Format& f, const IndexDef& d, std::uint32_t numb
     if (f.jet4) put32(b, l.magic, jet4_magic_column);
     put32(b, l.number, number);
     put32(b, l.real, number);
-    put32(b, l.related, 0xFFFFFFFF);
-    b[l.cascade_update] = 4;
-    b[l.cascade_delete] = 4;
+    put32(b, l.related, LogicalIndexLayout::no_related);
+    b[l.cascade_update] = LogicalIndexLayout::engine_cascade;
+    b[l.cascade_delete] = LogicalIndexLayout::engine_cascade;
     b[l.kind] = d.kind;
     return b;
 }
@@ -206,7 +206,7 @@ Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef ow
     const auto lv_order =
         order_by_name(long_values, [&](const LongValuePlace& lv) { return s.columns[lv.column].name; });
     for (const std::size_t i : lv_order) add_bytes(b, long_value_map(long_values[i]));
-    add16(b, 0xFFFF);
+    add16(b, tdef_page::end_marker);
     put32(b, f.tdef.length, static_cast<std::uint32_t>(b.size()));
     return b;
 }
