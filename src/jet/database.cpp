@@ -110,10 +110,10 @@ struct Database::Impl {
         if (file) std::fclose(file);
     }
 
-    Status bad(const std::string& why) const { return {Errc::not_a_database, path.string() + ": " + why}; }
+    Status bad(const std::string& why) const { return {Errc::not_a_database, platform::path_utf8(path) + ": " + why}; }
     Status io_failure(const char* what, int error) const
     {
-        return {Errc::io_error, std::string(what) + " " + path.string() + ": " + std::strerror(error), error};
+        return {Errc::io_error, std::string(what) + " " + platform::path_utf8(path) + ": " + std::strerror(error), error};
     }
 
     Status load(std::uint32_t n, const Bytes*& out);
@@ -504,7 +504,7 @@ Status Database::Impl::mark_in_bitmap(Pending& p, std::size_t map_at, std::uint3
 {
     const std::size_t slot_at = map_at + usage_map::ref_pages + usage_map::ref_size * (page / f->bitmap_page_span());
     if (slot_at + usage_map::ref_size > map_at + f->map_row())
-        return {Errc::file_too_large, path.string() + ": the file is too large for its usage map"};
+        return {Errc::file_too_large, platform::path_utf8(path) + ": the file is too large for its usage map"};
     Bytes* map = nullptr;
     if (Status s = edit(p, table.owned.page, map); !s.ok()) return s;
     std::uint32_t bp = get32(*map, slot_at);
@@ -569,7 +569,7 @@ Status Database::Impl::grow_global(Bytes& gp, std::size_t& bitmap, std::size_t t
     data_row_bounds(*f, gp, usage_map::global_row, b0, e0);
     if (data_rows(*f, gp) != 2 || !data_row_bounds(*f, gp, usage_map::spare_row, b1, e1) ||
         data_free(gp) < grown - bitmap)
-        return {Errc::file_too_large, path.string() + ": the file has outgrown its page usage map"};
+        return {Errc::file_too_large, platform::path_utf8(path) + ": the file has outgrown its page usage map"};
     Bytes row0(gp.begin() + static_cast<std::ptrdiff_t>(b0), gp.begin() + static_cast<std::ptrdiff_t>(e0));
     const Bytes row1(gp.begin() + static_cast<std::ptrdiff_t>(b1), gp.begin() + static_cast<std::ptrdiff_t>(e1));
     row0.resize(usage_map::bits + grown, 0);

@@ -88,13 +88,13 @@ public:
     {
         errno = 0;
         file_ = platform::open_file(temp_, "wb");
-        if (!file_) return {Errc::io_error, "cannot create " + temp_.string() + ": " + std::strerror(errno), errno};
+        if (!file_) return {Errc::io_error, "cannot create " + platform::path_utf8(temp_) + ": " + std::strerror(errno), errno};
         return {};
     }
     Status write(const void* data, std::size_t size) override
     {
         if (std::fwrite(data, 1, size, file_) != size)
-            return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno), errno};
+            return {Errc::io_error, "cannot write " + platform::path_utf8(temp_) + ": " + std::strerror(errno), errno};
         return {};
     }
     Status finish() override
@@ -102,10 +102,10 @@ public:
         const bool flushed = std::fflush(file_) == 0;
         const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
-        if (!flushed || !closed) return {Errc::io_error, "cannot write " + temp_.string() + ": " + std::strerror(errno), errno};
+        if (!flushed || !closed) return {Errc::io_error, "cannot write " + platform::path_utf8(temp_) + ": " + std::strerror(errno), errno};
         std::error_code ec;
         std::filesystem::rename(temp_, target_, ec);
-        if (ec) return {Errc::io_error, "cannot rename " + temp_.string() + " to " + target_.string() + ": " + ec.message(), ec.value()};
+        if (ec) return {Errc::io_error, "cannot rename " + platform::path_utf8(temp_) + " to " + platform::path_utf8(target_) + ": " + ec.message(), ec.value()};
         done_ = true;
         return {};
     }
@@ -143,7 +143,7 @@ Status create(const std::filesystem::path& path, Version version, std::string_vi
 {
     if (Status s = validate(version, table, columns); !s.ok()) return s;
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) return {Errc::file_exists, path.string() + " already exists"};
+    if (std::filesystem::exists(path, ec)) return {Errc::file_exists, platform::path_utf8(path) + " already exists"};
     FileSink sink(path);
     if (Status s = sink.start(); !s.ok()) return s;
     return create(sink, version, table, columns);

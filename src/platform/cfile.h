@@ -1,4 +1,4 @@
-// Opening a C stream by path. Header-only and free of Qt, so the plain
+// Opening a C stream by path, and naming a path in a message. Header-only and free of Qt, so the plain
 // libraries (the database writer) use it too without linking this library.
 #pragma once
 
@@ -19,6 +19,14 @@ inline std::FILE* open_file(const std::filesystem::path& path, const char* mode)
 #else
     return std::fopen(path.c_str(), mode);
 #endif
+}
+
+// A path as UTF-8 for messages: path::string() throws on Windows for a name
+// outside the ANSI code page.
+inline std::string path_utf8(const std::filesystem::path& path)
+{
+    const std::u8string u = path.u8string();
+    return {u.begin(), u.end()};
 }
 
 }  // namespace platform
