@@ -135,8 +135,7 @@ struct RealIndexLayout {
 //   number           0      4   u32
 //   real             4      8   u32 real index it uses
 //   related          9     13   i32 -1: no related index (then u32 0)
-//   cascade bytes: 4 in every engine file
-//   cascade_update  17     21   u8 4
+//   cascade_update  17     21   u8 4, as in every engine file
 //   cascade_delete  18     22   u8 4
 //   kind            19     23   u8 1 = primary key
 struct LogicalIndexLayout {

@@ -250,6 +250,11 @@ std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_
 
 namespace {
 
+// A row: the column count (u8 Jet 3, u16 Jet 4), the fixed-length columns at
+// their descriptors' offsets, the variable-length data, then the tail below.
+// A set bit in the null mask (bit = column number) means "not null";
+// Boolean columns keep their value there.
+//
 // Appends the end of a row: offsets of the variable columns, their count and
 // the null mask.
 //   Jet 4: ... u16 eod, u16 offset[n-1] .. offset[0], u16 n, mask

@@ -13,7 +13,7 @@ namespace jet::detail {
 struct Column {
     std::string name;      // UTF-8
     std::uint8_t type = col_text;
-    std::uint16_t size = 255;  // fixed: bytes; text/binary: characters; memo/OLE: 0
+    std::uint16_t size = text_chars;  // fixed: bytes; text/binary: characters; memo/OLE: 0
     std::uint8_t flags = flag_updatable;
     // Set by finish():
     std::uint16_t number = 0, var_index = 0, fixed_offset = 0;
