@@ -297,6 +297,7 @@ Status Database::Impl::catalog_tables(std::vector<std::pair<std::string, std::ui
         const Bytes* p = nullptr;
         if (Status s = load(pg, p); !s.ok()) return s;
         if ((*p)[data_page::type] != page_data || get32(*p, data_page::owner) != page_objects) continue;
+        if (f->data_header + 2 * data_rows(*f, *p) > f->page_size) return bad("a catalog page has too many rows");
         for (unsigned i = 0; i < data_rows(*f, *p); ++i) {
             if (data_slot(*f, *p, i) & (data_page::slot_deleted | data_page::slot_moved)) continue;
             Bytes row;
@@ -483,7 +484,7 @@ Status Database::Impl::place_row(Pending& p, const Bytes& row, std::vector<std::
         const Bytes* page = nullptr;
         if (Status s = load(last, page); !s.ok()) return s;
         if ((*page)[data_page::type] == page_data && get32(*page, data_page::owner) == table_page &&
-            data_fits(*f, *page, row.size())) {
+            data_fits(*f, *page, row.size()) && data_room(*f, *page) >= row.size()) {
             Bytes* target = nullptr;
             if (Status s = edit(p, last, target); !s.ok()) return s;
             data_add_row(*f, *target, row);
@@ -568,7 +569,7 @@ Status Database::Impl::grow_global(Bytes& gp, std::size_t& bitmap, std::size_t t
     std::size_t b0 = 0, e0 = 0, b1 = 0, e1 = 0;
     data_row_bounds(*f, gp, usage_map::global_row, b0, e0);
     if (data_rows(*f, gp) != 2 || !data_row_bounds(*f, gp, usage_map::spare_row, b1, e1) ||
-        data_free(gp) < grown - bitmap)
+        data_free(gp) < grown - bitmap || b1 < f->data_header + 2 * 2 + (grown - bitmap))
         return {Errc::file_too_large, platform::path_utf8(path) + ": the file has outgrown its page usage map"};
     Bytes row0(gp.begin() + static_cast<std::ptrdiff_t>(b0), gp.begin() + static_cast<std::ptrdiff_t>(e0));
     const Bytes row1(gp.begin() + static_cast<std::ptrdiff_t>(b1), gp.begin() + static_cast<std::ptrdiff_t>(e1));

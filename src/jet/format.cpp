@@ -42,6 +42,15 @@ bool data_fits(const Format& f, const Bytes& page, std::size_t row_len)
     return data_rows(f, page) < data_page::max_rows && data_free(page) >= row_len + 2;
 }
 
+std::size_t data_room(const Format& f, const Bytes& page)
+{
+    const unsigned n = data_rows(f, page);
+    if (n >= data_page::max_rows) return 0;
+    const std::size_t top = n > 0 ? (data_slot(f, page, n - 1) & data_page::slot_offset) : f.page_size;
+    const std::size_t slots_end = f.data_header + 2 * (n + 1);
+    return top <= f.page_size && slots_end <= top ? top - slots_end : 0;
+}
+
 unsigned data_add_row(const Format& f, Bytes& page, const Bytes& row)
 {
     const unsigned n = data_rows(f, page);

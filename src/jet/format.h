@@ -283,6 +283,10 @@ unsigned data_rows(const Format& f, const Bytes& page);
 std::size_t data_free(const Bytes& page);
 unsigned data_slot(const Format& f, const Bytes& page, unsigned row);
 bool data_fits(const Format& f, const Bytes& page, std::size_t row_len);
+// Bytes a new row may take between the slots, one more included, and the
+// lowest row, as the slots say (a page read from a file may lie about its
+// free space); 0 when they disagree with the page.
+std::size_t data_room(const Format& f, const Bytes& page);
 unsigned data_add_row(const Format& f, Bytes& page, const Bytes& row);  // caller checked data_fits
 // Row `i` as [begin, end) offsets; false when the page disagrees with itself.
 bool data_row_bounds(const Format& f, const Bytes& page, unsigned i, std::size_t& begin, std::size_t& end);

@@ -445,6 +445,28 @@ TEST_P(Writer, OpenTakesWhatItCanAppendToAndLeavesTheRest)
     EXPECT_TRUE(slurp(other) == before);
 }
 
+// Damage in the pages an append reads and writes gives an error or a result,
+// never a crash (the sanitizer build watches every byte).
+TEST_P(Writer, DamagedPagesGiveAnErrorOrAResult)
+{
+    const fs::path f = file("damaged");
+    ASSERT_TRUE(write_db(f, v(), {"Location"}, {{"a"}, {"b"}}));
+    const std::string good = slurp(f);
+    const std::size_t page = jet3() ? 2048 : 4096, head = jet3() ? 10 : 14, last = good.size() - page;
+    // Free space, the last row's slot, the row count of the table's page; the
+    // global map's row count.
+    for (const auto& [at, value] : std::vector<std::pair<std::size_t, unsigned>>{
+             {last + 2, 0xFFFF}, {last + head + 2, 0}, {last + head + 2, 0x1FFF}, {last + head - 2, 0xFFFF},
+             {page + head - 2, 0xFFFF}}) {
+        std::string d = good;
+        d[at] = static_cast<char>(value & 0xFF);
+        d[at + 1] = static_cast<char>(value >> 8);
+        std::ofstream(f, std::ios::binary | std::ios::trunc) << d;
+        jet::Database db;
+        if (jet::Database::open(f, db).ok()) db.append({"c"});
+    }
+}
+
 // ---- csv2mdb -----------------------------------------------------------------
 
 // Quoted empty cells are empty texts, unquoted ones nulls; bad input, an
