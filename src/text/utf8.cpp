@@ -186,6 +186,16 @@ int compare_caseless(std::string_view a, std::string_view b)
 {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
+        // Names are mostly ASCII: fold it here, without decoding.
+        const auto p = static_cast<unsigned char>(a[i]), q = static_cast<unsigned char>(b[j]);
+        if ((p | q) < 0x80) {
+            const auto upper = [](unsigned c) { return c - 'a' < 26u ? c - 0x20 : c; };
+            const unsigned fp = upper(p), fq = upper(q);
+            if (fp != fq)
+                return fp < fq ? -1 : 1;
+            ++i, ++j;
+            continue;
+        }
         const Utf8Char x = next_utf8(a, i);
         const Utf8Char y = next_utf8(b, j);
         const char32_t fx = fold_case(x.code), fy = fold_case(y.code);
