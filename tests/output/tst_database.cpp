@@ -21,7 +21,8 @@ TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
     const std::string cjk = "\xE5\x9B\xBE\xE7\xBA\xB8";  // two CJK characters
     drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"REV", "", ""}, {"TITLE", "second", ""}}};
     drawings["/d/empty.dwg"] = {0, {}};
-    drawings["/d/c.dwg"] = {0, {{"REV", "Caf\xC3\xA9 " + cjk, ""}, {"Location", "not the path", ""}, {"rev", "x", ""}}};
+    drawings["/d/c.dwg"] = {0, {{"REV", "Caf\xC3\xA9 " + cjk, ""}, {"Location", "not the path", ""}, {"rev", "x", ""},
+                                {"TITLE", "bad\xFF", ""}}};
     request.OutputPath = dir.file("out.csv");  // the extension does not decide the kind
     request.TemplateItems = {Field("TITLE"), Field("REV"), Field("SHEET", false), {true, "Sheet title", "TITLE", "M"}};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/missing.dwg"}, {false, "/d/a.dwg"},
@@ -29,12 +30,15 @@ TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
     const RunResult result = Process(GetParam());
     ASSERT_TRUE(result.completed()) << result.Error.detail;
     EXPECT_EQ(result.DrawingsNotProcessed, 1);
-    // Access 97 keeps to the ANSI code page and says where it could not.
+    // Access 97 keeps to the ANSI code page, malformed UTF-8 is replaced in
+    // both, and the report says where.
     const std::string rev = "Caf\xC3\xA9 " + (jet3() ? std::string("??") : cjk);
-    ASSERT_EQ(result.Adjustments.size(), jet3() ? 1u : 0u);
-    if (jet3()) {
-        EXPECT_EQ(result.Adjustments[0].Replaced, std::vector<std::string>{"REV"});
-    }
+    const std::string bad = jet3() ? "bad?" : "bad\xEF\xBF\xBD";
+    ASSERT_EQ(result.Adjustments.size(), 1u);
+    const std::vector<std::string> replaced =
+        jet3() ? std::vector<std::string>{"TITLE", "REV", "Sheet title"} : std::vector<std::string>{"TITLE", "Sheet title"};
+    EXPECT_EQ(result.Adjustments[0].Replaced, replaced);
+    EXPECT_TRUE(result.Adjustments[0].Shortened.empty());
 
     const auto table = ReadWithLibmdb(request.OutputPath);
     ASSERT_TRUE(table);
@@ -44,12 +48,12 @@ TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
                                   {"Location", 10, bytes}, {"TITLE", 10, bytes}, {"REV", 10, bytes},
                                   {"Sheet title", 10, bytes}}));
     EXPECT_EQ(table->rows, (Rows{{"/d/a.dwg", "Pump", "", "Pump"}, {"/d/empty.dwg", "", "", ""},
-                                 {"/d/c.dwg", "", rev, ""}}));
+                                 {"/d/c.dwg", bad, rev, bad}}));
     std::string error;
     EXPECT_EQ(ReadWithMdbReader(request.OutputPath, error),
               (std::vector<Cells>{{"/d/a.dwg", "Pump", "", "Pump"},
                                   {"/d/empty.dwg", std::nullopt, std::nullopt, std::nullopt},
-                                  {"/d/c.dwg", std::nullopt, rev, std::nullopt}}))
+                                  {"/d/c.dwg", bad, rev, bad}}))
         << error;
 }
 
