@@ -5,6 +5,8 @@
 #include "csv_file.h"
 #include "jet/jet.h"
 #include "platform/ansitext.h"
+#include "text/codepage.h"
+#include "text/utf8.h"
 #include "text_encoding.h"
 #include "xlsx_file.h"
 
@@ -85,15 +87,21 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
         return i == 0 ? std::string(kLocationColumn) : fields_[i - 1].FieldName;
     };
 
-    if (version_ == jet::Version::Jet3) {
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!values[i]) continue;
-            bool replaced = false;
-            std::string fitted = platform::replaceOutsideAnsi(*values[i], replaced);
-            if (replaced) {
-                values[i] = std::move(fitted);
-                changed.Replaced.push_back(columnName(i));
-            }
+    // Access 97 keeps to the ANSI code page; neither version takes malformed
+    // UTF-8 (a path's bytes may be), which would otherwise fit at no length.
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!values[i]) continue;
+        bool replaced = false;
+        std::string fitted;
+        if (version_ == jet::Version::Jet3) {
+            fitted = platform::replaceOutsideAnsi(*values[i], replaced);
+        } else if (!text::valid_utf8(*values[i])) {
+            fitted = text::decode_lossy(*values[i], "UTF-8");
+            replaced = true;
+        }
+        if (replaced) {
+            values[i] = std::move(fitted);
+            changed.Replaced.push_back(columnName(i));
         }
     }
     // Cap every value at one length, the longest that lets the record fit:

@@ -372,7 +372,6 @@ TEST_P(Drawing2007, SectionsComeOutWhole) {
     Sections s;
     ASSERT_EQ(read_sections_r2007(file, s), Error::Ok);
     EXPECT_EQ(s.version, Version::R2007);
-    EXPECT_EQ(s.codepage, file[0x13] | (file[0x14] << 8));
     expect_framed(s.header, header_begin, header_end, "header");
     expect_framed(s.classes, classes_begin, classes_end, "classes");
     // The objects section opens with its 0x0DCA marker.
@@ -387,7 +386,8 @@ TEST_P(Drawing2007, SectionsComeOutWhole) {
 // space records; the control object names the spaces again.
 TEST_P(Drawing2007, HeaderAgreesWithTheBlockControl) {
     Document doc(0);
-    doc.file = read_file(corpus::dir() / "dwg" / GetParam());
+    const auto bytes = read_file(corpus::dir() / "dwg" / GetParam());
+    doc.file.assign(bytes.begin(), bytes.end());
     ASSERT_EQ(read_sections_r2007(doc.file, doc.sections), Error::Ok);
     ASSERT_EQ(doc.map.read(doc.sections.handles), Error::Ok);
     ASSERT_EQ(read_header_handles(doc), Error::Ok);
