@@ -37,6 +37,7 @@ private slots:
     void searchInNameOrder_data();
     void searchInNameOrder();
     void searchOfMissingOrEmptyFolder();
+    void patternWithCapitals();
 
 private:
     QTemporaryDir m_dir;
@@ -165,6 +166,15 @@ void TestSearch::searchOfMissingOrEmptyFolder()
     QVERIFY(drawings::findDrawings(m_root + sep() + "no such folder", true).isEmpty());
     // A file given as the folder is not a folder to search.
     QVERIFY(drawings::findDrawings(m_root + sep() + "b.dwg", true).isEmpty());
+}
+
+// Names and patterns are compared case-folded alike.
+void TestSearch::patternWithCapitals()
+{
+    QStringList rows;
+    drawings::DrawingSearch search(false, [&](const QString &path) { rows.append(path); }, "*.DWG");
+    search.SearchFolder(m_root + sep());
+    QVERIFY(rows.contains(m_root + sep() + "b.dwg"));
 }
 
 QTEST_GUILESS_MAIN(TestSearch)
