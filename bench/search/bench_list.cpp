@@ -4,6 +4,7 @@
 
 #include "app/frmmain.h"
 #include "drawings/filelist.h"
+#include "scripted_ui.h"
 
 #include <QApplication>
 #include <QCheckBox>

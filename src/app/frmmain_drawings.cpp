@@ -39,7 +39,8 @@ void frmMain::setupDrawingStep()
 
 void frmMain::LoadFileListNames()
 {
-    const QStringList names = drawings::fileListNames(folders.filesFolder());
+    platform::ensureListFolder(folders.filesFolder());
+    const QStringList names = platform::listFileNames(folders.filesFolder(), QStringLiteral("xal"));
     cmbFileList->clear();
     cmbFileList->setToolTip(QString());
     cmbFileList->addItems(names);

@@ -5,7 +5,6 @@
 
 #include "templates/sampleimport.h"
 #include "templates/templatefile.h"
-#include "templates/templatestore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -109,8 +108,8 @@ void frmMain::fillTemplateItems(const QList<templates::TemplateItem>& items)
 
 void frmMain::LoadTemplateNames()
 {
-    const QString folder = templates::templateFolder(folders.ApplicationFolder);
-    const templates::TemplateStatus made = templates::ensureTemplateFolder(folder);
+    const QString folder = folders.filesFolder();
+    const platform::ListFileStatus made = platform::ensureListFolder(folder);
 
     // Filling the box is not the user's choice of a template.
     const QSignalBlocker blocker(cmbTemplates);
@@ -123,7 +122,7 @@ void frmMain::LoadTemplateNames()
                      MessageIcon::Exclamation);
         return;
     }
-    cmbTemplates->addItems(templates::templateNames(folder));
+    cmbTemplates->addItems(platform::listFileNames(folder, QStringLiteral("xat")));
     cmbTemplates->setCurrentIndex(-1);
 }
 
@@ -132,7 +131,7 @@ void frmMain::ChooseTemplateFile(const QString& path)
     optTemplateMode[1]->setChecked(true);
     optTemplateMode_Click(1);
     const QFileInfo file(path);
-    int at = QFileInfo(file.absolutePath()) == QFileInfo(templates::templateFolder(folders.ApplicationFolder))
+    int at = QFileInfo(file.absolutePath()) == QFileInfo(folders.filesFolder())
                  ? cmbTemplates->findText(file.fileName())
                  : -1;
     if (at < 0) {
@@ -163,7 +162,7 @@ void frmMain::OpenTemplate()
     // A template named on the command line outside "Files" carries its path.
     const QString given = cmbTemplates->currentData().toString();
     const QString path =
-        given.isEmpty() ? templates::templatePath(folders.ApplicationFolder, cmbTemplates->currentText()) : given;
+        given.isEmpty() ? folders.filesFolder() + u'/' + cmbTemplates->currentText() : given;
     if (!QFileInfo(path).isFile())
         return;
 
@@ -173,7 +172,7 @@ void frmMain::OpenTemplate()
     const templates::TemplateReadResult read = templates::readTemplateFile(
         path, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 
-    if (read.error == templates::TemplateError::FileNotFound)
+    if (read.error == platform::ListFileError::FileNotFound)
         return;
     if (!read.ok()) {
         QString text = tr("The template file \"%1\" could not be read.").arg(QDir::toNativeSeparators(path));
@@ -182,7 +181,7 @@ void frmMain::OpenTemplate()
         ui().message(text, MessageIcon::Exclamation);
         return;
     }
-    fillTemplateItems(read.items);
+    fillTemplateItems(read.rows);
     if (read.skippedLines > 0) {
         const QString file = QDir::toNativeSeparators(path);
         ui().message(read.skippedLines == 1
@@ -200,8 +199,8 @@ void frmMain::SaveTemplate()
         return;
     BusyGuard busy(templateFileBusy_);
 
-    const QString folder = templates::templateFolder(folders.ApplicationFolder);
-    templates::ensureTemplateFolder(folder); // only so the dialog opens there
+    const QString folder = folders.filesFolder();
+    platform::ensureListFolder(folder); // only so the dialog opens there
 
     FileDialogRequest request;
     request.title = tr("Save Template As");
@@ -214,13 +213,13 @@ void frmMain::SaveTemplate()
     if (path.isEmpty())
         return;
 
-    const templates::TemplateStatus saved = templates::writeTemplateFile(path, TemplateItems());
+    const platform::ListFileStatus saved = templates::writeTemplateFile(path, TemplateItems());
     if (saved.ok()) {
         lblURL[TemplateLink]->setVisible(false);
         ui().message(tr("The template file was saved successfully."), MessageIcon::Information);
         return;
     }
-    if (saved.error == templates::TemplateError::CannotReplace) {
+    if (saved.error == platform::ListFileError::CannotReplace) {
         ui().message(tr("An error occurred. The file is open and cannot be saved. Please close the file and try again."),
                      MessageIcon::Exclamation);
         return;

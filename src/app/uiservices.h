@@ -1,16 +1,12 @@
 #pragma once
 // Dialogs, message boxes and the desktop, as the main window asks for them.
 // The window talks only to this interface, so tests answer without a person
-// (ScriptedUiServices below); QtUiServices is the real one.
+// (their scripted services live under tests/app); QtUiServices is the real one.
 
 #include "platform/openfile.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <deque>
-#include <functional>
-#include <vector>
 
 class QWidget;
 
@@ -63,49 +59,6 @@ public:
 
 private:
     QWidget* owner_;
-};
-
-// Answers from queues filled by a test, and records every request. An empty
-// queue answers "cancel" to a file dialog, "No" to a question and the first
-// choice to a choice.
-class ScriptedUiServices : public UiServices {
-public:
-    struct Message {
-        QString text;
-        MessageIcon icon;
-    };
-
-    std::vector<Message> messages;
-    std::vector<QString> questions;
-    std::deque<bool> questionAnswers;
-    struct Choice {
-        QString text;
-        QStringList choices;
-    };
-    std::vector<Choice> choicesAsked;
-    std::deque<int> choiceAnswers;
-    std::function<void()> whileChoosing;  // runs before a choice is answered
-    std::vector<QString> reports;
-    std::vector<FileDialogRequest> openRequests;
-    std::deque<FileDialogResult> openAnswers;
-    std::vector<FileDialogRequest> saveRequests;
-    std::deque<FileDialogResult> saveAnswers;
-    std::vector<QString> openedFiles;
-    platform::OpenResult openResult = platform::OpenResult::Opened;
-
-    // Convenience for scripting: the next open/save dialog picks path.
-    void answerOpen(const QString& path, int filterIndex = 1) { openAnswers.push_back({true, path, filterIndex}); }
-    void answerSave(const QString& path, int filterIndex = 1) { saveAnswers.push_back({true, path, filterIndex}); }
-    void cancelOpen() { openAnswers.push_back({}); }
-    void cancelSave() { saveAnswers.push_back({}); }
-
-    void message(const QString& text, MessageIcon icon) override;
-    bool question(const QString& text) override;
-    int choose(const QString& text, MessageIcon icon, const QStringList& choices) override;
-    void report(const QString& text) override;
-    FileDialogResult openFile(const FileDialogRequest& request) override;
-    FileDialogResult saveFile(const FileDialogRequest& request) override;
-    platform::OpenResult openWithAssociatedProgram(const QString& path) override;
 };
 
 // The path with the chosen file type's extension ("Text (*.txt)": ".txt")

@@ -237,7 +237,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     if (read.skippedLines > 0)
         err << "quorvane-batch: " << o.templatePath << ": " << read.skippedLines << " malformed lines left out\n";
-    for (const auto& item : read.items)
+    for (const auto& item : read.rows)
         request.TemplateItems.push_back(
             {item.Checked, item.FieldName.toStdString(), item.Tag.toStdString(), item.SpaceCode.toStdString()});
 

@@ -1,6 +1,7 @@
 // window-screenshots SAMPLES OUTPUT: walks the window through the four steps
 // with the shipped sample drawings and saves what it shows at each, as
-// OUTPUT/step1.png .. step4.png: the pictures in the README. Dialogs are answered by the program, never shown.
+// OUTPUT/step1.png .. step4.png: the pictures in the README. The window's own
+// dialogs are shown off screen and answered by the program.
 #include "app/frmmain.h"
 #include "drawings/frmbrowse.h"
 
@@ -10,7 +11,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -18,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <deque>
 
 namespace {
 
@@ -68,6 +73,41 @@ bool copyFolder(const QString& from, const QString& to)
     return !names.isEmpty();
 }
 
+// Answers whatever dialog the window opens, from a timer: a file dialog with
+// the next queued path (and its 1-based file type), the folder browser with a
+// search of its folder; a message box is noted and closed.
+struct DialogAnswers {
+    struct Answer {
+        QString path;
+        int filterIndex;
+    };
+    std::deque<Answer> files;
+    QStringList messages;
+    bool browsed = false;
+
+    void answer()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && !files.empty()) {
+            const Answer& next = files.front();
+            dialog->selectNameFilter(dialog->nameFilters().value(next.filterIndex - 1));
+            // Typed into the name box, as a person would: selectFile() may take
+            // a whole path for its folder while the dialog still lists it.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(next.path);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the name as a click would
+            if (!dialog->isVisible())
+                files.pop_front();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messages << box->text();
+            box->done(QMessageBox::Ok);
+        } else if (auto* browser = qobject_cast<frmBrowse*>(modal)) {
+            browsed = true;
+            browser->cmdPathControl[0]->click(); // OK: a search of the folder it shows
+        }
+    }
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -88,16 +128,20 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    ScriptedUiServices ui;
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    DialogAnswers answers;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&answers] { answers.answer(); });
+    answering.start(50);
     bool ok = true;
     {
-        frmMain window(&ui, folder);
+        frmMain window(nullptr, folder);
         window.show();
         ok = ok && save(window, output + QStringLiteral("/step1.png"));
 
         // Step 2: the sample sheet's title block, read from paper space.
         const QString sheet = window.folders.samplesFolder() + QStringLiteral("/Ground floor.dwg");
-        ui.answerOpen(QDir::toNativeSeparators(sheet));
+        answers.files.push_back({sheet, 1});
         window.cmdOpenTemplateFile->click();
         window.optSpace[1]->click();
         window.cmdImport->click();
@@ -106,21 +150,14 @@ int main(int argc, char* argv[])
 
         // Step 3: the Samples folder searched through the folder browser.
         window.folders.ImportDrawingsFolder = QDir::toNativeSeparators(window.folders.samplesFolder());
-        QTimer::singleShot(0, [&] {
-            auto* browser = qobject_cast<frmBrowse*>(QApplication::activeModalWidget());
-            if (!browser) {
-                ok = false;
-                return;
-            }
-            browser->cmdPathControl[0]->click();
-        });
         window.cmdOpenDirectory->click();
+        ok = ok && answers.browsed;
         window.ScrollStepIntoView(3);
         ok = ok && save(window, output + QStringLiteral("/step3.png"));
 
         // Step 4: a run to a CSV file, left unopened.
         window.chkOpenDataBase->setChecked(false);
-        ui.answerSave(folder + QStringLiteral("/Register.csv"), 3);
+        answers.files.push_back({folder + QStringLiteral("/Register.csv"), 3});
         QEventLoop run;
         QObject::connect(&window, &frmMain::runFinished, &run, &QEventLoop::quit);
         window.cmdProcess->click();
@@ -130,7 +167,7 @@ int main(int argc, char* argv[])
         window.hide();
     }
     QDir(folder).removeRecursively();
-    for (const auto& message : ui.messages)
-        std::fprintf(stderr, "window-screenshots: the window said: %s\n", qPrintable(message.text));
+    for (const QString& message : answers.messages)
+        std::fprintf(stderr, "window-screenshots: the window said: %s\n", qPrintable(message));
     return ok ? 0 : 1;
 }

@@ -1,17 +1,9 @@
 #pragma once
-// Helpers both template test programs use.
-
-#include "templates/templatefile.h"
+// A file's bytes read or written whole, for the window and list-format tests.
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-
-inline templates::TemplateItem row(bool checked, const QString& field, const QString& tag, const QString& value,
-                                   const QString& space = QStringLiteral("M"))
-{
-    return templates::TemplateItem{checked, field, tag, value, space};
-}
 
 inline QByteArray readAll(const QString& path)
 {

@@ -1,0 +1,69 @@
+#pragma once
+// The window's dialogs answered from queues a test fills, with every request
+// recorded. An empty queue answers "cancel" to a file dialog, "No" to a
+// question and the first choice to a choice.
+
+#include "app/uiservices.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+class ScriptedUiServices : public UiServices {
+public:
+    struct Message {
+        QString text;
+        MessageIcon icon;
+    };
+    struct Choice {
+        QString text;
+        QStringList choices;
+    };
+
+    std::vector<Message> messages;
+    std::vector<QString> questions;
+    std::deque<bool> questionAnswers;
+    std::vector<Choice> choicesAsked;
+    std::deque<int> choiceAnswers;
+    std::function<void()> whileChoosing; // runs before a choice is answered
+    std::vector<QString> reports;
+    std::vector<FileDialogRequest> openRequests;
+    std::deque<FileDialogResult> openAnswers;
+    std::vector<FileDialogRequest> saveRequests;
+    std::deque<FileDialogResult> saveAnswers;
+    std::vector<QString> openedFiles;
+    platform::OpenResult openResult = platform::OpenResult::Opened;
+
+    void answerOpen(const QString& path, int filterIndex = 1) { openAnswers.push_back({true, path, filterIndex}); }
+    void answerSave(const QString& path, int filterIndex = 1) { saveAnswers.push_back({true, path, filterIndex}); }
+    void cancelOpen() { openAnswers.push_back({}); }
+    void cancelSave() { saveAnswers.push_back({}); }
+
+    void message(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }
+    bool question(const QString& text) override { return questions.push_back(text), next(questionAnswers, false); }
+    int choose(const QString& text, MessageIcon, const QStringList& choices) override
+    {
+        choicesAsked.push_back({text, choices});
+        if (whileChoosing)
+            whileChoosing();
+        return next(choiceAnswers, 0);
+    }
+    void report(const QString& text) override { reports.push_back(text); }
+    FileDialogResult openFile(const FileDialogRequest& r) override { return openRequests.push_back(r), next(openAnswers, {}); }
+    FileDialogResult saveFile(const FileDialogRequest& r) override { return saveRequests.push_back(r), next(saveAnswers, {}); }
+    platform::OpenResult openWithAssociatedProgram(const QString& path) override
+    {
+        return openedFiles.push_back(path), openResult;
+    }
+
+private:
+    template <typename T>
+    static T next(std::deque<T>& queue, const T& otherwise)
+    {
+        if (queue.empty())
+            return otherwise;
+        T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
