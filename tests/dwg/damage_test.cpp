@@ -221,19 +221,4 @@ TEST(Refusals, NameTheirReason)
     EXPECT_EQ(d.find_block("*Model_Space", block), dwg::Error::BadArgument);
 }
 
-TEST(Refusals, RandomBytes)
-{
-    std::mt19937 rng(7);
-    for (int round = 0; round < 200; ++round) {
-        Bytes bytes(static_cast<std::size_t>(rng() % 4096));
-        for (auto& b : bytes)
-            b = static_cast<std::uint8_t>(rng());
-        // Half of them carry a version we read, so that the parser goes deeper.
-        static const char* const versions[] = {"AC1015", "AC1014", "AC1009", "AC1.40", "AC1003", "AC1006"};
-        if (round % 2 && bytes.size() >= 6)
-            std::memcpy(bytes.data(), versions[round / 2 % std::size(versions)], 6);
-        EXPECT_TRUE(known(read_all(std::move(bytes)).error));
-    }
-}
-
 }  // namespace

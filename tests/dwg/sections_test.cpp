@@ -1,13 +1,12 @@
 // What reading the corpus cannot show of the 2004 and 2007 containers: the
-// decompressors' edge cases, Reed-Solomon repair and its vector path, the
-// page checksums, and damage the maps must notice.
+// decompressors' edge cases, Reed-Solomon repair and its vector path, and
+// damage the maps must notice.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <random>
-#include <sstream>
 
 #include "corpus.h"
 #include "dwg/file_r2004.h"
@@ -115,34 +114,11 @@ TEST(ReedSolomon, VectorAndPlainPathsAgree)
     agree(Bytes(70 * rs::word_size, 0), 70, rs::Code::System);
 }
 
-// The published table of literal orders, one line per run length, and runs
-// longer than a block: block by block in the table's order, then the rest.
-TEST(Lz77R2007, LiteralsComeInThePublishedOrder)
+// Literal runs up to a block and a half: block by block in the order of
+// lit2007.txt, then the rest.
+TEST(Lz77R2007, LongLiteralRuns)
 {
-    std::ifstream f(corpus::dir().parent_path() / "dwg" / "lit2007.txt");
-    ASSERT_TRUE(f) << "lit2007.txt not found";
     const auto& order = lz77_r2007::literal_order();
-    int rows = 0;
-    for (std::string line; std::getline(f, line);) {
-        const bool block = line.rfind("32-byte block", 0) == 0;  // "... p = 24..31,16..23,8..15,0..7"
-        const auto colon = line.find(':');
-        if (!block && colon == std::string::npos)
-            continue;
-        const std::size_t n = block ? 32 : std::stoul(line.substr(0, colon));
-        std::vector<int> expect;
-        std::stringstream ss(block ? line.substr(line.find("p = ") + 4) : line.substr(colon + 1));
-        for (std::string part; std::getline(ss, part, ',');) {
-            const auto dots = part.find("..");
-            const int lo = std::stoi(part), hi = dots == std::string::npos ? lo : std::stoi(part.substr(dots + 2));
-            for (int i = lo; i <= hi; ++i)
-                expect.push_back(i);
-        }
-        ASSERT_EQ(expect.size(), n);
-        EXPECT_TRUE(std::equal(expect.begin(), expect.end(), order[n].begin())) << "length " << n;
-        ++rows;
-    }
-    EXPECT_EQ(rows, 32);
-
     for (std::size_t n = 9; n < 64; ++n) {
         const Bytes head = n < 0x17 ? Bytes{static_cast<std::uint8_t>(n - 8)} : Bytes{0x0F, static_cast<std::uint8_t>(n - 0x17)};
         const Bytes in = head + series(n, 1, 1);
@@ -175,14 +151,10 @@ TEST(Lz77R2007, Streams)
         {"short opening", Bytes{0x20, 0, 0, 0x01} + "Z", 4, Error::Ok, "Z"},
         {"output exactly full", abc + Bytes{0x30, 0x00}, 11, Error::Ok, "ABCDEFGHHHH"},
         {"output one short", abc + Bytes{0x30, 0x00}, 10, Error::Corrupt, ""},
-        {"literals past the output", abc, 7, Error::Corrupt, ""},
-        {"literals past the input", Bytes{0x00} + "ABC", 64, Error::Corrupt, ""},
         {"reference before the start", Bytes{0x20, 0, 0, 0x01} + "Z" + Bytes{0x32, 0x00}, 64, Error::Corrupt, ""},
-        {"instruction cut short", abc + Bytes{0x10}, 64, Error::Corrupt, ""},
         {"missing literals", abc + Bytes{0x30, 0x01}, 64, Error::Corrupt, ""},
         {"endless length", Bytes{0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 64, Error::Corrupt, ""},
         {"zero opening count", Bytes{0x20, 0, 0, 0x00}, 64, Error::Corrupt, ""},
-        {"empty", Bytes{}, 64, Error::Corrupt, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,7 +198,6 @@ TEST(Lz77R2004, Streams)
         // 0x52: copy 4 from offset 1 (repeats the last byte), then 2 literals.
         {"overlapping copy and trailing literals", abcd + Bytes{0x52, 0x00, 'p', 'q', 0x11}, 16, Error::Ok,
          {'a', 'b', 'c', 'd', 'd', 'd', 'd', 'd', 'p', 'q'}},
-        {"short copy", abcd + Bytes{0x40, 0x00, 0x11}, 16, Error::Ok, {'a', 'b', 'c', 'd', 'd', 'd', 'd'}},
         // 0x22: copy 4 from offset 2, then a literal-length opcode (4 literals).
         {"copy then literal opcode", Bytes{0x01, 'w', 'x', 'y', 'z', 0x22, 0x04, 0x00, 0x01, '1', '2', '3', '4', 0x11},
          32, Error::Ok, {'w', 'x', 'y', 'z', 'y', 'z', 'y', 'z', '1', '2', '3', '4'}},
@@ -235,11 +206,8 @@ TEST(Lz77R2004, Streams)
          far + Bytes(far.begin() + 1, far.begin() + 5)},
         {"copy before start", abcd + Bytes{0x40, 0x08, 0x11}, 16, Error::Corrupt, {}},
         {"output too small", abcd + Bytes{0x11}, 3, Error::Corrupt, {}},
-        {"copy past end", abcd + Bytes{0xF0, 0x00, 0x11}, 8, Error::Corrupt, {}},
         {"no end mark", abcd, 16, Error::Truncated, {}},
-        {"literals cut short", {0x05, 'a', 'b'}, 16, Error::Truncated, {}},
         {"zero run to the end", Bytes(64, 0x00), 1 << 16, Error::Truncated, {}},
-        {"empty", {}, 16, Error::Truncated, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,28 +230,6 @@ TEST(Lz77R2004, Streams)
                 plain[offset + i] = plain[i];
             EXPECT_EQ(fast, plain) << "offset " << offset << ", length " << length;
         }
-}
-
-TEST(Checksums2004, MatchTheirDefinitions)
-{
-    const std::string check = "123456789";
-    EXPECT_EQ(crc32_r2004(0, Bytes(check.begin(), check.end())), 0xCBF43926u);
-    // The page sum: two running sums, reduced every 0x15B0 bytes and at the end.
-    std::mt19937 rng(5);
-    for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 100u, 0x15B0u, 0x15B3u, 20000u}) {
-        Bytes data(n);
-        for (auto& b : data)
-            b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
-        const std::uint32_t seed = rng() % 0xFFF1 | (rng() % 0xFFF1) << 16;
-        std::uint32_t s1 = seed & 0xFFFF, s2 = seed >> 16;
-        for (std::size_t i = 0; i < n; ++i) {
-            s1 += data[i];
-            s2 += s1;
-            if ((i + 1) % 0x15B0 == 0 || i + 1 == n)
-                s1 %= 0xFFF1, s2 %= 0xFFF1;
-        }
-        EXPECT_EQ(page_checksum_r2004(seed, data), s2 << 16 | s1) << n;
-    }
 }
 
 // A flip in the encrypted header or the page map is an error, never a quiet
@@ -317,15 +263,12 @@ void damage_word(Bytes& file, std::size_t address, std::size_t words, std::size_
 }
 
 struct Layout2007 {
-    Bytes file;
-    Sections intact;
+    Bytes file = corpus::read_file(corpus::dir() / "dwg" / "acs_sample_AC1021.dwg");
+    r2007::FileHeader header;
     std::vector<r2007::Page> pages;
     std::vector<r2007::Section> sections;
-    r2007::FileHeader header;
-
-    explicit Layout2007(const char* name) : file(corpus::read_file(corpus::dir() / "dwg" / name))
+    Layout2007()
     {
-        EXPECT_EQ(read_sections_r2007(file, intact), Error::Ok);
         EXPECT_EQ(r2007::read_file_header(file, header), Error::Ok);
         EXPECT_EQ(r2007::read_pages_map(file, header, pages), Error::Ok);
         EXPECT_EQ(r2007::read_sections_map(file, header, pages, sections), Error::Ok);
@@ -334,9 +277,14 @@ struct Layout2007 {
     {
         return *std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.name == name; });
     }
-    // Reads `damaged`: Ok and what the intact file holds, or `error`.
-    void expect(const Bytes& damaged, Error error) const
-    {
+};
+
+TEST(Damaged2007, RepairedWithinTheCodesReachRefusedBeyond)
+{
+    const Layout2007 l;
+    Sections intact;
+    ASSERT_EQ(read_sections_r2007(l.file, intact), Error::Ok);
+    auto expect = [&](const Bytes& damaged, Error error) {
         Sections s;
         ASSERT_EQ(read_sections_r2007(damaged, s), error);
         if (error == Error::Ok) {
@@ -344,29 +292,22 @@ struct Layout2007 {
             EXPECT_EQ(s.handles, intact.handles);
             EXPECT_TRUE(std::equal(s.objects.begin(), s.objects.end(), intact.objects.begin(), intact.objects.end()));
         }
-    }
-};
-
-TEST(Damaged2007, RepairedWithinTheCodesReachRefusedBeyond)
-{
-    const Layout2007 l("acs_sample_AC1021.dwg");
-    // The file header: three words of the header code at 0x80.
+    };
+    // The file header: three words of the header code at 0x80, up to 8 bytes each.
     for (std::size_t word = 0; word < 3; ++word) {
-        for (std::size_t count : {1u, 8u}) {
+        for (std::size_t count : {1u, 8u, 30u}) {
             Bytes f = l.file;
             damage_word(f, 0x80, 3, word, count, word * 11);
             r2007::ReadStats stats;
             r2007::FileHeader h;
-            ASSERT_EQ(r2007::read_file_header(f, h, &stats), Error::Ok);
-            EXPECT_EQ(stats.corrected_header, count);
-            l.expect(f, Error::Ok);
+            if (count <= 8) {
+                ASSERT_EQ(r2007::read_file_header(f, h, &stats), Error::Ok);
+                EXPECT_EQ(stats.corrected_header, count);
+            }
+            expect(f, count <= 8 ? Error::Ok : Error::Corrupt);
         }
-        Bytes f = l.file;
-        damage_word(f, 0x80, 3, word, 30);
-        l.expect(f, Error::Corrupt);
     }
-    // Data pages: one byte a word mended, two or three always noticed, also
-    // where objects pages are expanded later.
+    // Data pages: one byte a word mended, two or three always noticed.
     for (const char16_t* name : {u"AcDb:Header", u"AcDb:Classes", u"AcDb:Handles", u"AcDb:AcDbObjects"}) {
         const auto id = l.section(name).pages.front().id;
         const r2007::Page& p = *std::find_if(l.pages.begin(), l.pages.end(), [&](const auto& p) { return p.id == id; });
@@ -375,14 +316,11 @@ TEST(Damaged2007, RepairedWithinTheCodesReachRefusedBeyond)
         Bytes f = l.file;
         damage_word(f, at, words, 0, 1, 5);
         damage_word(f, at, words, words - 1, 1, 200);
-        l.expect(f, Error::Ok);
+        expect(f, Error::Ok);
         for (std::size_t count : {2u, 3u}) {
             f = l.file;
             damage_word(f, at, words, words / 2, count, 17);
-            l.expect(f, Error::Corrupt);
-            Sections later;
-            later.defer_objects = true;
-            EXPECT_EQ(read_sections_r2007(f, later), Error::Corrupt);
+            expect(f, Error::Corrupt);
         }
     }
 }
@@ -391,7 +329,7 @@ TEST(Damaged2007, RepairedWithinTheCodesReachRefusedBeyond)
 // refused before any page is decoded twice or written out of place.
 TEST(Damaged2007, MalformedSectionDescriptionsAreRefused)
 {
-    const Layout2007 l("acs_sample_AC1021.dwg");
+    const Layout2007 l;
     const r2007::Section& objects = l.section(u"AcDb:AcDbObjects");
     ASSERT_GE(objects.pages.size(), 2u);
     using Edit = void (*)(r2007::Section&);
