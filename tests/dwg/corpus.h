@@ -80,7 +80,7 @@ inline std::vector<Reference> references()
 // A row of dxf/INDEX.tsv: a DXF save of a corpus drawing, whose reference
 // is its drawing's when `agrees`.
 struct DxfTwin {
-    std::string id, version, file;
+    std::string id, version, kind, file;  // kind: ascii or binary
     bool agrees = false;
 };
 
@@ -94,7 +94,7 @@ inline std::vector<DxfTwin> dxf_twins()
         std::istringstream row(line);
         for (std::string& c : cell)
             std::getline(row, c, '\t');
-        out.push_back({cell[0], cell[1], cell[5], cell[4] == "yes"});
+        out.push_back({cell[0], cell[1], cell[2], cell[5], cell[4] == "yes"});
     }
     return out;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "corpus.h"
 
@@ -59,30 +60,32 @@ const Family kFamilies[] = {
 
 void PrintTo(const Family& f, std::ostream* os) { *os << f.name; }
 
-// Up to three of the family's smaller drawings, those with attributes first.
+// Up to three of the family's smaller drawings of different versions (and
+// kinds of DXF), those with attributes first.
 std::vector<std::filesystem::path> drawings(const Family& f)
 {
-    std::vector<std::pair<std::pair<bool, std::uintmax_t>, std::filesystem::path>> all;
-    auto add = [&](const std::filesystem::path& p, bool attributes) {
-        const auto size = std::filesystem::file_size(p);
-        if (size < 300000)
-            all.push_back({{!attributes, size}, p});
+    std::vector<std::tuple<bool, std::uintmax_t, std::string, std::filesystem::path>> all;
+    auto add = [&](const std::filesystem::path& p, const std::string& version, bool attributes) {
+        if (const auto size = std::filesystem::file_size(p); size < 300000)
+            all.emplace_back(!attributes, size, version, p);
     };
     static const std::vector<corpus::Reference> refs = corpus::references();
     std::map<std::string, bool> with_attributes;
     for (const corpus::Reference& r : refs) {
         with_attributes[r.id] = !r.model.empty() || !r.paper.empty();
         if (f.versions.count(r.version))
-            add(corpus::dir() / r.file, with_attributes[r.id]);
+            add(corpus::dir() / r.file, r.version, with_attributes[r.id]);
     }
     if (f.versions.count("dxf"))
         for (const corpus::DxfTwin& t : corpus::dxf_twins())
             if (t.agrees)
-                add(corpus::dir() / "dxf" / t.file, with_attributes[t.id]);
+                add(corpus::dir() / "dxf" / t.file, t.version + t.kind, with_attributes[t.id]);
     std::sort(all.begin(), all.end());
+    std::set<std::string> versions;
     std::vector<std::filesystem::path> out;
-    for (std::size_t i = 0; i < all.size() && i < 3; ++i)
-        out.push_back(all[i].second);
+    for (const auto& [no_attributes, size, version, path] : all)
+        if (out.size() < 3 && versions.insert(version).second)
+            out.push_back(path);
     return out;
 }
 
