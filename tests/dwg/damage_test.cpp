@@ -114,7 +114,7 @@ TEST_P(Damage, AnErrorOrAResult)
         const Bytes whole = corpus::read_file(path);
         const Read intact = read_all(whole);
         ASSERT_EQ(intact.error, dwg::Error::Ok);
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < 24; ++i) {
             const std::size_t cut = i == 0 ? 0x30 : rng() % whole.size();
             const dwg::Error e = read_all({whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)}).error;
             EXPECT_TRUE(known(e)) << "cut at " << cut;
@@ -122,7 +122,7 @@ TEST_P(Damage, AnErrorOrAResult)
                 EXPECT_NE(e, dwg::Error::Ok);
             }
         }
-        for (int i = 0; i < 24; ++i) {
+        for (int i = 0; i < 48; ++i) {
             // Mostly single bits, sometimes a run of garbage.
             Bytes copy = whole;
             const std::size_t at = rng() % copy.size();
