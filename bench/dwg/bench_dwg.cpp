@@ -31,6 +31,7 @@
 #include <sys/resource.h>
 
 #include "dwg/drawing.h"
+#include "dwg/version.h"
 #include "dxf_writer.h"
 #include "modOdxAtributes.h"
 
@@ -162,11 +163,12 @@ int huge_dxf(double megabytes)
 }
 
 // "dxf" and "dxf-bin" for DXF files, else the first six bytes.
-std::string version_of(const fs::path& p, const Bytes& bytes)
+std::string version_of(const Bytes& bytes)
 {
-    if (p.extension() != ".dxf")
-        return std::string(bytes.begin(), bytes.begin() + 6);
-    return std::string(bytes.begin(), bytes.begin() + 6) == "AutoCA" ? "dxf-bin" : "dxf";
+    const dwg::detail::FileFormat format = dwg::detail::file_format(bytes);
+    if (format.dxf())
+        return format.kind == dwg::detail::FileKind::DxfBinary ? "dxf-bin" : "dxf";
+    return std::string(bytes.begin(), bytes.begin() + std::min<std::size_t>(6, bytes.size()));
 }
 
 }  // namespace
@@ -198,7 +200,7 @@ int main(int argc, char** argv)
         Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (bytes.size() < 6)
             continue;
-        const std::string version = version_of(p, bytes);
+        const std::string version = version_of(bytes);
         if (versions.count(version))
             by_version[version].push_back({p, std::move(bytes)});
     }

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "dwg/version.h"
 #include "extract/readahead.h"
 #include "output/processing_run.h"
 
@@ -77,10 +78,9 @@ double SecondsOf(const std::string& command) {
 
 bool R13OrLater(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    char head[6] = {};
-    if (!in.read(head, 6)) return false;
-    const std::string version(head, 6);
-    return version.starts_with("AC10") && version >= "AC1012" && version <= "AC1099";
+    std::uint8_t head[6] = {};
+    if (!in.read(reinterpret_cast<char*>(head), 6)) return false;
+    return dwg::detail::dwg_version(head).has_value();
 }
 
 }  // namespace

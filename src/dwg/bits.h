@@ -303,6 +303,16 @@ public:
     }
     // Modular short: 16-bit words, low first, 0x8000 = more, 15 bits each.
     std::uint64_t MS() { return modular<15>(60, [this] { return RS(); }); }
+    // The next n bytes as they are; empty, and failed, past the end.
+    std::span<const std::uint8_t> bytes(std::size_t n)
+    {
+        if (!ok_ || n > left()) {
+            fail();
+            return {};
+        }
+        pos_ += n;
+        return data_.subspan(pos_ - n, n);
+    }
 
 private:
     // Groups of GroupBits value bits, low first, the next bit up set on all
@@ -326,6 +336,25 @@ private:
     std::size_t pos_ = 0;
     bool ok_ = true;
 };
+
+// A little-endian word at byte offset `at`; 0 where it does not fit.
+template <typename Word>
+Word le_at(std::span<const std::uint8_t> data, std::size_t at)
+{
+    ByteReader r(data);
+    r.seek(at);
+    Word v = 0;
+    if constexpr (sizeof(Word) == 2)
+        v = r.RS();
+    else if constexpr (sizeof(Word) == 4)
+        v = r.RL();
+    else
+        v = r.RLL();
+    return r.ok() ? v : 0;
+}
+inline std::uint16_t le16_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint16_t>(d, at); }
+inline std::uint32_t le32_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint32_t>(d, at); }
+inline std::uint64_t le64_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint64_t>(d, at); }
 
 // CRC-16 of the DWG format (reflected 0xA001 polynomial), usually seeded 0xC0C1.
 std::uint16_t crc16(std::uint16_t seed, std::span<const std::uint8_t> data);

@@ -17,6 +17,7 @@
 #include "file_pre_r13.h"
 #include "sections.h"
 #include "text.h"
+#include "text/utf8.h"
 
 namespace dwg::detail {
 
@@ -35,15 +36,19 @@ public:
     std::size_t size() const { return keys_.size(); }
 
 private:
+    void sort_keeping_last();
+
     // Apart, so that a lookup's search touches the handles only.
     std::vector<std::uint64_t> keys_;
     std::vector<std::int64_t> offsets_;
+    // Where the last lookup ended: like the deferred pages, this makes a
+    // Drawing one thread's at a time.
+    mutable std::size_t last_ = 0;
 };
 
 struct ClassInfo {
     std::uint16_t number = 0;
     bool is_entity = false;
-    std::string dxf_name;
 };
 
 // What a DXF file keeps for attribute extraction: a block's references with
@@ -56,7 +61,7 @@ struct DxfBlock {
 struct Document {
     explicit Document(std::uint16_t codepage) : text(codepage) {}
 
-    std::vector<std::uint8_t> file;
+    Bytes file;
     Sections sections;
     std::string version;  // the file's first six bytes
     ObjectMap map;
@@ -91,8 +96,8 @@ struct Document {
     bool at_least(Version v) const { return sections.version >= v; }
 };
 
-// ASCII letters compared without case, as block names are.
-bool equal_caseless(std::string_view a, std::string_view b);
+// Block names compare without case.
+using text::equal_caseless;
 
 // Fixed object type numbers.
 enum ObjectType : std::uint16_t {

@@ -1,28 +1,19 @@
 #include "drawing.h"
 
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cstring>
 #include <fstream>
 #include <vector>
 
 #include "document.h"
 #include "dxf.h"
+#include "version.h"
 
 namespace dwg {
 
 namespace detail {
-
-bool equal_caseless(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (up(a[i]) != up(b[i]))
-            return false;
-    }
-    return true;
-}
 
 namespace {
 
@@ -82,31 +73,16 @@ private:
     bool has_zero_ = false;
 };
 
-struct Family {
-    const char* magic;
-    Version version;
-    Error (*read)(std::span<const std::uint8_t>, Sections&);
-};
-
-// Adding a version is one line here plus its file-structure reader.
-constexpr Family kFamilies[] = {
-    {"AC1012", Version::R13, read_sections_r13},   {"AC1013", Version::R13, read_sections_r13},
-    {"AC1014", Version::R14, read_sections_r13},   {"AC1015", Version::R2000, read_sections_r13},
-    {"AC1018", Version::R2004, read_sections_r2004}, {"AC1021", Version::R2007, read_sections_r2007},
-    {"AC1024", Version::R2010, read_sections_r2004}, {"AC1027", Version::R2013, read_sections_r2004},
-    {"AC1032", Version::R2018, read_sections_r2004},
-};
-
-bool looks_like_dwg(std::span<const std::uint8_t> file)
+// The file-structure reader of each family.
+Error read_sections(Version v, std::span<const std::uint8_t> file, Sections& out)
 {
-    // "AC" and four digits or dots ("AC1015", "AC2.10"): every DWG release,
-    // readable here or not.
-    if (file.size() < 6 || file[0] != 'A' || file[1] != 'C')
-        return false;
-    for (std::size_t i = 2; i < 6; ++i)
-        if ((file[i] < '0' || file[i] > '9') && file[i] != '.')
-            return false;
-    return true;
+    switch (v) {
+    case Version::R13:
+    case Version::R14:
+    case Version::R2000: return read_sections_r13(file, out);
+    case Version::R2007: return read_sections_r2007(file, out);
+    default: return read_sections_r2004(file, out);
+    }
 }
 
 // Whether the object at `handle` opens and is of `type`.
@@ -334,6 +310,50 @@ Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& ou
 
 }  // namespace
 
+// The file's bytes, kept by the document made from them.
+Error read_bytes(Bytes bytes, std::unique_ptr<Document>& out)
+{
+    out.reset();
+    const FileFormat format = file_format(bytes);
+    if (format.kind == FileKind::DwgOld)
+        return open_pre_r13(std::move(bytes), out);
+    if (format.dxf()) {
+        auto doc = std::make_unique<Document>(0);
+        const Error e = read_dxf(bytes, *doc);
+        if (e == Error::Ok)
+            out = std::move(doc);
+        return e;
+    }
+    if (format.kind == FileKind::Unknown)
+        return Error::NotDwg;
+    if (format.kind != FileKind::Dwg)
+        return Error::UnsupportedVersion;
+    const Version version = format.release->version;
+    // The code page sits at the same place in every version read here.
+    auto doc = std::make_unique<Document>(le16_at(bytes, 0x13));
+    doc->file = std::move(bytes);
+    doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
+    // Security flags of 2004 on: bit 0 marks data encrypted with a password.
+    const bool encrypted = version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
+    doc->sections.defer_objects = true;
+    if (const Error e = read_sections(version, doc->file, doc->sections); e != Error::Ok)
+        return encrypted ? Error::Encrypted : e;
+    doc->sections.version = version;
+    doc->warnings.checksum_mismatches = doc->sections.checksum_mismatches;
+    if (doc->sections.header.empty()) {
+        out = std::move(doc);
+        return Error::Ok;
+    }
+    if (const Error e = doc->map.read(doc->sections.handles, doc->sections.objects.size(), &doc->warnings);
+        e != Error::Ok)
+        return encrypted ? Error::Encrypted : e;
+    read_classes(*doc);
+    read_header_handles(*doc);
+    resolve_blocks(*doc);
+    out = std::move(doc);
+    return Error::Ok;
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -355,12 +375,12 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     if (!in)
         return Error::ReadFailed;
     // A DXF file is read as a stream, whatever its size.
-    std::uint8_t head[kDxfProbe] = {};
+    std::uint8_t head[kFormatProbe] = {};
     in.seekg(0);
     in.read(reinterpret_cast<char*>(head), sizeof head);
     if (in.bad())
         return Error::ReadFailed;
-    if (dxf_kind({head, static_cast<std::size_t>(in.gcount())}) != DxfKind::None) {
+    if (file_format({head, static_cast<std::size_t>(in.gcount())}).dxf()) {
         in.clear();
         in.seekg(0);
         auto doc = std::make_unique<Document>(0);
@@ -378,58 +398,21 @@ Error Drawing::open(const std::filesystem::path& path, Drawing& out)
     // should hold in memory.
     if (size > (std::streamoff{1} << 32))
         return Error::TooLarge;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    Bytes bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
         return Error::ReadFailed;
-    return parse(std::move(bytes), out);
+    return read_bytes(std::move(bytes), out.doc_);
 }
 
-Error Drawing::parse(std::vector<std::uint8_t> bytes, Drawing& out)
+Error Drawing::parse(std::span<const std::uint8_t> bytes, Drawing& out)
 {
-    out.doc_.reset();
-    if (is_pre_r13(bytes))
-        return open_pre_r13(std::move(bytes), out.doc_);
-    if (dxf_kind(bytes) != DxfKind::None) {
-        auto doc = std::make_unique<Document>(0);
-        const Error e = read_dxf(bytes, *doc);
-        if (e == Error::Ok)
-            out.doc_ = std::move(doc);
-        return e;
-    }
-    if (!looks_like_dwg(bytes))
-        return Error::NotDwg;
-    const Family* family = nullptr;
-    for (const Family& f : kFamilies)
-        if (std::memcmp(bytes.data(), f.magic, 6) == 0)
-            family = &f;
-    if (!family)
-        return Error::UnsupportedVersion;
-    // The code page sits at the same place in every version read here.
-    const std::uint16_t codepage =
-        bytes.size() >= 0x15 ? static_cast<std::uint16_t>(bytes[0x13] | (bytes[0x14] << 8)) : 0;
-    auto doc = std::make_unique<Document>(codepage);
-    doc->file = std::move(bytes);
-    doc->version.assign(reinterpret_cast<const char*>(doc->file.data()), 6);
-    // Security flags of 2004 on: bit 0 marks data encrypted with a password.
-    const bool encrypted = family->version >= Version::R2004 && doc->file.size() > 0x18 && (doc->file[0x18] & 1);
-    doc->sections.defer_objects = true;
-    if (const Error e = family->read(doc->file, doc->sections); e != Error::Ok)
-        return encrypted ? Error::Encrypted : e;
-    doc->sections.version = family->version;
-    doc->warnings.checksum_mismatches = doc->sections.checksum_mismatches;
-    if (doc->sections.header.empty()) {
-        out.doc_ = std::move(doc);
-        return Error::Ok;
-    }
-    if (const Error e = doc->map.read(doc->sections.handles, doc->sections.objects.size(), &doc->warnings);
-        e != Error::Ok)
-        return encrypted ? Error::Encrypted : e;
-    read_classes(*doc);
-    read_header_handles(*doc);
-    resolve_blocks(*doc);
-    out.doc_ = std::move(doc);
-    return Error::Ok;
+    // Sized, then copied: element by element through the allocator would be
+    // a loop over bytes.
+    Bytes copy(bytes.size());
+    if (!bytes.empty())
+        std::memcpy(copy.data(), bytes.data(), bytes.size());
+    return read_bytes(std::move(copy), out.doc_);
 }
 
 Warnings Drawing::warnings() const { return doc_ ? doc_->warnings : Warnings{}; }
@@ -514,11 +497,16 @@ Error Drawing::entities(std::uint64_t block, std::vector<Entity>& out) const
 
     if (doc.at_least(Version::R2004)) {
         out.reserve(out.size() + header.owned.size());
-        seen.reserve(header.owned.size());
-        for (const std::uint64_t h : header.owned) {
+        // Handles are given out in ascending order, so an ascending list has
+        // no repeats to look for: only a damaged list pays for the set.
+        const auto& owned = header.owned;
+        const bool ascending = std::adjacent_find(owned.begin(), owned.end(), std::greater_equal<>()) == owned.end();
+        if (!ascending)
+            seen.reserve(owned.size());
+        for (const std::uint64_t h : owned) {
             EntityCommon common;
             bool linked = false;
-            if (seen.insert(h))
+            if (ascending || seen.insert(h))
                 visit(h, common, linked);
         }
         return result();

@@ -10,6 +10,7 @@
 
 #include "document.h"
 #include "text.h"
+#include "version.h"
 
 namespace dwg::detail {
 
@@ -538,12 +539,12 @@ private:
 
 Error read(Input& in, Document& doc)
 {
-    const DxfKind kind = in.ensure(kDxfProbe) || in.pos != in.end
-                             ? dxf_kind({in.pos, static_cast<std::size_t>(in.end - in.pos)})
-                             : DxfKind::None;
-    if (kind == DxfKind::Keyword)
+    const FileKind kind = in.ensure(kFormatProbe) || in.pos != in.end
+                              ? file_format({in.pos, static_cast<std::size_t>(in.end - in.pos)}).kind
+                              : FileKind::Unknown;
+    if (kind == FileKind::DxfKeyword)
         return Error::DxfKeywordFormat;
-    if (kind == DxfKind::Binary) {
+    if (kind == FileKind::DxfBinary) {
         if (!in.ensure(kBinarySentinel.size() + 2))
             return in.failure();
         // The first tag, 0 SECTION, shows the width of the group codes.
@@ -552,7 +553,7 @@ Error read(Input& in, Document& doc)
         BinaryTags tags(in, two_byte);
         return Reader<BinaryTags>(tags, doc).run();
     }
-    if (kind != DxfKind::Ascii)
+    if (kind != FileKind::DxfAscii)
         return Error::NotDwg;
     if (in.end - in.pos >= 3 && std::memcmp(in.pos, "\xEF\xBB\xBF", 3) == 0)
         in.pos += 3;

@@ -27,8 +27,7 @@ struct Document;
 
 enum class DxfKind : std::uint8_t { None, Ascii, Binary, Keyword };
 
-// What the first bytes of a file say; kDxfProbe of them suffice.
-inline constexpr std::size_t kDxfProbe = 64;
+// Which DXF form the first bytes are, if any (file_format asks this).
 DxfKind dxf_kind(std::span<const std::uint8_t> head);
 
 // Fill `doc` (its version and blocks; block ids are 1 + the index into

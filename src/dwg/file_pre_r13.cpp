@@ -92,44 +92,6 @@ enum EntityFlags : std::uint8_t {
 
 enum ExtendedFlags : std::uint8_t { kExtendedData = 0x02, kPaperField = 0x04 };
 
-struct VersionInfo {
-    char magic[7];  // five or six characters
-    PreR13::Family family;
-    bool r10, r11;
-};
-
-// Releases without a drawing to check against take their neighbours' layouts.
-constexpr VersionInfo kVersions[] = {
-    {"MC0.0", PreR13::Family::NoEntities, false, false}, {"AC1.2", PreR13::Family::NoEntities, false, false},
-    {"AC1.3", PreR13::Family::NoEntities, false, false}, {"AC1.40", PreR13::Family::A, false, false},
-    {"AC1.50", PreR13::Family::B, false, false},         {"AC2.10", PreR13::Family::B, false, false},
-    {"AC2.21", PreR13::Family::B, false, false},         {"AC2.22", PreR13::Family::B, false, false},
-    {"AC1001", PreR13::Family::B, false, false},         {"AC1002", PreR13::Family::B, false, false},
-    {"AC1003", PreR13::Family::B, false, false},         {"AC1004", PreR13::Family::B, false, false},
-    {"AC1005", PreR13::Family::B, false, false},         {"AC1006", PreR13::Family::B, true, false},
-    {"AC1007", PreR13::Family::B, true, true},           {"AC1008", PreR13::Family::B, true, true},
-    {"AC1009", PreR13::Family::B, true, true},
-};
-
-const VersionInfo* version_of(std::span<const std::uint8_t> file)
-{
-    if (file.size() < 5)
-        return nullptr;
-    // The five-character releases are followed by a NUL, never a digit.
-    const int sixth = file.size() > 5 ? file[5] : -1;
-    for (const VersionInfo& v : kVersions) {
-        if (std::memcmp(file.data(), v.magic, 5) == 0 &&
-            (v.magic[5] ? sixth == v.magic[5] : sixth < '0' || sixth > '9'))
-            return &v;
-    }
-    return nullptr;
-}
-
-std::uint16_t rs_at(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
 // Counted text (RS byte count, then the bytes) at the reader's position, as a
 // view of `bytes`, the span the reader reads.
 std::string_view counted_text(ByteReader& r, std::span<const std::uint8_t> bytes)
@@ -216,7 +178,7 @@ Error read_header_b(std::span<const std::uint8_t> file, PreR13& p, std::uint16_t
 
     constexpr std::size_t kCodepageAt = 0x3F9;
     if (variables > 129 && kCodepageAt + 2 <= entities_start)
-        codepage = rs_at(file, kCodepageAt);
+        codepage = le16_at(file, kCodepageAt);
     // R11's header and record CRCs go unchecked: every field read here is
     // checked against the file, and checking them would halve the speed.
     return Error::Ok;
@@ -299,7 +261,7 @@ private:
         rec.at = range.pos;
         rec.type = file_[rec.at] & 0x7F;
         rec.flags = file_[rec.at + 1];
-        rec.length = rs_at(file_, rec.at + 2);
+        rec.length = le16_at(file_, rec.at + 2);
         if (rec.length < least || rec.length > left) {
             error_ = Error::Corrupt;
             return false;
@@ -314,7 +276,7 @@ private:
     // the jump that left it.
     void follow(const Record& jump)
     {
-        const std::uint32_t target = rs_at(file_, jump.at + 4) | (std::uint32_t{rs_at(file_, jump.at + 6)} << 16);
+        const std::uint32_t target = le32_at(file_, jump.at + 4);
         const std::uint32_t low = target & 0xFFFFFF;
         if (!in_extras_) {
             if ((target >> 24) == 0x80 && low < p_.extras_end - p_.extras_start) {
@@ -461,7 +423,7 @@ bool each_block_b(const Document& doc, Visit visit)
         if (record[0] & 0x80)
             continue;  // erased: empty name, stale offset
         const std::uint32_t offset =
-            (rs_at(record, offset_at) | (std::uint32_t{rs_at(record, offset_at + 2)} << 16)) & 0x3FFFFFFF;
+            le32_at(record, offset_at) & 0x3FFFFFFF;
         const std::uint64_t address = std::uint64_t{p.blocks_start} + offset;
         if (address >= p.blocks_end)
             continue;
@@ -502,7 +464,7 @@ struct RecordA {
     // rest of the walk.
     if (end - at < 4)
         return false;
-    const auto type = static_cast<std::int16_t>(rs_at(file, at));
+    const auto type = static_cast<std::int16_t>(le16_at(file, at));
     rec.at = at;
     rec.erased = type < 0;
     rec.type = static_cast<std::uint16_t>(type < 0 ? -type : type);
@@ -516,7 +478,7 @@ struct RecordA {
     if (body.text) {
         if (pos > end || end - pos < 2)
             return false;
-        const std::uint16_t n = rs_at(file, pos);
+        const std::uint16_t n = le16_at(file, pos);
         pos += 2;
         if (n > end - pos)
             return false;
@@ -588,16 +550,15 @@ Error named_block(const Document& doc, std::string_view name, NameEquals equals,
 
 }  // namespace
 
-bool is_pre_r13(std::span<const std::uint8_t> file) { return version_of(file) != nullptr; }
-
-Error open_pre_r13(std::vector<std::uint8_t> bytes, std::unique_ptr<Document>& out)
+Error open_pre_r13(Bytes bytes, std::unique_ptr<Document>& out)
 {
     out.reset();
-    const VersionInfo* v = version_of(bytes);
-    if (!v)
+    const FileFormat format = file_format(bytes);
+    if (format.kind != FileKind::DwgOld)
         return Error::NotDwg;
+    const Release* v = format.release;
     PreR13 p;
-    p.family = v->family;
+    p.family = v->layout;
     p.r10 = v->r10;
     p.r11 = v->r11;
     std::uint16_t codepage = 0;

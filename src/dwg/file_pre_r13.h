@@ -15,21 +15,17 @@
 #include <vector>
 
 #include "drawing.h"
+#include "sections.h"
+#include "version.h"
 
 namespace dwg::detail {
 
 struct Document;
 
 struct PreR13 {
-    enum class Family : std::uint8_t {
-        None,        // not a drawing before R13: the Document holds Sections
-        NoEntities,  // AC1.2, AC1.3, MC0.0: no attributes can exist; empty
-        A,           // AC1.40: fixed-size records, blocks inline
-        B,           // AC1.50 .. AC1009: records with a length, sections
-    };
+    using Family = OldLayout;  // None: not a drawing before R13, the Document holds Sections
     Family family = Family::None;
-    bool r10 = false;  // entity handles (AC1006 on)
-    bool r11 = false;  // RS linetype, extended flags, CRCs, paper space (AC1007 on)
+    bool r10 = false, r11 = false;  // as in Release
     // Family A: the entity list. Family B: the entities section.
     std::uint32_t entities_start = 0, entities_end = 0;
     std::uint32_t records = 0;  // family A: the header's record count, bounded by the list's size
@@ -42,11 +38,8 @@ struct PreR13 {
     mutable bool entities_counted = false;
 };
 
-// Whether the file starts with the version string of a drawing before R13.
-bool is_pre_r13(std::span<const std::uint8_t> file);
-
 // Reads the file header and makes the Document, or says why not.
-Error open_pre_r13(std::vector<std::uint8_t> bytes, std::unique_ptr<Document>& out);
+Error open_pre_r13(Bytes bytes, std::unique_ptr<Document>& out);
 
 using NameEquals = bool (*)(std::string_view, std::string_view);
 Error find_block_pre_r13(const Document& doc, std::string_view name, NameEquals equals, std::uint64_t& block);

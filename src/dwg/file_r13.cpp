@@ -19,6 +19,7 @@
 
 #include "bits.h"
 #include "sections.h"
+#include "version.h"
 
 namespace dwg::detail {
 
@@ -27,24 +28,16 @@ namespace {
 constexpr std::array<std::uint8_t, 16> kHeaderEnd = {0x95, 0xA0, 0x4E, 0x28, 0x99, 0x82, 0x1A, 0xE5,
                                                      0x5E, 0x41, 0xE0, 0x5F, 0x9D, 0x3A, 0x4D, 0x00};
 
-Version version_of(std::span<const std::uint8_t> file)
-{
-    if (std::memcmp(file.data(), "AC1015", 6) == 0)
-        return Version::R2000;
-    if (std::memcmp(file.data(), "AC1014", 6) == 0)
-        return Version::R14;
-    return Version::R13;
-}
-
 }  // namespace
 
 Error read_sections_r13(std::span<const std::uint8_t> file, Sections& out)
 {
+    const std::optional<Version> release = dwg_version(file);
+    const Version version = release && *release <= Version::R2000 ? *release : Version::R13;
     ByteReader r(file);
     r.seek(0x0B);
     const std::uint8_t maintenance = r.RC();
-    r.seek(0x13);
-    const std::uint16_t codepage = r.RS();
+    r.seek(0x15);
     const std::uint32_t count = r.RL();
     if (!r.ok())
         return Error::Truncated;
@@ -69,9 +62,8 @@ Error read_sections_r13(std::span<const std::uint8_t> file, Sections& out)
     // A file that locates no header variables holds no drawing data at all
     // (some writers emit such stubs); it reads as a drawing without blocks.
     if (loc[0].present && loc[0].size == 0 && loc[1].size == 0) {
-        out.version = version_of(file);
+        out.version = version;
         out.maintenance = maintenance;
-        out.codepage = codepage;
         out.header.clear();
         out.classes.clear();
         out.handles.clear();
@@ -98,9 +90,8 @@ Error read_sections_r13(std::span<const std::uint8_t> file, Sections& out)
         const auto s = file.subspan(l.offset, l.size);
         return std::vector<std::uint8_t>(s.begin(), s.end());
     };
-    out.version = version_of(file);
+    out.version = version;
     out.maintenance = maintenance;
-    out.codepage = codepage;
     out.header = section(loc[0]);
     out.classes = section(loc[1]);
     out.handles = section(loc[2]);

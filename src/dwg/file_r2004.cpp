@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bits.h"
 #include "lz77_r2004.h"
 #include "sections.h"
+#include "version.h"
 
 // Follows the published 2004 file format description ("R2004 DWG file
 // format organization"); AC1024, AC1027 and AC1032 use the same container.
@@ -53,46 +55,6 @@ constexpr std::uint32_t kMaxPageSize = 0x100000;
 // per zero byte.
 constexpr std::uint64_t kMaxExpansion = 256;
 
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-std::uint64_t le64(const std::uint8_t* p) { return le32(p) | std::uint64_t{le32(p + 4)} << 32; }
-
-// Bounds-checked little-endian reads over a decoded map.
-class Cursor {
-public:
-    explicit Cursor(std::span<const std::uint8_t> d) : d_(d) {}
-    std::size_t left() const { return d_.size() - pos_; }
-    bool u32(std::uint32_t& v)
-    {
-        if (left() < 4) return false;
-        v = le32(d_.data() + pos_);
-        pos_ += 4;
-        return true;
-    }
-    bool u64(std::uint64_t& v)
-    {
-        if (left() < 8) return false;
-        v = le64(d_.data() + pos_);
-        pos_ += 8;
-        return true;
-    }
-    bool bytes(std::size_t n, std::span<const std::uint8_t>& out)
-    {
-        if (left() < n) return false;
-        out = d_.subspan(pos_, n);
-        pos_ += n;
-        return true;
-    }
-
-private:
-    std::span<const std::uint8_t> d_;
-    std::size_t pos_ = 0;
-};
-
 struct PageLocation {
     std::uint64_t address = 0;
     std::uint64_t size = 0;
@@ -116,17 +78,6 @@ struct SectionInfo {
     bool found = false;
 };
 
-bool version_of(std::span<const std::uint8_t> file, Version& v)
-{
-    const std::string_view tag(reinterpret_cast<const char*>(file.data()), 6);
-    if (tag == "AC1018") v = Version::R2004;
-    else if (tag == "AC1024") v = Version::R2010;
-    else if (tag == "AC1027") v = Version::R2013;
-    else if (tag == "AC1032") v = Version::R2018;
-    else return false;
-    return true;
-}
-
 // A system page's decoded size is bounded by the file: the maps describe
 // pages of the file, a handful of bytes per page.
 std::uint64_t system_page_limit(std::span<const std::uint8_t> file) { return file.size() + 0x10000; }
@@ -135,18 +86,19 @@ Error read_system_page(std::span<const std::uint8_t> file, std::uint64_t address
                        std::vector<std::uint8_t>& out)
 {
     if (address > file.size() || file.size() - address < kSystemPageHeader) return Error::Truncated;
-    const std::uint8_t* h = file.data() + address;
-    if (le32(h) != type) return Error::Corrupt;
-    const std::uint32_t decompressed = le32(h + 4);
-    const std::uint32_t compressed = le32(h + 8);
-    const std::uint32_t method = le32(h + 12);
-    const std::uint32_t checksum = le32(h + 16);
+    const auto h = file.subspan(address, kSystemPageHeader);
+    ByteReader r(h);
+    if (r.RL() != type) return Error::Corrupt;
+    const std::uint32_t decompressed = r.RL();
+    const std::uint32_t compressed = r.RL();
+    const std::uint32_t method = r.RL();
+    const std::uint32_t checksum = r.RL();
     if (compressed > file.size() - address - kSystemPageHeader) return Error::Truncated;
     if (decompressed > system_page_limit(file)) return Error::TooLarge;
     const auto data = file.subspan(address + kSystemPageHeader, compressed);
 
     std::array<std::uint8_t, kSystemPageHeader> header{};
-    std::memcpy(header.data(), h, 16);  // checksum field counts as 0
+    std::copy_n(h.begin(), 16, header.begin());  // checksum field counts as 0
     if (page_checksum_r2004(page_checksum_r2004(0, header), data) != checksum) return Error::Corrupt;
 
     out.assign(decompressed, 0);
@@ -169,15 +121,13 @@ Error read_system_page(std::span<const std::uint8_t> file, std::uint64_t address
 // where they are read.
 Error parse_page_map(std::span<const std::uint8_t> map, PageMap& pages)
 {
-    Cursor c(map);
+    ByteReader c(map);
     std::uint64_t address = kFirstPageAt;
     while (c.left() >= 8) {
-        std::uint32_t id = 0, size = 0;
-        c.u32(id);
-        c.u32(size);
+        const std::uint32_t id = c.RL();
+        const std::uint32_t size = c.RL();
         if (static_cast<std::int32_t>(id) < 0) {
-            std::span<const std::uint8_t> skipped;
-            if (!c.bytes(16, skipped)) return Error::Corrupt;
+            if (c.bytes(16).empty()) return Error::Corrupt;
         } else if (!pages.emplace(id, PageLocation{address, size}).second) {
             return Error::Corrupt;
         }
@@ -196,28 +146,27 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
                                                             "AcDb:AcDbObjects"};
     constexpr std::size_t kDescriptionSize = 8 + 6 * 4 + 64;
     constexpr std::size_t kPageEntrySize = 16;
-    Cursor c(map);
-    std::uint32_t count = 0, skip = 0;
-    if (!c.u32(count) || !c.u32(skip) || !c.u32(skip) || !c.u32(skip) || !c.u32(skip)) return Error::Corrupt;
+    ByteReader c(map);
+    const std::uint32_t count = c.RL();
+    c.bytes(16);
+    if (!c.ok()) return Error::Corrupt;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (c.left() < kDescriptionSize) return Error::Corrupt;
         SectionInfo info;
-        std::uint32_t page_count = 0, unknown = 0;
-        std::span<const std::uint8_t> name;
-        c.u64(info.size);
-        c.u32(page_count);
-        c.u32(info.max_page_size);
-        c.u32(unknown);
-        c.u32(info.compressed);
-        c.u32(info.id);
-        c.u32(info.encrypted);
-        c.bytes(64, name);
+        info.size = c.RLL();
+        const std::uint32_t page_count = c.RL();
+        info.max_page_size = c.RL();
+        c.RL();  // unknown
+        info.compressed = c.RL();
+        info.id = c.RL();
+        info.encrypted = c.RL();
+        const std::span<const std::uint8_t> name = c.bytes(64);
         if (page_count > c.left() / kPageEntrySize) return Error::Corrupt;
         info.pages.resize(page_count);
         for (auto& p : info.pages) {
-            c.u32(p.id);
-            c.u32(p.data_size);
-            c.u64(p.start);
+            p.id = c.RL();
+            p.data_size = c.RL();
+            p.start = c.RLL();
         }
         const auto nul = std::find(name.begin(), name.end(), std::uint8_t{0});
         const std::string_view text(reinterpret_cast<const char*>(name.data()),
@@ -295,10 +244,10 @@ Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, con
     }
     for (const auto& p : info.pages) {
         const PageLocation& where = pages.find(p.id)->second;
-        const std::uint8_t* raw = file.data() + where.address;
+        ByteReader raw(file.subspan(where.address, kDataPageHeader));
         const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(where.address);
         std::array<std::uint32_t, 8> f{};
-        for (std::size_t k = 0; k < f.size(); ++k) f[k] = le32(raw + 4 * k) ^ mask;
+        for (std::size_t k = 0; k < f.size(); ++k) f[k] = raw.RL() ^ mask;
         if (f[0] != kDataPageType || f[1] != info.id || f[2] != p.data_size ||
             f[4] != static_cast<std::uint32_t>(p.start)) {
             return Error::Corrupt;
@@ -401,26 +350,26 @@ void unmask_file_header_r2004(std::span<std::uint8_t> data)
 Error read_sections_r2004(std::span<const std::uint8_t> file, Sections& out)
 {
     if (file.size() < 6) return Error::NotDwg;
-    Version version{};
-    if (!version_of(file, version)) return Error::UnsupportedVersion;
+    const std::optional<Version> release = dwg_version(file);
+    if (!release || *release < Version::R2004 || *release == Version::R2007) return Error::UnsupportedVersion;
+    const Version version = *release;
     if (file.size() < kFirstPageAt) return Error::Truncated;
     out.version = version;
     out.maintenance = file[0x0B];
-    out.codepage = static_cast<std::uint16_t>(file[0x13] | file[0x14] << 8);
 
     std::array<std::uint8_t, kFileHeaderSize> header{};
     std::copy_n(file.begin() + kFileHeaderAt, kFileHeaderSize, header.begin());
     unmask_file_header_r2004(header);
     if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0) return Error::Corrupt;
-    const std::uint32_t stored_crc = le32(header.data() + 0x68);
+    const std::uint32_t stored_crc = le32_at(header, 0x68);
     std::fill_n(header.begin() + 0x68, 4, std::uint8_t{0});
     if (crc32_r2004(0, header) != stored_crc) return Error::Corrupt;
     // The header's copy ends the file, so a file cut short is known before
     // any page is read, even where the pages left would still do.
-    const std::uint64_t copy_at = le64(header.data() + 0x34);
+    const std::uint64_t copy_at = le64_at(header, 0x34);
     if (copy_at > file.size() || file.size() - copy_at < kFileHeaderSize) return Error::Truncated;
-    const std::uint64_t page_map_at = le64(header.data() + 0x54);
-    const std::uint32_t section_map_id = le32(header.data() + 0x5C);
+    const std::uint64_t page_map_at = le64_at(header, 0x54);
+    const std::uint32_t section_map_id = le32_at(header, 0x5C);
     if (page_map_at > file.size()) return Error::Truncated;
 
     std::vector<std::uint8_t> buffer;

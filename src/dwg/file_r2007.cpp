@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bits.h"
 #include "lz77_r2007.h"
 #include "reed_solomon.h"
 #include "sections.h"
@@ -61,18 +62,7 @@ constexpr std::uint64_t max_expansion = 256;
 // metadata), 4 RS-coded pages (everything a drawing's objects need).
 constexpr std::int64_t encoding_rs = 4;
 
-std::uint64_t le64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
-std::int64_t sle64(const std::uint8_t* p) { return static_cast<std::int64_t>(le64(p)); }
-
-std::int32_t sle32(const std::uint8_t* p) {
-    const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    return static_cast<std::int32_t>(v);
-}
+std::int64_t sle64(std::span<const std::uint8_t> d, std::size_t at) { return static_cast<std::int64_t>(le64_at(d, at)); }
 
 // Reads a page coded in `words` interleaved RS words at `address`,
 // appending the data bytes to `out`.
@@ -130,7 +120,7 @@ Error read_file_header(std::span<const std::uint8_t> file, FileHeader& out, Read
         return e;
     if (stats) stats->corrected_header += corrected;
 
-    const std::int32_t comp_len = sle32(&data[24]);
+    const auto comp_len = static_cast<std::int32_t>(le32_at(data, 24));
     std::uint8_t record[record_size];
     const auto payload = std::span<const std::uint8_t>(data).subspan(record_data_offset);
     if (comp_len <= 0) {
@@ -139,7 +129,7 @@ Error read_file_header(std::span<const std::uint8_t> file, FileHeader& out, Read
         if (static_cast<std::size_t>(comp_len) > payload.size()) return Error::Corrupt;
         if (Error e = expand(payload, comp_len, record); e != Error::Ok) return e;
     }
-    auto field = [&](RecordField f) { return sle64(record + 8 * f); };
+    auto field = [&](RecordField f) { return sle64(record, 8 * f); };
     out.pages_map_correction = field(f_pages_map_correction);
     out.pages_map_offset = field(f_pages_map_offset);
     out.pages_map_size_comp = field(f_pages_map_size_comp);
@@ -167,8 +157,8 @@ Error read_pages_map(std::span<const std::uint8_t> file, const FileHeader& heade
     out.clear();
     std::uint64_t address = pages_start;
     for (std::size_t i = 0; i < map.size(); i += 16) {
-        const std::int64_t size = sle64(&map[i]);
-        const std::int64_t id = sle64(&map[i + 8]);
+        const std::int64_t size = sle64(map, i);
+        const std::int64_t id = sle64(map, i + 8);
         if (size <= 0) return Error::Corrupt;
         if (static_cast<std::uint64_t>(size) > file.size()) return Error::Truncated;
         if (id > 0) out.push_back({id, address, static_cast<std::uint64_t>(size)});
@@ -215,22 +205,20 @@ Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& he
     out.clear();
     std::size_t pos = 0;
     while (map.size() - pos >= 64) {
-        const std::uint8_t* h = &map[pos];
         Section s;
-        s.data_size = sle64(h);
-        s.max_size = sle64(h + 8);
-        s.encrypted = sle64(h + 16);
-        const std::int64_t name_length = sle64(h + 32);
-        s.encoding = sle64(h + 48);
-        const std::int64_t page_count = sle64(h + 56);
+        s.data_size = sle64(map, pos);
+        s.max_size = sle64(map, pos + 8);
+        s.encrypted = sle64(map, pos + 16);
+        const std::int64_t name_length = sle64(map, pos + 32);
+        s.encoding = sle64(map, pos + 48);
+        const std::int64_t page_count = sle64(map, pos + 56);
         pos += 64;
         if (pos == map.size()) break;  // a trailing record without name or pages
         const std::size_t left = map.size() - pos;
         if (name_length < 0 || static_cast<std::uint64_t>(name_length) > left || name_length % 2 != 0)
             return Error::Corrupt;
         for (std::int64_t i = 0; i + 1 < name_length; i += 2) {
-            const char16_t c = static_cast<char16_t>(map[pos + static_cast<std::size_t>(i)] |
-                                                     (map[pos + static_cast<std::size_t>(i) + 1] << 8));
+            const char16_t c = le16_at(map, pos + static_cast<std::size_t>(i));
             if (c == 0) break;
             s.name.push_back(c);
         }
@@ -238,8 +226,7 @@ Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& he
         if (page_count < 0 || static_cast<std::uint64_t>(page_count) > (map.size() - pos) / 56) return Error::Corrupt;
         s.pages.reserve(static_cast<std::size_t>(page_count));
         for (std::int64_t i = 0; i < page_count; ++i) {
-            const std::uint8_t* p = &map[pos];
-            s.pages.push_back({sle64(p), sle64(p + 16), sle64(p + 24), sle64(p + 32)});
+            s.pages.push_back({sle64(map, pos), sle64(map, pos + 16), sle64(map, pos + 24), sle64(map, pos + 32)});
             pos += 56;
         }
         out.push_back(std::move(s));
@@ -373,7 +360,6 @@ Error read_sections_r2007(std::span<const std::uint8_t> file, Sections& out) {
     out.deferred = {};
     out.version = Version::R2007;
     out.maintenance = file[0x0B];
-    out.codepage = static_cast<std::uint16_t>(file[0x13] | (file[0x14] << 8));
     if (Error e = load(u"AcDb:Header", out.header, nullptr); e != Error::Ok) return e;
     if (Error e = load(u"AcDb:Classes", out.classes, nullptr); e != Error::Ok) return e;
     if (Error e = load(u"AcDb:Handles", out.handles, nullptr); e != Error::Ok) return e;

@@ -109,8 +109,7 @@ bool open_section(std::span<const std::uint8_t> s, const std::array<std::uint8_t
 {
     if (s.size() < 20 || !std::equal(sentinel.begin(), sentinel.end(), s.begin()))
         return false;
-    const std::uint32_t size = static_cast<std::uint32_t>(s[16]) | (static_cast<std::uint32_t>(s[17]) << 8) |
-                               (static_cast<std::uint32_t>(s[18]) << 16) | (static_cast<std::uint32_t>(s[19]) << 24);
+    const std::uint32_t size = le32_at(s, 16);
     if (size > s.size() - 20)
         return false;
     out = BitReader(s.subspan(20, size));
@@ -219,7 +218,7 @@ Error read_classes(Document& doc)
         r.BS();
         r.skip_bytes(r.BS());
         r.skip_bytes(r.BS());
-        c.dxf_name = doc.text.from_codepage(r.TV());
+        r.skip_bytes(r.BS());  // DXF name
         r.B();
         c.is_entity = r.BS() == 0x1F2;
         if (!r.ok())

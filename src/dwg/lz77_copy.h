@@ -12,7 +12,7 @@
 namespace dwg::detail::lz77 {
 
 // n bytes from src to dst; the two ranges do not overlap.
-inline void copy_bytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
+[[gnu::always_inline]] inline void copy_bytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
 {
     if (n >= 16) {
         std::size_t i = 0;
@@ -34,7 +34,7 @@ inline void copy_bytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n
 // length repeats the last `offset` bytes, so the output repeats every
 // multiple of the offset too: once the first such multiple of at least 8
 // bytes is laid down, 8-byte pieces never read what they write.
-inline void copy_match(std::uint8_t* dst, std::size_t offset, std::size_t length)
+[[gnu::always_inline]] inline void copy_match(std::uint8_t* dst, std::size_t offset, std::size_t length)
 {
     const std::uint8_t* src = dst - offset;
     if (offset >= length) {

@@ -180,6 +180,13 @@ private:
         const std::uint8_t* src = in_.data() + ip_;
         std::uint8_t* dst = out_.data() + op_;
         std::size_t left = n;
+        // Most runs are a few bytes, stored backwards: no table call.
+        if (n <= 3) {
+            for (std::size_t i = 0; i < n; ++i) dst[i] = src[n - 1 - i];
+            ip_ += n;
+            op_ += n;
+            return true;
+        }
         // Whole blocks are their four 8-byte quarters in reverse order.
         for (; left >= 32; left -= 32, src += 32, dst += 32) {
             std::memcpy(dst, src + 24, 8);

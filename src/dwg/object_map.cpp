@@ -21,7 +21,10 @@ Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objec
 {
     keys_.clear();
     offsets_.clear();
-    std::vector<std::pair<std::uint64_t, std::int64_t>> entries;
+    last_ = 0;
+    // Every pair takes two bytes at least: room for all of them at once.
+    keys_.reserve(section.size() / 2);
+    offsets_.reserve(section.size() / 2);
     ByteReader r(section);
     bool sorted = true;
     for (;;) {
@@ -45,9 +48,10 @@ Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objec
                 return Error::Corrupt;
             if (step == 0 || offset < 0 || static_cast<std::uint64_t>(offset) >= objects_size)
                 sane = false;
-            if (!entries.empty() && handle <= entries.back().first)
+            if (!keys_.empty() && handle <= keys_.back())
                 sorted = false;
-            entries.emplace_back(handle, offset);
+            keys_.push_back(handle);
+            offsets_.push_back(offset);
         }
         const std::uint16_t crc = r.RS_BE();
         if (!r.ok())
@@ -59,43 +63,58 @@ Error ObjectMap::read(std::span<const std::uint8_t> section, std::uint64_t objec
                 ++warnings->checksum_mismatches;
         }
     }
-    if (!sorted) {
-        // Later entries win, as a writer that appends corrections intends.
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<std::pair<std::uint64_t, std::int64_t>> unique;
-        unique.reserve(entries.size());
-        for (const auto& e : entries) {
-            if (!unique.empty() && unique.back().first == e.first)
-                unique.back() = e;
-            else
-                unique.push_back(e);
-        }
-        entries = std::move(unique);
-    }
-    keys_.reserve(entries.size());
-    offsets_.reserve(entries.size());
+    if (!sorted)
+        sort_keeping_last();
+    return Error::Ok;
+}
+
+void ObjectMap::sort_keeping_last()
+{
+    std::vector<std::pair<std::uint64_t, std::int64_t>> entries;
+    entries.reserve(keys_.size());
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+        entries.emplace_back(keys_[i], offsets_[i]);
+    // Later entries win, as a writer that appends corrections intends.
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    keys_.clear();
+    offsets_.clear();
     for (const auto& [handle, offset] : entries) {
+        if (!keys_.empty() && keys_.back() == handle) {
+            offsets_.back() = offset;
+            continue;
+        }
         keys_.push_back(handle);
         offsets_.push_back(offset);
     }
-    return Error::Ok;
 }
 
 bool ObjectMap::find(std::uint64_t handle, std::int64_t& offset) const
 {
-    // Without branches on the keys: the walk looks up every entity.
-    if (keys_.empty())
+    const std::size_t n = keys_.size();
+    if (n == 0)
         return false;
-    const std::uint64_t* base = keys_.data();
-    for (std::size_t n = keys_.size(); n > 1;) {
-        const std::size_t half = n / 2;
+    // A walk looks up handles mostly a little above the last one found:
+    // gallop from there, touching a few cache lines instead of a whole
+    // search path; anything else searches all of the map.
+    std::size_t first = 0, count = n;
+    if (keys_[last_] <= handle) {
+        std::size_t step = 1;
+        while (last_ + step < n && keys_[last_ + step] <= handle)
+            step *= 2;
+        first = last_ + step / 2;
+        count = std::min(step - step / 2, n - first);
+    }
+    // Without branches on the keys.
+    const std::uint64_t* base = keys_.data() + first;
+    for (; count > 1;) {
+        const std::size_t half = count / 2;
         base = base[half] <= handle ? base + half : base;
-        n -= half;
+        count -= half;
     }
     if (*base != handle)
         return false;
-    offset = offsets_[static_cast<std::size_t>(base - keys_.data())];
+    last_ = static_cast<std::size_t>(base - keys_.data());
+    offset = offsets_[last_];
     return true;
 }
 

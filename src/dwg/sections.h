@@ -21,11 +21,29 @@ namespace dwg::detail {
 
 enum class Version : std::uint8_t { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
 
-// Leaves the bytes a resize adds uninitialised: the objects section's pages
-// write it, and zeroing it first costs as much as the walk reading it.
+// A few big blocks kept per thread after use, for the next drawing's file
+// bytes and objects section: a run reads drawing after drawing on each
+// thread, and memory fresh from the system costs a page fault for every
+// 4 KiB first written, more than expanding the pages that write it.
+namespace recycled {
+// Blocks below this come from the allocator's own free lists anyway.
+constexpr std::size_t kSmallest = std::size_t{1} << 20;
+// At least n bytes (n >= kSmallest), a kept block when one fits.
+std::uint8_t* allocate(std::size_t n);
+// Keeps a block from allocate() for the next one, or frees it.
+void release(std::uint8_t* p);
+}  // namespace recycled
+
+// Leaves the bytes a resize adds uninitialised (the file is read into them,
+// the objects section's pages write them: zeroing first would cost as much
+// as the walk reading them) and reuses big blocks.
 template <class T>
 struct UninitAllocator : std::allocator<T> {
     using std::allocator<T>::allocator;
+    template <class U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
     template <class U, class... Args>
     void construct(U* p, Args&&... args)
     {
@@ -34,8 +52,22 @@ struct UninitAllocator : std::allocator<T> {
         else
             ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
+    T* allocate(std::size_t n)
+    {
+        if constexpr (sizeof(T) == 1)
+            if (n >= recycled::kSmallest)
+                return reinterpret_cast<T*>(recycled::allocate(n));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if constexpr (sizeof(T) == 1)
+            if (n >= recycled::kSmallest)
+                return recycled::release(reinterpret_cast<std::uint8_t*>(p));
+        std::allocator<T>::deallocate(p, n);
+    }
 };
-using SectionBytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
+using Bytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
 
 // A compressed page of the objects section whose integrity (checksum,
 // Reed-Solomon code) was checked when the section was read, expanded only
@@ -64,7 +96,6 @@ struct DeferredPages {
 struct Sections {
     Version version = Version::R13;
     std::uint8_t maintenance = 0;   // maintenance release byte of the file header
-    std::uint16_t codepage = 0;     // $DWGCODEPAGE, the RS at file offset 0x13
     std::vector<std::uint8_t> header;   // header variables section
     std::vector<std::uint8_t> classes;  // classes section
     std::vector<std::uint8_t> handles;  // object map
@@ -72,7 +103,7 @@ struct Sections {
     // R13-2000, the decompressed objects section from 2004 on (then held in
     // objects_storage).
     std::span<const std::uint8_t> objects;
-    SectionBytes objects_storage;  // only the bytes no page writes are zeroed
+    Bytes objects_storage;  // only the bytes no page writes are zeroed
     // Checksums that did not match on structures whose contents were sane.
     std::uint32_t checksum_mismatches = 0;
 

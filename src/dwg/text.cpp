@@ -1,10 +1,10 @@
 #include "text.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
 #include <cstring>
+
+#include "text/codepage.h"
+#include "text/utf8.h"
 
 namespace dwg::detail {
 
@@ -47,30 +47,6 @@ const char* mbcs_charset(char digit)
     }
 }
 
-bool is_ascii(std::string_view s)
-{
-    for (const char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-bool valid_utf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
-        if (n == 9 || (n && c < 0xC2) || i + n >= s.size() + (n ? 0 : 1))
-            return false;
-        for (std::size_t k = 1; k <= n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n + 1;
-    }
-    return true;
-}
-
 int hex(char c)
 {
     if (c >= '0' && c <= '9')
@@ -110,7 +86,7 @@ std::uint16_t codepage_number(std::string_view name)
     for (const char c : name) {
         if (c == '_' || c == '-' || c == ' ')
             continue;
-        key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        key += static_cast<char>(text::fold_case(static_cast<unsigned char>(c)));
     }
     for (std::size_t i = 1; i < kCodepageNames.size(); ++i)
         if (key == kCodepageNames[i])
@@ -118,139 +94,30 @@ std::uint16_t codepage_number(std::string_view name)
     return 0;
 }
 
-void append_utf8(std::string& out, char32_t c)
-{
-    if (c >= 0xD800 && c <= 0xDFFF)
-        c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x110000) {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += "\xEF\xBF\xBD";
-    }
-}
-
 TextDecoder::TextDecoder(std::uint16_t codepage) : charset_(codepage_charset(codepage)) {}
-
-TextDecoder::~TextDecoder()
-{
-    if (cd_)
-        iconv_close(static_cast<iconv_t>(cd_));
-}
-
-// One conversion with a given iconv descriptor; bytes that do not convert
-// become U+FFFD so that a damaged string still shows its readable part.
-static std::string run_iconv(iconv_t cd, std::string_view bytes)
-{
-    std::string out;
-    out.resize(bytes.size() * 4 + 8);
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t in_left = bytes.size();
-    char* dst = out.data();
-    std::size_t dst_left = out.size();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    while (in_left > 0) {
-        if (iconv(cd, &in, &in_left, &dst, &dst_left) != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            const std::size_t used = static_cast<std::size_t>(dst - out.data());
-            out.resize(out.size() * 2);
-            dst = out.data() + used;
-            dst_left = out.size() - used;
-            continue;
-        }
-        // EILSEQ or EINVAL: replace one byte and go on.
-        if (dst_left < 3) {
-            const std::size_t used = static_cast<std::size_t>(dst - out.data());
-            out.resize(out.size() + 16);
-            dst = out.data() + used;
-            dst_left = out.size() - used;
-        }
-        std::memcpy(dst, "\xEF\xBF\xBD", 3);
-        dst += 3;
-        dst_left -= 3;
-        ++in;
-        --in_left;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
-    return out;
-}
-
-std::string TextDecoder::convert(const char* charset, std::string_view bytes)
-{
-    if (charset == charset_) {
-        if (!cd_ && !cd_failed_) {
-            const iconv_t cd = iconv_open("UTF-8", charset_);
-            if (cd == reinterpret_cast<iconv_t>(-1))
-                cd_failed_ = true;
-            else
-                cd_ = cd;
-        }
-        if (cd_)
-            return run_iconv(static_cast<iconv_t>(cd_), bytes);
-    } else {
-        const iconv_t cd = iconv_open("UTF-8", charset);
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            std::string out = run_iconv(cd, bytes);
-            iconv_close(cd);
-            return out;
-        }
-    }
-    // No converter for this code page: keep ASCII, mark the rest.
-    std::string out;
-    for (const char c : bytes)
-        static_cast<unsigned char>(c) < 0x80 ? void(out += c) : void(out += "\xEF\xBF\xBD");
-    return out;
-}
 
 std::string TextDecoder::from_codepage(std::string_view bytes)
 {
     while (!bytes.empty() && bytes.back() == '\0')
         bytes.remove_suffix(1);
-    std::string s;
-    if (is_ascii(bytes))
-        s.assign(bytes);
-    else if (charset_ == kCharsets[0] && valid_utf8(bytes))
-        s.assign(bytes);
-    else
-        s = convert(charset_, bytes);
-    return expand_escapes(std::move(s));
+    // Text marked 1252 (code page 0, 30 or an unknown one) may be UTF-8 in fact.
+    if (text::is_ascii(bytes) || (std::strcmp(charset_, kCharsets[0]) == 0 && text::valid_utf8(bytes)))
+        return expand_escapes(std::string(bytes));
+    return expand_escapes(text::decode_lossy(bytes, charset_));
 }
 
 std::string TextDecoder::from_utf8(std::string_view bytes)
 {
-    if (is_ascii(bytes) || valid_utf8(bytes))
+    if (text::valid_utf8(bytes))
         return expand_escapes(std::string(bytes));
-    return expand_escapes(convert("UTF-8", bytes));
+    return expand_escapes(text::decode_lossy(bytes, "UTF-8"));
 }
 
 std::string TextDecoder::from_utf16(std::u16string_view units)
 {
     while (!units.empty() && units.back() == 0)
         units.remove_suffix(1);
-    std::string s;
-    s.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t c = units[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        }
-        append_utf8(s, c);
-    }
-    return expand_escapes(std::move(s));
+    return expand_escapes(text::utf16_to_utf8(units));
 }
 
 std::string TextDecoder::expand_escapes(std::string s)
@@ -275,7 +142,7 @@ std::string TextDecoder::expand_escapes(std::string s)
                             used = 14;
                         }
                     }
-                    append_utf8(out, c);
+                    text::append_utf8(out, c);
                     i += used;
                     continue;
                 }
@@ -284,7 +151,7 @@ std::string TextDecoder::expand_escapes(std::string s)
                 const long v = cs ? hex4(s, i + 4) : -1;
                 if (v >= 0) {
                     const char pair[2] = {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
-                    out += convert(cs, (v >> 8) ? std::string_view(pair, 2) : std::string_view(pair + 1, 1));
+                    out += text::decode_lossy((v >> 8) ? std::string_view(pair, 2) : std::string_view(pair + 1, 1), cs);
                     i += 8;
                     continue;
                 }

@@ -12,9 +12,6 @@ class TextDecoder {
 public:
     // `codepage` is the DWGCODEPAGE number from the file header.
     explicit TextDecoder(std::uint16_t codepage);
-    ~TextDecoder();
-    TextDecoder(const TextDecoder&) = delete;
-    TextDecoder& operator=(const TextDecoder&) = delete;
 
     // 8-bit text as stored before 2007 (a trailing NUL run is dropped).
     std::string from_codepage(std::string_view bytes);
@@ -25,11 +22,8 @@ public:
 
 private:
     std::string expand_escapes(std::string s);
-    std::string convert(const char* charset, std::string_view bytes);
 
     const char* charset_;
-    void* cd_ = nullptr;  // iconv_t, opened on first non-ASCII text
-    bool cd_failed_ = false;
 };
 
 // The iconv name of a DWGCODEPAGE number (Windows-1252 for unknown ones).
@@ -38,7 +32,5 @@ const char* codepage_charset(std::uint16_t codepage);
 // ("ANSI_1251", "DOS866", "ISO8859-1"; letter case, '_' and '-' do not
 // matter); 0 for a name not known.
 std::uint16_t codepage_number(std::string_view name);
-
-void append_utf8(std::string& out, char32_t c);
 
 }  // namespace dwg::detail

@@ -3,60 +3,15 @@
 #include <set>
 
 #include "component.h"
+#include "text/utf8.h"
 
 namespace extract {
 
 namespace {
 
-// Tags count as one when they differ only in letter case. Folding covers
-// the scripts tags are written in (Latin, Greek, Cyrillic); other characters
-// compare as they are.
-char32_t fold(char32_t c)
-{
-    if (c >= 'a' && c <= 'z')
-        return c - 0x20;
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
-        return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F)
-        return c - 0x50;
-    // Latin Extended-A pairs capital/small as even/odd code points, shifted
-    // by one between U+0138 and U+0148 and from U+0179.
-    if (c >= 0x100 && c <= 0x137)
-        return c & ~char32_t{1};
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1) ? c : c - 1;
-    if (c >= 0x14A && c <= 0x177)
-        return c & ~char32_t{1};
-    return c;
-}
-
-// Next code point of UTF-8 text; invalid bytes stand for themselves.
-char32_t next_char(const std::string& s, std::size_t& i)
-{
-    const auto b = static_cast<unsigned char>(s[i++]);
-    std::size_t n = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (b < 0xC0 && b >= 0x80)
-        n = 0;
-    if (i + n > s.size())
-        return b;
-    char32_t c = n == 0 ? b : n == 1 ? (b & 0x1F) : n == 2 ? (b & 0x0F) : (b & 0x07);
-    for (std::size_t k = 0; k < n; ++k)
-        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return c;
-}
-
+// Tags count as one when they differ only in letter case.
 struct Caseless {
-    bool operator()(const std::string& a, const std::string& b) const
-    {
-        std::size_t i = 0, j = 0;
-        while (i < a.size() && j < b.size()) {
-            const char32_t x = fold(next_char(a, i));
-            const char32_t y = fold(next_char(b, j));
-            if (x != y)
-                return x < y;
-        }
-        return i >= a.size() && j < b.size();
-    }
+    bool operator()(const std::string& a, const std::string& b) const { return text::compare_caseless(a, b) < 0; }
 };
 
 const char* block_name(const std::string& spaceCode)

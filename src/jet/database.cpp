@@ -1,16 +1,17 @@
-// Appending records to an existing table: the page cache, usage maps and the
-// order in which changed pages reach the disk.
+// Appending records to an existing table: reading its definition and usage
+// maps, the page cache, and the order in which changed pages reach the disk.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
-#include <stdexcept>
 
 #include "jet/format.h"
 #include "jet/jet.h"
 #include "jet/schema.h"
 #include "jet/text.h"
+#include "text/files.h"
 
 namespace jet {
 
@@ -23,6 +24,8 @@ struct ParsedColumn {
     std::string name;
 };
 
+constexpr unsigned max_plausible_indexes = 64;
+
 struct ParsedTdef {
     std::vector<std::uint32_t> pages;
     Bytes stream;
@@ -32,39 +35,62 @@ struct ParsedTdef {
     std::vector<ParsedColumn> columns;  // by column number
 };
 
-struct Corrupt : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Variable column `i` of a row, as [begin, end) offsets within the row.
-void var_bounds(const Format& f, const Bytes& row, unsigned i, std::size_t& begin, std::size_t& end)
+std::string decode_text(const Format& f, const Bytes& b, std::size_t at, std::size_t n)
 {
-    const std::size_t len = row.size();
-    const std::size_t ncols = f.jet4 ? get16(row, 0) : get8(row, 0);
-    const std::size_t mask = (ncols + 7) / 8;
-    if (len < mask + 4) throw Corrupt("row too short");
-    if (f.jet4) {
-        const std::size_t n = get16(row, len - mask - 2);
-        if (i >= n || len < mask + 4 + 2 * n) throw Corrupt("bad variable column table");
-        begin = get16(row, len - mask - 4 - 2 * i);
-        end = get16(row, len - mask - 4 - 2 * (i + 1));
-    } else {
-        const std::size_t n = get8(row, len - mask - 1);
-        std::size_t jumps = (len - 1) / 256;
-        const std::size_t table_end = len - mask - 1 - jumps;
-        if (i >= n || table_end < n + 2) throw Corrupt("bad variable column table");
-        if ((table_end - 1 - n) / 256 < jumps) --jumps;  // the last jump byte is filler
-        auto entry = [&](std::size_t k) {
-            std::size_t v = get8(row, table_end - 1 - k);
-            for (std::size_t j = 0; j < jumps; ++j)
-                if (get8(row, len - mask - 2 - j) <= k) v += 256;
-            return v;
-        };
-        begin = entry(i);
-        end = entry(i + 1);
-    }
-    if (begin > end || end > len) throw Corrupt("bad variable column offsets");
+    if (f.jet4) return utf16le_to_utf8(b.data() + at, n);
+    std::string out;
+    cp1252_to_utf8(std::string(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n)),
+                   out);
+    return out;
 }
+
+// Jet 3 offsets of variable columns are one byte; jump bytes before the
+// column count name the first entry at or past each 256-byte boundary.
+bool var_bounds_jet3(Reader& r, std::size_t len, std::size_t mask, unsigned i, std::size_t& begin, std::size_t& end)
+{
+    const std::size_t n = r.u8(len - mask - 1);
+    std::size_t jumps = (len - 1) / 256;
+    const std::size_t table_end = len - mask - 1 - jumps;
+    if (i >= n || table_end < n + 2) return false;
+    if ((table_end - 1 - n) / 256 < jumps) --jumps;  // the last jump byte is filler
+    auto entry = [&](std::size_t k) {
+        std::size_t v = r.u8(table_end - 1 - k);
+        for (std::size_t j = 0; j < jumps; ++j)
+            if (r.u8(len - mask - 2 - j) <= k) v += 256;
+        return v;
+    };
+    begin = entry(i);
+    end = entry(i + 1);
+    return true;
+}
+
+// Variable column `i` of a row as [begin, end); false when the row disagrees
+// with itself.
+bool var_bounds(const Format& f, const Bytes& row, unsigned i, std::size_t& begin, std::size_t& end)
+{
+    Reader r(row);
+    const std::size_t len = row.size();
+    const std::size_t mask = ((f.jet4 ? r.u16(0) : r.u8(0)) + 7) / 8;
+    if (!r.ok() || len < mask + 4) return false;
+    if (f.jet4) {
+        const std::size_t n = r.u16(len - mask - 2);
+        if (i >= n || len < mask + 4 + 2 * n) return false;
+        begin = r.u16(len - mask - 4 - 2 * i);
+        end = r.u16(len - mask - 4 - 2 * (i + 1));
+    } else if (!var_bounds_jet3(r, len, mask, i, begin, end)) {
+        return false;
+    }
+    return r.ok() && begin <= end && end <= len;
+}
+
+// The pages one append changes, kept from the cache and the disk until all
+// are ready. A deque keeps references to added pages valid as more are added.
+struct Pending {
+    std::map<std::uint32_t, Bytes> changed;
+    std::deque<Bytes> added;  // pages appended at the end of the file, in order
+    std::uint32_t old_count = 0;
+    std::uint32_t total() const { return old_count + static_cast<std::uint32_t>(added.size()); }
+};
 
 }  // namespace
 
@@ -84,162 +110,237 @@ struct Database::Impl {
         if (file) std::fclose(file);
     }
 
-    Bytes& page(std::uint32_t n)
+    Status bad(const std::string& why) const { return {Errc::not_a_database, text::path_utf8(path) + ": " + why}; }
+    Status io_failure(const char* what, int error) const
     {
-        auto it = cache.find(n);
-        if (it != cache.end()) return it->second;
-        if (n >= page_count) throw Corrupt("page " + std::to_string(n) + " is past the end of the file");
-        Bytes p(f->page_size);
-        if (std::fseek(file, static_cast<long>(n) * static_cast<long>(f->page_size), SEEK_SET) != 0 ||
-            std::fread(p.data(), 1, p.size(), file) != p.size())
-            throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot read " + path.string());
-        return cache.emplace(n, std::move(p)).first->second;
+        return {Errc::io_error, std::string(what) + " " + text::path_utf8(path) + ": " + std::strerror(error), error};
     }
 
-    Bytes row_at(RowRef r)
-    {
-        const Bytes& p = page(r.page);
-        std::size_t b = 0, e = 0;
-        if (p[0] != 1 || !data_row_bounds(*f, p, r.row, b, e))
-            throw Corrupt("no row " + std::to_string(r.row) + " on page " + std::to_string(r.page));
-        return Bytes(p.begin() + static_cast<std::ptrdiff_t>(b), p.begin() + static_cast<std::ptrdiff_t>(e));
-    }
+    Status load(std::uint32_t n, const Bytes*& out);
+    Status row_at(RowRef r, Bytes& out);
+    Status read_tdef(std::uint32_t first, ParsedTdef& t);
+    Status read_tdef_stream(std::uint32_t first, ParsedTdef& t);
+    Status read_columns(ParsedTdef& t);
+    Status map_pages(RowRef ref, std::vector<std::uint32_t>& out);
+    Status bitmap_pages(const Bytes& row, std::vector<std::uint32_t>& out);
+    Status catalog_tables(std::vector<std::pair<std::string, std::uint32_t>>& out);
+    Status catalog_row(const ParsedTdef& objects, const Bytes& row, std::vector<std::pair<std::string, std::uint32_t>>& out);
+    Status find_table();
+    Status check_table();
 
-    ParsedTdef read_tdef(std::uint32_t first)
-    {
-        ParsedTdef t;
-        for (std::uint32_t pg = first; pg != 0;) {
-            if (std::find(t.pages.begin(), t.pages.end(), pg) != t.pages.end() || t.pages.size() > 64)
-                throw Corrupt("table definition pages loop");
-            const Bytes& p = page(pg);
-            if (p[0] != 2) throw Corrupt("page " + std::to_string(pg) + " is not a table definition");
-            t.pages.push_back(pg);
-            t.stream.insert(t.stream.end(), p.begin() + (t.pages.size() == 1 ? 0 : 8), p.end());
-            pg = get32(p, 4);
-        }
-        const TdefOffsets& o = tdef_offsets(f->version);
-        const Bytes& b = t.stream;
-        t.rows = get32(b, o.rows);
-        const unsigned ncols = get16(b, o.cols);
-        t.real_indexes = get32(b, o.real_indexes);
-        t.owned = get_ref(b, o.owned_map);
-        t.free = get_ref(b, o.free_map);
-        if (t.real_indexes > 64 || ncols > 255) throw Corrupt("implausible table definition");
-        std::size_t at = f->tdef_fixed + t.real_indexes * f->index_count;
-        std::vector<ParsedColumn> cols;
-        for (unsigned i = 0; i < ncols; ++i, at += f->column_size) {
-            ParsedColumn c;
-            c.type = get8(b, at);
-            const std::size_t q = f->jet4 ? at + 5 : at + 1;
-            c.number = get16(b, q);
-            c.var_index = get16(b, q + 2);
-            c.flags = get8(b, f->jet4 ? at + 15 : at + 13);
-            c.fixed_offset = get16(b, at + f->column_size - 4);
-            c.length = get16(b, at + f->column_size - 2);
-            cols.push_back(c);
-        }
-        for (ParsedColumn& c : cols) {
-            if (f->jet4) {
-                const unsigned n = get16(b, at);
-                if (at + 2 + n > b.size()) throw Corrupt("column name past the definition");
-                c.name = utf16le_to_utf8(b.data() + at + 2, n);
-                at += 2 + n;
-            } else {
-                const unsigned n = get8(b, at);
-                if (at + 1 + n > b.size()) throw Corrupt("column name past the definition");
-                cp1252_to_utf8(std::string(b.begin() + static_cast<std::ptrdiff_t>(at + 1),
-                                           b.begin() + static_cast<std::ptrdiff_t>(at + 1 + n)),
-                               c.name);
-                at += 1 + n;
-            }
-        }
-        std::sort(cols.begin(), cols.end(), [](const ParsedColumn& a, const ParsedColumn& c) { return a.number < c.number; });
-        t.columns = std::move(cols);
-        return t;
-    }
-
-    // Pages listed by a map row (inline or through bitmap pages).
-    std::vector<std::uint32_t> map_pages(RowRef ref)
-    {
-        const Bytes row = row_at(ref);
-        std::vector<std::uint32_t> out;
-        if (row.empty()) throw Corrupt("empty usage map");
-        if (row[0] == 0) {
-            const std::uint32_t start = get32(row, 1);
-            for (std::size_t i = 5; i < row.size(); ++i)
-                for (unsigned bit = 0; bit < 8; ++bit)
-                    if (row[i] & (1u << bit)) out.push_back(start + static_cast<std::uint32_t>((i - 5) * 8 + bit));
-        } else if (row[0] == 1) {
-            for (std::size_t i = 1; i + 4 <= row.size(); i += 4) {
-                const std::uint32_t mp = get32(row, i);
-                if (mp == 0) continue;
-                const Bytes& m = page(mp);
-                if (m[0] != 5) throw Corrupt("usage bitmap page has the wrong type");
-                const std::uint32_t base = static_cast<std::uint32_t>((i - 1) / 4 * f->bitmap_page_span());
-                for (std::size_t k = 4; k < f->page_size; ++k)
-                    for (unsigned bit = 0; bit < 8; ++bit)
-                        if (m[k] & (1u << bit)) out.push_back(base + static_cast<std::uint32_t>((k - 4) * 8 + bit));
-            }
-        } else {
-            throw Corrupt("unknown usage map type");
-        }
-        return out;
-    }
-
-    // The user table to append to: "Main", or else the only one there is.
-    void find_table()
-    {
-        const ParsedTdef objects = read_tdef(2);
-        auto col = [&](const char* name) -> const ParsedColumn& {
-            for (const ParsedColumn& c : objects.columns)
-                if (c.name == name) return c;
-            throw Corrupt(std::string("the catalog has no column ") + name);
-        };
-        const ParsedColumn &id = col("Id"), &parent = col("ParentId"), &type = col("Type"), &flags = col("Flags");
-        const ParsedColumn& name = col("Name");
-        const std::size_t head = f->jet4 ? 2 : 1;
-        std::vector<std::pair<std::string, std::uint32_t>> tables;
-        for (const std::uint32_t pg : map_pages(objects.owned)) {
-            const Bytes& p = page(pg);
-            if (p[0] != 1 || get32(p, 4) != 2) continue;
-            for (unsigned r = 0; r < data_rows(*f, p); ++r) {
-                if (get16(p, f->data_header + 2 * r) & 0xC000) continue;  // deleted or moved
-                const Bytes row = row_at({pg, r});
-                if (static_cast<std::int32_t>(get32(row, head + parent.fixed_offset)) != 0x0F000001 ||
-                    get16(row, head + type.fixed_offset) != 1 || get32(row, head + flags.fixed_offset) != 0)
-                    continue;
-                std::size_t b = 0, e = 0;
-                var_bounds(*f, row, name.var_index, b, e);
-                std::string n;
-                if (f->jet4) {
-                    n = utf16le_to_utf8(row.data() + b, e - b);
-                } else {
-                    cp1252_to_utf8(std::string(row.begin() + static_cast<std::ptrdiff_t>(b),
-                                               row.begin() + static_cast<std::ptrdiff_t>(e)),
-                                   n);
-                }
-                tables.emplace_back(std::move(n), get32(row, head + id.fixed_offset) & 0x00FFFFFF);
-            }
-        }
-        auto main = std::find_if(tables.begin(), tables.end(), [](const auto& t) { return t.first == "Main"; });
-        if (main == tables.end()) {
-            if (tables.empty()) throw Corrupt("the database has no table");
-            if (tables.size() > 1) throw Corrupt("the database has no table \"Main\" and several others");
-            main = tables.begin();
-        }
-        table_name = main->first;
-        table_page = main->second;
-    }
+    Status edit(Pending& p, std::uint32_t n, Bytes*& out);
+    std::uint32_t allocate(Pending& p, Bytes page);
+    Status map_row(Pending& p, RowRef ref, Bytes*& page, std::size_t& at);
+    Status place_row(Pending& p, const Bytes& row, std::vector<std::uint32_t>& free_pages);
+    Status mark_owned(Pending& p, std::uint32_t page);
+    Status mark_in_bitmap(Pending& p, std::size_t map_at, std::uint32_t page);
+    Status rewrite_free_map(Pending& p, std::vector<std::uint32_t> free_pages);
+    Status mark_global(Pending& p);
+    Status grow_global(Bytes& gp, std::size_t& bitmap, std::size_t total);
+    std::vector<std::uint32_t> write_order(Pending& p) const;
+    Status commit(Pending& p);
 };
 
-namespace {
+// ---- reading ---------------------------------------------------------------------
 
-Status corrupt(const std::filesystem::path& path, const std::string& why)
+Status Database::Impl::load(std::uint32_t n, const Bytes*& out)
 {
-    return {Errc::not_a_database, path.string() + ": " + why};
+    if (auto it = cache.find(n); it != cache.end()) {
+        out = &it->second;
+        return {};
+    }
+    if (n >= page_count) return bad("page " + std::to_string(n) + " is past the end of the file");
+    Bytes p(f->page_size);
+    errno = 0;
+    if (std::fseek(file, static_cast<long>(n) * static_cast<long>(f->page_size), SEEK_SET) != 0 ||
+        std::fread(p.data(), 1, p.size(), file) != p.size())
+        return io_failure("cannot read", errno ? errno : EIO);
+    out = &cache.emplace(n, std::move(p)).first->second;
+    return {};
 }
 
-}  // namespace
+Status Database::Impl::row_at(RowRef r, Bytes& out)
+{
+    const Bytes* p = nullptr;
+    if (Status s = load(r.page, p); !s.ok()) return s;
+    std::size_t b = 0, e = 0;
+    if ((*p)[data_page::type] != page_data || !data_row_bounds(*f, *p, r.row, b, e))
+        return bad("no row " + std::to_string(r.row) + " on page " + std::to_string(r.page));
+    out.assign(p->begin() + static_cast<std::ptrdiff_t>(b), p->begin() + static_cast<std::ptrdiff_t>(e));
+    return {};
+}
+
+Status Database::Impl::read_tdef_stream(std::uint32_t first, ParsedTdef& t)
+{
+    for (std::uint32_t pg = first; pg != 0;) {
+        if (std::find(t.pages.begin(), t.pages.end(), pg) != t.pages.end() || t.pages.size() > tdef_page::max_pages)
+            return bad("table definition pages loop");
+        const Bytes* p = nullptr;
+        if (Status s = load(pg, p); !s.ok()) return s;
+        if ((*p)[tdef_page::type] != page_tdef) return bad("page " + std::to_string(pg) + " is not a table definition");
+        t.pages.push_back(pg);
+        t.stream.insert(t.stream.end(), p->begin() + (t.pages.size() == 1 ? 0 : tdef_page::header), p->end());
+        pg = get32(*p, tdef_page::next);
+    }
+    return {};
+}
+
+// Descriptors, then names in the same order; kept sorted by column number.
+Status Database::Impl::read_columns(ParsedTdef& t)
+{
+    Reader r(t.stream);
+    const ColumnLayout& l = f->col;
+    const unsigned ncols = r.u16(f->tdef.cols);
+    std::size_t at = f->tdef.size + t.real_indexes * f->index_count;
+    std::vector<ParsedColumn> cols(ncols);
+    for (ParsedColumn& c : cols) {
+        c = {r.u8(at + l.type),  r.u16(at + l.number),       r.u16(at + l.var_index),
+             r.u8(at + l.flags), r.u16(at + l.fixed_offset), r.u16(at + l.length), {}};
+        at += l.size;
+    }
+    for (ParsedColumn& c : cols) {
+        const std::size_t len_size = f->jet4 ? 2 : 1;
+        const std::size_t n = f->jet4 ? r.u16(at) : r.u8(at);
+        if (!r.has(at + len_size, n)) return bad("column name past the definition");
+        c.name = decode_text(*f, t.stream, at + len_size, n);
+        at += len_size + n;
+    }
+    if (!r.ok()) return bad("a structure runs past its page");
+    std::sort(cols.begin(), cols.end(), [](const ParsedColumn& a, const ParsedColumn& c) { return a.number < c.number; });
+    t.columns = std::move(cols);
+    return {};
+}
+
+Status Database::Impl::read_tdef(std::uint32_t first, ParsedTdef& t)
+{
+    if (Status s = read_tdef_stream(first, t); !s.ok()) return s;
+    Reader r(t.stream);
+    const TdefOffsets& o = f->tdef;
+    t.rows = r.u32(o.rows);
+    t.real_indexes = r.u32(o.real_indexes);
+    t.owned = r.ref(o.owned_map);
+    t.free = r.ref(o.free_map);
+    if (!r.ok()) return bad("a structure runs past its page");
+    if (t.real_indexes > max_plausible_indexes || r.u16(o.cols) > max_columns) return bad("implausible table definition");
+    return read_columns(t);
+}
+
+// Pages listed by a reference map's bitmap pages.
+Status Database::Impl::bitmap_pages(const Bytes& row, std::vector<std::uint32_t>& out)
+{
+    for (std::size_t i = usage_map::ref_pages; i + usage_map::ref_size <= row.size(); i += usage_map::ref_size) {
+        const std::uint32_t mp = get32(row, i);
+        if (mp == 0) continue;
+        const Bytes* m = nullptr;
+        if (Status s = load(mp, m); !s.ok()) return s;
+        if ((*m)[0] != page_usage_bitmap) return bad("usage bitmap page has the wrong type");
+        const auto base = static_cast<std::uint32_t>((i - usage_map::ref_pages) / usage_map::ref_size * f->bitmap_page_span());
+        for (std::size_t k = usage_map::bitmap_page_bits; k < f->page_size; ++k)
+            for (unsigned bit = 0; bit < 8; ++bit)
+                if ((*m)[k] & (1u << bit))
+                    out.push_back(base + static_cast<std::uint32_t>((k - usage_map::bitmap_page_bits) * 8 + bit));
+    }
+    return {};
+}
+
+// Pages listed by a map row (inline or through bitmap pages).
+Status Database::Impl::map_pages(RowRef ref, std::vector<std::uint32_t>& out)
+{
+    Bytes row;
+    if (Status s = row_at(ref, row); !s.ok()) return s;
+    if (row.empty()) return bad("empty usage map");
+    if (row[usage_map::kind] == map_reference) return bitmap_pages(row, out);
+    if (row[usage_map::kind] != map_inline || row.size() < usage_map::bits) return bad("unknown usage map type");
+    const std::uint32_t start = get32(row, usage_map::start);
+    for (std::size_t i = usage_map::bits; i < row.size(); ++i)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (row[i] & (1u << bit)) out.push_back(start + static_cast<std::uint32_t>((i - usage_map::bits) * 8 + bit));
+    return {};
+}
+
+const ParsedColumn* column_named(const ParsedTdef& t, const char* name)
+{
+    for (const ParsedColumn& c : t.columns)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+// A user table's row in MSysObjects adds its name and definition page.
+Status Database::Impl::catalog_row(const ParsedTdef& objects, const Bytes& row,
+                                   std::vector<std::pair<std::string, std::uint32_t>>& out)
+{
+    const ParsedColumn *id = column_named(objects, "Id"), *parent = column_named(objects, "ParentId"),
+                       *type = column_named(objects, "Type"), *flags = column_named(objects, "Flags"),
+                       *name = column_named(objects, "Name");
+    if (!id || !parent || !type || !flags || !name) return bad("the catalog lacks a column it always has");
+    Reader r(row);
+    const std::size_t head = f->row_head;
+    const bool user_table = static_cast<std::int32_t>(r.u32(head + parent->fixed_offset)) == id_tables &&
+                            r.u16(head + type->fixed_offset) == object_table && r.u32(head + flags->fixed_offset) == 0;
+    const std::uint32_t table_id = r.u32(head + id->fixed_offset);
+    if (!r.ok()) return bad("a catalog row is too short");
+    if (!user_table) return {};
+    std::size_t b = 0, e = 0;
+    if (!var_bounds(*f, row, name->var_index, b, e)) return bad("bad variable column table");
+    out.emplace_back(decode_text(*f, row, b, e - b), table_id & id_page_mask);
+    return {};
+}
+
+// User tables listed in MSysObjects: name and definition page.
+Status Database::Impl::catalog_tables(std::vector<std::pair<std::string, std::uint32_t>>& out)
+{
+    ParsedTdef objects;
+    if (Status s = read_tdef(page_objects, objects); !s.ok()) return s;
+    std::vector<std::uint32_t> pages;
+    if (Status s = map_pages(objects.owned, pages); !s.ok()) return s;
+    for (const std::uint32_t pg : pages) {
+        const Bytes* p = nullptr;
+        if (Status s = load(pg, p); !s.ok()) return s;
+        if ((*p)[data_page::type] != page_data || get32(*p, data_page::owner) != page_objects) continue;
+        if (f->data_header + 2 * data_rows(*f, *p) > f->page_size) return bad("a catalog page has too many rows");
+        for (unsigned i = 0; i < data_rows(*f, *p); ++i) {
+            if (data_slot(*f, *p, i) & (data_page::slot_deleted | data_page::slot_moved)) continue;
+            Bytes row;
+            if (Status s = row_at({pg, i}, row); !s.ok()) return s;
+            if (Status s = catalog_row(objects, row, out); !s.ok()) return s;
+        }
+    }
+    return {};
+}
+
+// The user table to append to: "Main", or else the only one there is.
+Status Database::Impl::find_table()
+{
+    std::vector<std::pair<std::string, std::uint32_t>> tables;
+    if (Status s = catalog_tables(tables); !s.ok()) return s;
+    auto main = std::find_if(tables.begin(), tables.end(), [](const auto& t) { return t.first == "Main"; });
+    if (main == tables.end()) {
+        if (tables.empty()) return bad("the database has no table");
+        if (tables.size() > 1) return bad("the database has no table \"Main\" and several others");
+        main = tables.begin();
+    }
+    table_name = main->first;
+    table_page = main->second;
+    return {};
+}
+
+// Only a table of variable-length text columns without indexes takes records.
+Status Database::Impl::check_table()
+{
+    if (table.real_indexes != 0) return bad("table " + table_name + " has an index");
+    for (const ParsedColumn& c : table.columns) {
+        if (c.type != col_text || (c.flags & flag_fixed))
+            return bad("column \"" + c.name + "\" is not a variable-length text column");
+        column_names.push_back(c.name);
+    }
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (table.columns[i].number != i || table.columns[i].var_index != i)
+            return bad("the table's columns are not in a layout this writer appends to");
+    const Bytes* gm = nullptr;
+    if (Status s = load(page_global_map, gm); !s.ok()) return s;
+    if ((*gm)[data_page::type] != page_data || data_rows(*f, *gm) < 1) return bad("the page usage map is missing");
+    return {};
+}
 
 Database::Database() = default;
 Database::~Database() = default;
@@ -259,44 +360,30 @@ Status Database::open(const std::filesystem::path& path, Database& db)
     db.impl_.reset();
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    impl->file = std::fopen(path.string().c_str(), "r+b");
-    if (!impl->file) return {Errc::io_error, "cannot open " + path.string() + ": " + std::strerror(errno), errno};
-    std::uint8_t head[0x18] = {};
-    if (std::fread(head, 1, sizeof head, impl->file) != sizeof head) return corrupt(path, "too short");
-    static const std::uint8_t magic[] = {0, 1, 0, 0, 'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', ' ', 'J', 'e', 't', ' ', 'D', 'B'};
-    if (std::memcmp(head, magic, sizeof magic) != 0) return corrupt(path, "not an Access database");
-    const std::uint32_t version = head[0x14] | (head[0x15] << 8) | (head[0x16] << 16) | (head[0x17] << 24);
-    if (version > 1) return corrupt(path, "a database format newer than Access 2000");
+    errno = 0;
+    impl->file = text::open_file(path, "r+b");
+    if (!impl->file) return impl->io_failure("cannot open", errno ? errno : EIO);
+    Bytes head(header::masked);
+    if (std::fread(head.data(), 1, head.size(), impl->file) != head.size()) return impl->bad("too short");
+    if (get32(head, header::magic) != header::magic_value ||
+        std::memcmp(head.data() + header::engine, header::engine_name, sizeof header::engine_name - 1) != 0)
+        return impl->bad("not an Access database");
+    const std::uint32_t version = get32(head, header::version);
+    if (version > 1) return impl->bad("a database format newer than Access 2000");
     impl->f = &format_of(version == 0 ? Version::Jet3 : Version::Jet4);
     const Format& f = *impl->f;
-    if (std::fseek(impl->file, 0, SEEK_END) != 0) return {Errc::io_error, "cannot read " + path.string()};
+    if (std::fseek(impl->file, 0, SEEK_END) != 0) return impl->io_failure("cannot read", errno ? errno : EIO);
     const long size = std::ftell(impl->file);
-    if (size <= 0 || static_cast<std::size_t>(size) % f.page_size != 0) return corrupt(path, "not a whole number of pages");
+    if (size <= 0 || static_cast<std::size_t>(size) % f.page_size != 0) return impl->bad("not a whole number of pages");
     impl->page_count = static_cast<std::uint32_t>(static_cast<std::size_t>(size) / f.page_size);
-    try {
-        impl->find_table();
-        impl->table = impl->read_tdef(impl->table_page);
-        if (impl->table.real_indexes != 0) return corrupt(path, "table " + impl->table_name + " has an index");
-        for (const ParsedColumn& c : impl->table.columns) {
-            if (c.type != col_text || (c.flags & flag_fixed))
-                return corrupt(path, "column \"" + c.name + "\" is not a variable-length text column");
-            impl->column_names.push_back(c.name);
-        }
-        for (std::size_t i = 0; i < impl->table.columns.size(); ++i)
-            if (impl->table.columns[i].number != i || impl->table.columns[i].var_index != i)
-                return corrupt(path, "the table's columns are not in a layout this writer appends to");
-        const Bytes& gm = impl->page(1);
-        if (gm[0] != 1 || data_rows(f, gm) < 1) return corrupt(path, "the page usage map is missing");
-    } catch (const Corrupt& e) {
-        return corrupt(path, e.what());
-    } catch (const std::out_of_range&) {
-        return corrupt(path, "a structure runs past its page");
-    } catch (const std::system_error& e) {
-        return {Errc::io_error, e.what()};
-    }
+    if (Status s = impl->find_table(); !s.ok()) return s;
+    if (Status s = impl->read_tdef(impl->table_page, impl->table); !s.ok()) return s;
+    if (Status s = impl->check_table(); !s.ok()) return s;
     db.impl_ = std::move(impl);
     return {};
 }
+
+// ---- values --------------------------------------------------------------------------
 
 namespace {
 
@@ -316,48 +403,30 @@ Status encode_values(Version v, const std::vector<std::optional<std::string>>& v
         if (!values[i]) continue;
         out.present[i] = true;
         Bytes& b = out.values[i];
-        if (f.jet4) {
-            std::u16string u;
-            if (!utf8_to_utf16(*values[i], u)) return {Errc::invalid_utf8, "value " + std::to_string(i + 1) + " is not valid UTF-8"};
-            if (u.size() > (limits.empty() ? max_text_chars() : limits[i]))
-                return {Errc::value_too_long, "value " + std::to_string(i + 1) + " has " + std::to_string(u.size()) +
-                                                  " characters, its column holds " +
-                                                  std::to_string(limits.empty() ? max_text_chars() : limits[i])};
-            append_utf16le(b, u);
-        } else {
-            std::string cp;
-            if (!utf8_to_cp1252(*values[i], cp, true)) return {Errc::invalid_utf8, "value " + std::to_string(i + 1) + " is not valid UTF-8"};
-            if (cp.size() > (limits.empty() ? max_text_chars() : limits[i]))
-                return {Errc::value_too_long, "value " + std::to_string(i + 1) + " has " + std::to_string(cp.size()) +
-                                                  " characters, its column holds " +
-                                                  std::to_string(limits.empty() ? max_text_chars() : limits[i])};
-            add_bytes(b, cp.data(), cp.size());
-        }
+        const std::string which = "value " + std::to_string(i + 1);
+        if (!encode_text(f, *values[i], b)) return {Errc::invalid_utf8, which + " is not valid UTF-8"};
+        const std::size_t chars = b.size() / f.text_unit;
+        const std::size_t limit = limits.empty() ? max_text_chars() : limits[i];
+        if (chars > limit)
+            return {Errc::value_too_long, which + " has " + std::to_string(chars) + " characters, its column holds " +
+                                              std::to_string(limit)};
     }
     return {};
 }
 
 }  // namespace
 
-std::size_t max_text_chars() { return 255; }
+std::size_t max_text_chars() { return text_chars; }
 std::size_t max_row_size(Version v) { return format_of(v).max_row; }
 
 std::size_t row_size(Version v, const std::vector<std::optional<std::string>>& values)
 {
-    std::vector<std::size_t> lengths;
     const Format& f = format_of(v);
+    std::vector<std::size_t> lengths;
     for (const auto& value : values) {
-        if (!value) {
-            lengths.push_back(0);
-        } else if (f.jet4) {
-            std::u16string u;
-            utf8_to_utf16(*value, u);
-            lengths.push_back(2 * u.size());
-        } else {
-            std::string cp;
-            utf8_to_cp1252(*value, cp, true);
-            lengths.push_back(cp.size());
-        }
+        Bytes b;
+        if (value) encode_text(f, *value, b);
+        lengths.push_back(b.size());
     }
     return var_row_size(f, lengths);
 }
@@ -369,6 +438,219 @@ bool row_fits(Version v, const std::vector<std::optional<std::string>>& values)
     std::vector<std::size_t> lengths;
     for (const Bytes& b : e.values) lengths.push_back(b.size());
     return var_row_size(format_of(v), lengths) <= max_row_size(v);
+}
+
+// ---- appending ---------------------------------------------------------------------
+
+Status Database::Impl::edit(Pending& p, std::uint32_t n, Bytes*& out)
+{
+    if (n >= p.old_count) {
+        if (n - p.old_count >= p.added.size()) return bad("page " + std::to_string(n) + " is past the end of the file");
+        out = &p.added[n - p.old_count];
+        return {};
+    }
+    auto it = p.changed.find(n);
+    if (it == p.changed.end()) {
+        const Bytes* page = nullptr;
+        if (Status s = load(n, page); !s.ok()) return s;
+        it = p.changed.emplace(n, *page).first;
+    }
+    out = &it->second;
+    return {};
+}
+
+std::uint32_t Database::Impl::allocate(Pending& p, Bytes page)
+{
+    p.added.push_back(std::move(page));
+    return p.total() - 1;
+}
+
+// Map rows are rewritten in place; both kinds keep their length.
+Status Database::Impl::map_row(Pending& p, RowRef ref, Bytes*& page, std::size_t& at)
+{
+    if (Status s = edit(p, ref.page, page); !s.ok()) return s;
+    std::size_t e = 0;
+    if ((*page)[data_page::type] != page_data || !data_row_bounds(*f, *page, ref.row, at, e) || e - at != f->map_row())
+        return bad("usage map row of an unexpected size");
+    return {};
+}
+
+// The row goes to the last page with room, as the engine looks for it, or
+// to a new page; a full page is no longer offered for new rows.
+Status Database::Impl::place_row(Pending& p, const Bytes& row, std::vector<std::uint32_t>& free_pages)
+{
+    if (!free_pages.empty()) {
+        const std::uint32_t last = free_pages.back();
+        const Bytes* page = nullptr;
+        if (Status s = load(last, page); !s.ok()) return s;
+        if ((*page)[data_page::type] == page_data && get32(*page, data_page::owner) == table_page &&
+            data_fits(*f, *page, row.size()) && data_room(*f, *page) >= row.size()) {
+            Bytes* target = nullptr;
+            if (Status s = edit(p, last, target); !s.ok()) return s;
+            data_add_row(*f, *target, row);
+            return {};
+        }
+        free_pages.pop_back();
+    }
+    Bytes page = new_data_page(*f, table_page);
+    data_add_row(*f, page, row);
+    const std::uint32_t target = allocate(p, std::move(page));
+    free_pages.push_back(target);
+    return mark_owned(p, target);
+}
+
+// A reference map points to one bitmap page per span of pages, made when
+// first needed.
+Status Database::Impl::mark_in_bitmap(Pending& p, std::size_t map_at, std::uint32_t page)
+{
+    const std::size_t slot_at = map_at + usage_map::ref_pages + usage_map::ref_size * (page / f->bitmap_page_span());
+    if (slot_at + usage_map::ref_size > map_at + f->map_row())
+        return {Errc::file_too_large, text::path_utf8(path) + ": the file is too large for its usage map"};
+    Bytes* map = nullptr;
+    if (Status s = edit(p, table.owned.page, map); !s.ok()) return s;
+    std::uint32_t bp = get32(*map, slot_at);
+    if (bp == 0) {
+        Bytes m(f->page_size, 0);
+        m[0] = page_usage_bitmap;
+        m[1] = 1;
+        bp = allocate(p, std::move(m));
+        put32(*map, slot_at, bp);
+    }
+    Bytes* bitmap = nullptr;
+    if (Status s = edit(p, bp, bitmap); !s.ok()) return s;
+    set_bit(*bitmap, usage_map::bitmap_page_bits, page % f->bitmap_page_span());
+    return {};
+}
+
+// Owned pages: inline while they fit its window, then through bitmap pages.
+Status Database::Impl::mark_owned(Pending& p, std::uint32_t page)
+{
+    Bytes* op = nullptr;
+    std::size_t ob = 0;
+    if (Status s = map_row(p, table.owned, op, ob); !s.ok()) return s;
+    if ((*op)[ob] == map_reference) return mark_in_bitmap(p, ob, page);
+    if ((*op)[ob] != map_inline) return bad("unknown usage map type");
+    const std::uint32_t start = get32(*op, ob + usage_map::start);
+    if (page >= start && page < start + f->map_bytes * 8) {
+        set_bit(*op, ob + usage_map::bits, page - start);
+        return {};
+    }
+    std::vector<std::uint32_t> owned;
+    if (Status s = map_pages(table.owned, owned); !s.ok()) return s;
+    owned.push_back(page);
+    std::fill_n(op->begin() + static_cast<std::ptrdiff_t>(ob), f->map_row(), 0);
+    (*op)[ob] = map_reference;
+    for (const std::uint32_t pg : owned)
+        if (Status s = mark_in_bitmap(p, ob, pg); !s.ok()) return s;
+    return {};
+}
+
+// Pages with room: an inline map whose window starts at the lowest page
+// kept; older pages drop out of it rather than move the window.
+Status Database::Impl::rewrite_free_map(Pending& p, std::vector<std::uint32_t> free_pages)
+{
+    std::sort(free_pages.begin(), free_pages.end());
+    while (!free_pages.empty() && free_pages.back() - (free_pages.front() & ~7u) >= f->map_bytes * 8)
+        free_pages.erase(free_pages.begin());
+    const std::uint32_t start = free_pages.empty() ? 0 : (free_pages.front() & ~7u);
+    const Bytes fresh = inline_map(*f, free_pages, start);
+    Bytes* page = nullptr;
+    std::size_t at = 0;
+    if (Status s = map_row(p, table.free, page, at); !s.ok()) return s;
+    put_bytes(*page, at, fresh.data(), fresh.size());
+    return {};
+}
+
+// The global map's bitmap grows to cover `total` pages, in multiples of 8
+// bytes, pushing the spare row down; new bits say "free".
+Status Database::Impl::grow_global(Bytes& gp, std::size_t& bitmap, std::size_t total)
+{
+    const std::size_t grown = global_map_bytes(total);
+    std::size_t b0 = 0, e0 = 0, b1 = 0, e1 = 0;
+    data_row_bounds(*f, gp, usage_map::global_row, b0, e0);
+    if (data_rows(*f, gp) != 2 || !data_row_bounds(*f, gp, usage_map::spare_row, b1, e1) ||
+        data_free(gp) < grown - bitmap || b1 < f->data_header + 2 * 2 + (grown - bitmap))
+        return {Errc::file_too_large, text::path_utf8(path) + ": the file has outgrown its page usage map"};
+    Bytes row0(gp.begin() + static_cast<std::ptrdiff_t>(b0), gp.begin() + static_cast<std::ptrdiff_t>(e0));
+    const Bytes row1(gp.begin() + static_cast<std::ptrdiff_t>(b1), gp.begin() + static_cast<std::ptrdiff_t>(e1));
+    row0.resize(usage_map::bits + grown, 0);
+    for (std::size_t k = bitmap * 8; k < grown * 8; ++k) set_bit(row0, usage_map::bits, k);
+    Bytes rebuilt = new_data_page(*f, get32(gp, data_page::owner));
+    data_add_row(*f, rebuilt, row0);
+    data_add_row(*f, rebuilt, row1);
+    gp = std::move(rebuilt);
+    bitmap = grown;
+    return {};
+}
+
+// Global map: the new pages are in use.
+Status Database::Impl::mark_global(Pending& p)
+{
+    if (p.added.empty()) return {};
+    Bytes* gp = nullptr;
+    if (Status s = edit(p, page_global_map, gp); !s.ok()) return s;
+    std::size_t b0 = 0, e0 = 0;
+    if (!data_row_bounds(*f, *gp, usage_map::global_row, b0, e0) || e0 - b0 < usage_map::bits ||
+        (*gp)[b0 + usage_map::kind] != map_inline || get32(*gp, b0 + usage_map::start) != 0)
+        return bad("the page usage map has a form this writer does not handle");
+    std::size_t bitmap = e0 - b0 - usage_map::bits;
+    if (p.total() > bitmap * 8) {
+        if (Status s = grow_global(*gp, bitmap, p.total()); !s.ok()) return s;
+        data_row_bounds(*f, *gp, usage_map::global_row, b0, e0);
+    }
+    for (std::uint32_t pg = p.old_count; pg < p.total(); ++pg)
+        (*gp)[b0 + usage_map::bits + pg / 8] &= static_cast<std::uint8_t>(~(1u << (pg % 8)));
+    return {};
+}
+
+// Changed pages: the row's page, then the maps, the global map, and last the
+// definition holding the row count.
+std::vector<std::uint32_t> Database::Impl::write_order(Pending& p) const
+{
+    const std::uint32_t tdef = table.pages.front();
+    auto rank = [&](std::uint32_t n) {
+        return n == page_global_map ? 2 : (get32(p.changed[n], data_page::owner) == table_page ? 0 : 1);
+    };
+    std::vector<std::uint32_t> order;
+    for (const auto& [n, page] : p.changed)
+        if (n != tdef) order.push_back(n);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return rank(a) != rank(b) ? rank(a) < rank(b) : a < b; });
+    order.push_back(tdef);
+    return order;
+}
+
+// New pages first: if the disk is full the file only needs cutting back.
+// On failure the changed pages already written are put back.
+Status Database::Impl::commit(Pending& p)
+{
+    auto write_page = [&](std::uint32_t n, const Bytes& page) {
+        return std::fseek(file, static_cast<long>(n) * static_cast<long>(f->page_size), SEEK_SET) == 0 &&
+               std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    };
+    const std::vector<std::uint32_t> order = write_order(p);
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < p.added.size(); ++i) ok = write_page(p.old_count + static_cast<std::uint32_t>(i), p.added[i]);
+    ok = ok && std::fflush(file) == 0;
+    std::vector<std::uint32_t> written;
+    for (std::size_t i = 0; ok && i < order.size(); ++i) {
+        ok = write_page(order[i], p.changed[order[i]]);
+        if (ok) written.push_back(order[i]);
+    }
+    ok = ok && std::fflush(file) == 0;
+    if (!ok) {
+        const int error = errno;
+        for (const std::uint32_t n : written) write_page(n, cache[n]);
+        std::fflush(file);
+        std::error_code ec;
+        std::filesystem::resize_file(path, static_cast<std::uintmax_t>(p.old_count) * f->page_size, ec);
+        return io_failure("cannot write", error);
+    }
+    for (auto& [n, page] : p.changed) cache[n] = std::move(page);
+    for (std::size_t i = 0; i < p.added.size(); ++i) cache[p.old_count + static_cast<std::uint32_t>(i)] = std::move(p.added[i]);
+    page_count = p.total();
+    table.rows += 1;
+    return {};
 }
 
 Status Database::append(const std::vector<std::optional<std::string>>& values)
@@ -390,186 +672,25 @@ Status Database::append(const std::vector<std::optional<std::string>>& values)
         return {Errc::record_too_large, "the record takes " + std::to_string(row.size()) + " bytes, the most is " +
                                             std::to_string(f.max_row)};
 
-    // Work on copies; the disk sees nothing until every page is ready.
-    std::map<std::uint32_t, Bytes> changed;
-    std::vector<Bytes> added;  // pages appended at the end of the file, in order
-    const std::uint32_t old_count = d.page_count;
-    try {
-        auto edit = [&](std::uint32_t n) -> Bytes& {
-            if (n >= old_count) return added.at(n - old_count);
-            auto it = changed.find(n);
-            if (it == changed.end()) it = changed.emplace(n, d.page(n)).first;
-            return it->second;
-        };
-        auto allocate = [&](Bytes p) {
-            added.push_back(std::move(p));
-            return old_count + static_cast<std::uint32_t>(added.size() - 1);
-        };
-        // Map rows are rewritten in place; both kinds keep their length.
-        auto map_row = [&](RowRef ref) -> std::pair<Bytes*, std::size_t> {
-            Bytes& p = edit(ref.page);
-            std::size_t b = 0, e = 0;
-            if (p[0] != 1 || !data_row_bounds(f, p, ref.row, b, e) || e - b != f.map_row())
-                throw Corrupt("usage map row of an unexpected size");
-            return {&p, b};
-        };
-
-        std::vector<std::uint32_t> free_pages = d.map_pages(d.table.free);
-        std::uint32_t target = 0;
-        if (!free_pages.empty()) {
-            const std::uint32_t last = free_pages.back();
-            const Bytes& p = d.page(last);
-            if (p[0] == 1 && get32(p, 4) == d.table_page && data_fits(f, p, row.size())) target = last;
-            else free_pages.pop_back();  // full: no longer offered for new rows
-        }
-        if (target) {
-            data_add_row(f, edit(target), row);
-        } else {
-            Bytes p = new_data_page(f, d.table_page);
-            data_add_row(f, p, row);
-            target = allocate(std::move(p));
-            free_pages.push_back(target);
-
-            // A map of the second kind points to one bitmap page per span of
-            // pages, made when first needed. The map page is fetched again
-            // after every allocation, which may move the pages being built.
-            auto mark_in_bitmap = [&](std::size_t ob, std::uint32_t pg) {
-                const std::size_t slot = pg / f.bitmap_page_span();
-                if (1 + 4 * slot + 4 > f.map_row()) throw Corrupt("file too large for its usage map");
-                std::uint32_t bp = get32(edit(d.table.owned.page), ob + 1 + 4 * slot);
-                if (bp == 0) {
-                    Bytes m(f.page_size, 0);
-                    m[0] = 5;
-                    m[1] = 1;
-                    bp = allocate(std::move(m));
-                    put32(edit(d.table.owned.page), ob + 1 + 4 * slot, bp);
-                }
-                const std::size_t bit = pg % f.bitmap_page_span();
-                edit(bp)[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-            };
-
-            // Owned pages: inline while they fit, then through a bitmap page.
-            auto [owned_page, ob] = map_row(d.table.owned);
-            Bytes& op = *owned_page;
-            if (op[ob] == 0) {
-                const std::uint32_t start = get32(op, ob + 1);
-                if (target >= start && target < start + f.map_bytes * 8) {
-                    const std::uint32_t bit = target - start;
-                    op[ob + 5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-                } else {
-                    std::vector<std::uint32_t> owned = d.map_pages(d.table.owned);
-                    owned.push_back(target);
-                    std::fill(op.begin() + static_cast<std::ptrdiff_t>(ob), op.begin() + static_cast<std::ptrdiff_t>(ob + f.map_row()), 0);
-                    op[ob] = 1;
-                    for (const std::uint32_t pg : owned) mark_in_bitmap(ob, pg);
-                }
-            } else if (op[ob] == 1) {
-                mark_in_bitmap(ob, target);
-            } else {
-                throw Corrupt("unknown usage map type");
-            }
-        }
-
-        // Pages with room: an inline map whose window starts at the lowest
-        // page kept; older pages drop out of it rather than move the window.
-        {
-            std::sort(free_pages.begin(), free_pages.end());
-            while (!free_pages.empty() && free_pages.back() - (free_pages.front() & ~7u) >= f.map_bytes * 8)
-                free_pages.erase(free_pages.begin());
-            const std::uint32_t start = free_pages.empty() ? 0 : (free_pages.front() & ~7u);
-            const Bytes fresh = inline_map(f, free_pages, start);
-            auto [fp, fb] = map_row(d.table.free);
-            std::copy(fresh.begin(), fresh.end(), fp->begin() + static_cast<std::ptrdiff_t>(fb));
-        }
-
-        // Global map: new pages in use; its bitmap grows to cover the file.
-        if (!added.empty()) {
-            Bytes& gp = edit(1);
-            std::size_t b0 = 0, e0 = 0, b1 = 0, e1 = 0;
-            if (!data_row_bounds(f, gp, 0, b0, e0) || gp[b0] != 0 || get32(gp, b0 + 1) != 0)
-                throw Corrupt("the page usage map has a form this writer does not handle");
-            const std::uint32_t total = old_count + static_cast<std::uint32_t>(added.size());
-            std::size_t bitmap = e0 - b0 - 5;
-            if (total > bitmap * 8) {
-                const std::size_t grown = ((static_cast<std::size_t>(total) + 63) / 64) * 8;
-                const std::size_t extra = grown - bitmap;
-                const unsigned rows = data_rows(f, gp);
-                if (rows != 2 || !data_row_bounds(f, gp, 1, b1, e1) || data_free(gp) < extra)
-                    throw std::length_error("the file has outgrown its page usage map");
-                Bytes row0(gp.begin() + static_cast<std::ptrdiff_t>(b0), gp.begin() + static_cast<std::ptrdiff_t>(e0));
-                const Bytes row1(gp.begin() + static_cast<std::ptrdiff_t>(b1), gp.begin() + static_cast<std::ptrdiff_t>(e1));
-                for (std::size_t k = bitmap * 8; k < grown * 8; ++k) {
-                    if (k % 8 == 0) row0.push_back(0);
-                    row0.back() |= static_cast<std::uint8_t>(1u << (k % 8));
-                }
-                Bytes rebuilt = new_data_page(f, get32(gp, 4));
-                data_add_row(f, rebuilt, row0);
-                data_add_row(f, rebuilt, row1);
-                gp = std::move(rebuilt);
-                bitmap = grown;
-                data_row_bounds(f, gp, 0, b0, e0);
-            }
-            for (std::uint32_t pg = old_count; pg < total; ++pg)
-                gp[b0 + 5 + pg / 8] &= static_cast<std::uint8_t>(~(1u << (pg % 8)));
-        }
-
-        // Row count, in the first page of the table definition.
-        put32(edit(d.table.pages.front()), tdef_offsets(f.version).rows, d.table.rows + 1);
-    } catch (const std::length_error& e) {
-        return {Errc::file_too_large, d.path.string() + ": " + e.what()};
-    } catch (const Corrupt& e) {
-        return corrupt(d.path, e.what());
-    } catch (const std::out_of_range&) {
-        return corrupt(d.path, "a structure runs past its page");
-    } catch (const std::system_error& e) {
-        return {Errc::io_error, e.what()};
-    }
-
-    // New pages first: if the disk is full the file only needs cutting back.
-    // Then the row's page, the maps, and last the row count.
-    auto write_page = [&](std::uint32_t n, const Bytes& p) {
-        return std::fseek(d.file, static_cast<long>(n) * static_cast<long>(f.page_size), SEEK_SET) == 0 &&
-               std::fwrite(p.data(), 1, p.size(), d.file) == p.size();
-    };
-    std::vector<std::uint32_t> order;
-    for (const auto& [n, p] : changed)
-        if (n != d.table.pages.front()) order.push_back(n);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        auto rank = [&](std::uint32_t n) { return n == 1 ? 2 : (get32(changed[n], 4) == d.table_page ? 0 : 1); };
-        return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
-    });
-    order.push_back(d.table.pages.front());
-    bool ok = true;
-    for (std::size_t i = 0; ok && i < added.size(); ++i) ok = write_page(old_count + static_cast<std::uint32_t>(i), added[i]);
-    ok = ok && std::fflush(d.file) == 0;
-    std::vector<std::uint32_t> written;
-    for (std::size_t i = 0; ok && i < order.size(); ++i) {
-        ok = write_page(order[i], changed[order[i]]);
-        if (ok) written.push_back(order[i]);
-    }
-    ok = ok && std::fflush(d.file) == 0;
-    if (!ok) {
-        const int error = errno;
-        const std::string why = std::strerror(error);
-        for (const std::uint32_t n : written) write_page(n, d.cache[n]);
-        std::fflush(d.file);
-        std::error_code ec;
-        std::filesystem::resize_file(d.path, static_cast<std::uintmax_t>(old_count) * f.page_size, ec);
-        return {Errc::io_error, "cannot write " + d.path.string() + ": " + why, error};
-    }
-    for (auto& [n, p] : changed) d.cache[n] = std::move(p);
-    for (std::size_t i = 0; i < added.size(); ++i) d.cache[old_count + static_cast<std::uint32_t>(i)] = std::move(added[i]);
-    d.page_count = old_count + static_cast<std::uint32_t>(added.size());
-    d.table.rows += 1;
-    return {};
+    Pending p;
+    p.old_count = d.page_count;
+    std::vector<std::uint32_t> free_pages;
+    Bytes* tdef = nullptr;
+    Status s = d.map_pages(d.table.free, free_pages);
+    if (s.ok()) s = d.place_row(p, row, free_pages);
+    if (s.ok()) s = d.rewrite_free_map(p, std::move(free_pages));
+    if (s.ok()) s = d.mark_global(p);
+    if (s.ok()) s = d.edit(p, d.table.pages.front(), tdef);
+    if (!s.ok()) return s;
+    put32(*tdef, f.tdef.rows, d.table.rows + 1);
+    return d.commit(p);
 }
 
 Status Database::close()
 {
     if (!impl_) return {};
     Status s;
-    if (impl_->file && std::fclose(impl_->file) != 0)
-        s = {Errc::io_error, "cannot close " + impl_->path.string() + ": " + std::strerror(errno), errno};
+    if (impl_->file && std::fclose(impl_->file) != 0) s = impl_->io_failure("cannot close", errno);
     impl_->file = nullptr;
     impl_.reset();
     return s;

@@ -7,29 +7,32 @@
 
 namespace jet::detail {
 
-namespace {
+bool encode_text(const Format& f, std::string_view utf8, Bytes& out)
+{
+    if (f.jet4) {
+        std::u16string u;
+        const bool ok = utf8_to_utf16(utf8, u);
+        append_utf16le(out, u);
+        return ok;
+    }
+    std::string cp;
+    const bool ok = utf8_to_cp1252(utf8, cp, true);
+    add_bytes(out, cp.data(), cp.size());
+    return ok;
+}
 
-constexpr std::uint32_t jet4_magic_column = 1625;
-constexpr std::uint32_t jet4_magic_index = 1923;
-constexpr unsigned sort_general = 0x0409;
-constexpr unsigned code_page = 1252;
+namespace {
 
 bool is_boolean(const Column& c) { return c.type == col_boolean; }
 
 Bytes encode_name(const Format& f, const std::string& utf8)
 {
+    Bytes text;
+    encode_text(f, utf8, text);
     Bytes out;
-    if (f.jet4) {
-        std::u16string u;
-        utf8_to_utf16(utf8, u);
-        add16(out, static_cast<unsigned>(u.size() * 2));
-        append_utf16le(out, u);
-    } else {
-        std::string cp;
-        utf8_to_cp1252(utf8, cp, true);
-        add8(out, static_cast<unsigned>(cp.size()));
-        add_bytes(out, cp.data(), cp.size());
-    }
+    if (f.jet4) add16(out, static_cast<unsigned>(text.size()));
+    else add8(out, static_cast<unsigned>(text.size()));
+    add_bytes(out, text);
     return out;
 }
 
@@ -78,23 +81,20 @@ std::size_t Schema::fixed_area() const
     return n;
 }
 
-// Table definition stream:
-//   table block (tdef_offsets), per real index {u32 0, u32 distinct keys[, u32 0]},
-//   column descriptors, column names, real index blocks, logical index blocks,
-//   logical index names, long-value column maps {u16 column, owned, free}, FF FF.
-Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef owned, RowRef free,
-                 const std::vector<IndexPlace>& indexes, const std::vector<LongValuePlace>& long_values)
+namespace {
+
+Bytes table_block(const Format& f, const Schema& s, std::uint32_t rows, RowRef owned, RowRef free)
 {
-    const TdefOffsets& o = tdef_offsets(f.version);
-    Bytes b(f.tdef_fixed, 0);
-    b[0] = 2;
-    b[1] = 1;
+    const TdefOffsets& o = f.tdef;
+    Bytes b(o.size, 0);
+    b[tdef_page::type] = page_tdef;
+    b[tdef_page::one] = 1;
     if (f.jet4) {
-        put32(b, 12, jet4_magic_column);
-        b[24] = 1;
+        put32(b, o.magic, jet4_magic_column);
+        b[o.autonumber] = 1;
     }
     put32(b, o.rows, rows);
-    b[o.type] = s.system ? 0x53 : 0x4E;
+    b[o.type] = s.system ? table_system : table_user;
     const auto ncols = static_cast<unsigned>(s.columns.size());
     put16(b, o.max_cols, ncols);
     put16(b, o.var_cols, s.var_count());
@@ -103,119 +103,121 @@ Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef ow
     put32(b, o.real_indexes, static_cast<std::uint32_t>(s.indexes.size()));
     put_ref(b, o.owned_map, owned);
     put_ref(b, o.free_map, free);
+    return b;
+}
 
-    for (const IndexPlace& ix : indexes) {
-        add32(b, 0);
-        add32(b, ix.distinct_keys);
-        if (f.jet4) add32(b, 0);
+Bytes index_counter(const Format& f, const IndexPlace& ix)
+{
+    Bytes b(f.index_count, 0);
+    put32(b, 4, ix.distinct_keys);
+    return b;
+}
+
+Bytes column_descriptor(const Format& f, const Schema& s, const Column& c)
+{
+    const ColumnLayout& l = f.col;
+    const bool sized_in_units = c.type == col_text || c.type == col_binary;
+    Bytes b(l.size, 0);
+    b[l.type] = c.type;
+    put16(b, l.number, c.number);
+    put16(b, l.var_index, c.var_index);
+    put16(b, l.row_number, s.system ? 0 : c.number);
+    put16(b, l.sort, sort_general);
+    if (f.jet4) {
+        put32(b, l.magic, jet4_magic_column);  // sort version 0 and no compression: zeros
+    } else {
+        put16(b, l.jet3_one, 1);
+        put16(b, l.code_page, code_page_1252);
     }
+    b[l.flags] = c.flags;
+    put16(b, l.fixed_offset, c.fixed_offset);
+    put16(b, l.length, sized_in_units ? c.size * static_cast<unsigned>(f.text_unit) : c.size);
+    return b;
+}
 
+Bytes real_index_block(const Format& f, const IndexDef& d, const IndexPlace& place)
+{
+    const RealIndexLayout& l = f.real;
+    Bytes b(l.size, 0);
+    if (f.jet4) put32(b, l.magic, jet4_magic_index);
+    for (std::size_t k = 0; k < RealIndexLayout::column_slots; ++k) {
+        const std::size_t at = l.columns + k * RealIndexLayout::slot_size;
+        const bool used = k < d.columns.size();
+        put16(b, at, used ? d.columns[k] : RealIndexLayout::no_column);
+        b[at + 2] = used ? RealIndexLayout::ascending : 0;
+    }
+    put_ref(b, l.map, place.map);
+    put32(b, l.root, place.root);
+    b[l.flags] = f.jet4 ? d.flags | index_jet4 : d.flags;
+    return b;
+}
+
+Bytes logical_index_block(const Format& f, const IndexDef& d, std::uint32_t number)
+{
+    const LogicalIndexLayout& l = f.logical;
+    Bytes b(l.size, 0);
+    if (f.jet4) put32(b, l.magic, jet4_magic_column);
+    put32(b, l.number, number);
+    put32(b, l.real, number);
+    put32(b, l.related, LogicalIndexLayout::no_related);
+    b[l.cascade_update] = LogicalIndexLayout::engine_cascade;
+    b[l.cascade_delete] = LogicalIndexLayout::engine_cascade;
+    b[l.kind] = d.kind;
+    return b;
+}
+
+Bytes long_value_map(const LongValuePlace& lv)
+{
+    Bytes b(lv_map::size, 0);
+    put16(b, lv_map::column, lv.column);
+    put_ref(b, lv_map::owned, lv.owned);
+    put_ref(b, lv_map::free, lv.free);
+    return b;
+}
+
+template <class T, class Name>
+std::vector<std::size_t> order_by_name(const std::vector<T>& items, Name name)
+{
     std::vector<std::string> names;
-    for (const Column& c : s.columns) names.push_back(c.name);
-    std::vector<std::size_t> order(names.size());
+    for (const T& item : items) names.push_back(name(item));
+    return name_order(names);
+}
+
+}  // namespace
+
+Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef owned, RowRef free,
+                 const std::vector<IndexPlace>& indexes, const std::vector<LongValuePlace>& long_values)
+{
+    Bytes b = table_block(f, s, rows, owned, free);
+    for (const IndexPlace& ix : indexes) add_bytes(b, index_counter(f, ix));
+
+    std::vector<std::size_t> order(s.columns.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    if (s.system && f.jet4) order = name_order(names);
+    if (s.system && f.jet4) order = order_by_name(s.columns, [](const Column& c) { return c.name; });
+    for (const std::size_t i : order) add_bytes(b, column_descriptor(f, s, s.columns[i]));
+    for (const std::size_t i : order) add_bytes(b, encode_name(f, s.columns[i].name));
 
-    for (const std::size_t i : order) {
-        const Column& c = s.columns[i];
-        const unsigned len = (c.type == col_text || c.type == col_binary) ? c.size * static_cast<unsigned>(f.text_unit) : c.size;
-        const unsigned row_number = s.system ? 0 : c.number;
-        add8(b, c.type);
-        if (f.jet4) {
-            add32(b, jet4_magic_column);
-            add16(b, c.number);
-            add16(b, c.var_index);
-            add16(b, row_number);
-            add16(b, sort_general);
-            add16(b, 0);  // sort order version 0: General legacy
-            add8(b, c.flags);
-            add8(b, 0);   // no Unicode compression
-            add32(b, 0);
-        } else {
-            add16(b, c.number);
-            add16(b, c.var_index);
-            add16(b, row_number);
-            add16(b, 1);
-            add16(b, sort_general);
-            add16(b, code_page);
-            add8(b, c.flags);
-        }
-        add16(b, c.fixed_offset);
-        add16(b, len);
-    }
-    for (const std::size_t i : order) {
-        const Bytes n = encode_name(f, s.columns[i].name);
-        b.insert(b.end(), n.begin(), n.end());
-    }
+    for (std::size_t i = 0; i < s.indexes.size(); ++i) add_bytes(b, real_index_block(f, s.indexes[i], indexes[i]));
+    const std::vector<std::size_t> index_order = order_by_name(s.indexes, [](const IndexDef& d) { return d.name; });
+    for (const std::size_t i : index_order)
+        add_bytes(b, logical_index_block(f, s.indexes[i], static_cast<std::uint32_t>(i)));
+    for (const std::size_t i : index_order) add_bytes(b, encode_name(f, s.indexes[i].name));
 
-    for (std::size_t i = 0; i < s.indexes.size(); ++i) {
-        const IndexDef& d = s.indexes[i];
-        if (f.jet4) add32(b, jet4_magic_index);
-        for (std::size_t k = 0; k < 10; ++k) {
-            if (k < d.columns.size()) {
-                add16(b, d.columns[k]);
-                add8(b, 1);  // ascending
-            } else {
-                add16(b, 0xFFFF);
-                add8(b, 0);
-            }
-        }
-        Bytes ref(4);
-        put_ref(ref, 0, indexes.at(i).map);
-        b.insert(b.end(), ref.begin(), ref.end());
-        add32(b, indexes.at(i).root);
-        if (f.jet4) {
-            add32(b, 0);
-            add8(b, d.flags | 0x80);
-            add32(b, 0);
-            add8(b, 0);
-        } else {
-            add8(b, d.flags);
-        }
-    }
-    std::vector<std::string> index_names;
-    for (const IndexDef& d : s.indexes) index_names.push_back(d.name);
-    const std::vector<std::size_t> index_order = name_order(index_names);
-    for (const std::size_t i : index_order) {
-        if (f.jet4) add32(b, jet4_magic_column);
-        add32(b, static_cast<std::uint32_t>(i));
-        add32(b, static_cast<std::uint32_t>(i));
-        add8(b, 0);
-        add32(b, 0xFFFFFFFF);  // no related index
-        add32(b, 0);
-        add8(b, 4);
-        add8(b, 4);
-        add8(b, s.indexes[i].kind);
-        if (f.jet4) add32(b, 0);
-    }
-    for (const std::size_t i : index_order) {
-        const Bytes n = encode_name(f, s.indexes[i].name);
-        b.insert(b.end(), n.begin(), n.end());
-    }
-
-    std::vector<std::string> lv_names;
-    for (const LongValuePlace& lv : long_values) lv_names.push_back(s.columns.at(lv.column).name);
-    for (const std::size_t i : name_order(lv_names)) {
-        const LongValuePlace& lv = long_values[i];
-        Bytes ref(10);
-        put16(ref, 0, lv.column);
-        put_ref(ref, 2, lv.owned);
-        put_ref(ref, 6, lv.free);
-        b.insert(b.end(), ref.begin(), ref.end());
-    }
-    add16(b, 0xFFFF);
-    put32(b, o.length, static_cast<std::uint32_t>(b.size()));
+    const auto lv_order =
+        order_by_name(long_values, [&](const LongValuePlace& lv) { return s.columns[lv.column].name; });
+    for (const std::size_t i : lv_order) add_bytes(b, long_value_map(long_values[i]));
+    add16(b, tdef_page::end_marker);
+    put32(b, f.tdef.length, static_cast<std::uint32_t>(b.size()));
     return b;
 }
 
 std::size_t tdef_pages(const Format& f, std::size_t stream_size)
 {
+    const std::size_t per_page = f.page_size - tdef_page::header;
     if (stream_size <= f.page_size) return 1;
-    return 1 + (stream_size - f.page_size + (f.page_size - 8) - 1) / (f.page_size - 8);
+    return 1 + (stream_size - f.page_size + per_page - 1) / per_page;
 }
 
-// Every page of a definition starts {02 01, free space (Jet 4) or "VC" (Jet 3),
-// u32 next page}; continuation pages carry the stream on from their offset 8.
 std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_t first_page)
 {
     const std::size_t count = tdef_pages(f, stream.size());
@@ -225,9 +227,9 @@ std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_
         Bytes p(f.page_size, 0);
         std::size_t at = 0;
         if (k > 0) {
-            p[0] = 2;
-            p[1] = 1;
-            at = 8;
+            p[tdef_page::type] = page_tdef;
+            p[tdef_page::one] = 1;
+            at = tdef_page::header;
         }
         const std::size_t n = std::min(f.page_size - at, stream.size() - pos);
         std::copy(stream.begin() + static_cast<std::ptrdiff_t>(pos), stream.begin() + static_cast<std::ptrdiff_t>(pos + n),
@@ -235,12 +237,12 @@ std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_
         pos += n;
         const std::size_t used = at + n;
         if (f.jet4) {
-            put16(p, 2, used + 8 <= f.page_size ? static_cast<unsigned>(f.page_size - used - 8) : 0);
+            const std::size_t room = used + tdef_page::header <= f.page_size ? f.page_size - used - tdef_page::header : 0;
+            put16(p, tdef_page::free_space, static_cast<unsigned>(room));
         } else {
-            p[2] = 'V';
-            p[3] = 'C';
+            put_bytes(p, tdef_page::free_space, "VC", 2);
         }
-        put32(p, 4, k + 1 < count ? first_page + static_cast<std::uint32_t>(k + 1) : 0);
+        put32(p, tdef_page::next, k + 1 < count ? first_page + static_cast<std::uint32_t>(k + 1) : 0);
         pages.push_back(std::move(p));
     }
     return pages;
@@ -248,6 +250,11 @@ std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_
 
 namespace {
 
+// A row: the column count (u8 Jet 3, u16 Jet 4), the fixed-length columns at
+// their descriptors' offsets, the variable-length data, then the tail below.
+// A set bit in the null mask (bit = column number) means "not null";
+// Boolean columns keep their value there.
+//
 // Appends the end of a row: offsets of the variable columns, their count and
 // the null mask.
 //   Jet 4: ... u16 eod, u16 offset[n-1] .. offset[0], u16 n, mask
@@ -295,22 +302,22 @@ void finish_row(const Format& f, Bytes& r, const std::vector<std::size_t>& offse
 Bytes build_row(const Format& f, const Schema& s, const std::vector<Cell>& cells)
 {
     const std::size_t ncols = s.columns.size();
-    const std::size_t head = f.jet4 ? 2 : 1;
+    const std::size_t head = f.row_head;
     Bytes r(head + s.fixed_area(), 0);
     if (f.jet4) put16(r, 0, static_cast<unsigned>(ncols));
     else r[0] = static_cast<std::uint8_t>(ncols);
     Bytes mask((ncols + 7) / 8, 0);
     std::vector<const Column*> var(s.var_count(), nullptr);
     for (const Column& c : s.columns) {
-        const Cell& v = cells.at(c.number);
+        const Cell& v = cells[c.number];
         if (v) mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
-        if (!c.fixed()) var.at(c.var_index) = &c;
+        if (!c.fixed()) var[c.var_index] = &c;
         else if (v && !is_boolean(c)) std::copy(v->begin(), v->begin() + c.size, r.begin() + static_cast<std::ptrdiff_t>(head + c.fixed_offset));
     }
     std::vector<std::size_t> offsets;
     for (const Column* c : var) {
         offsets.push_back(r.size());
-        const Cell& v = cells.at(c->number);
+        const Cell& v = cells[c->number];
         if (v) r.insert(r.end(), v->begin(), v->end());
     }
     finish_row(f, r, offsets, mask);
@@ -351,25 +358,20 @@ std::size_t var_row_size(const Format& f, const std::vector<std::size_t>& length
     return base + jumps;
 }
 
-// Index page header:
-//   0 u8 0x04 leaf, 1 u8 0x01, 2 u16 free space, 4 u32 owning tdef,
-//   [Jet 4: 8 u32 0], then u32 previous, next and tail page, u16 shared prefix
-//   length, [Jet 4: u8 0]; then a bitmap marking where each entry ends, then
-//   the entries.
 Bytes index_leaf(const Format& f, std::uint32_t tdef_page, std::vector<Bytes> entries)
 {
     std::sort(entries.begin(), entries.end());
     Bytes p(f.page_size, 0);
-    p[0] = 4;
-    p[1] = 1;
-    put32(p, 4, tdef_page);
+    p[index_page::type] = page_index_leaf;
+    p[index_page::one] = 1;
+    put32(p, index_page::owner, tdef_page);
     std::size_t end = 0;
     for (const Bytes& e : entries) {
-        std::copy(e.begin(), e.end(), p.begin() + static_cast<std::ptrdiff_t>(f.index_entries + end));
+        put_bytes(p, f.index_entries + end, e.data(), e.size());
         end += e.size();
-        p[f.index_mask + end / 8] |= static_cast<std::uint8_t>(1u << (end % 8));
+        set_bit(p, f.index_mask, end);
     }
-    put16(p, 2, static_cast<unsigned>(f.page_size - f.index_entries - end));
+    put16(p, index_page::free_space, static_cast<unsigned>(f.page_size - f.index_entries - end));
     return p;
 }
 
@@ -386,7 +388,7 @@ Bytes index_entry(const Bytes& key, RowRef where)
 Bytes long_key(std::int32_t v)
 {
     const auto u = static_cast<std::uint32_t>(v) ^ 0x80000000u;
-    return {0x7F, static_cast<std::uint8_t>(u >> 24), static_cast<std::uint8_t>(u >> 16),
+    return {key_present, static_cast<std::uint8_t>(u >> 24), static_cast<std::uint8_t>(u >> 16),
             static_cast<std::uint8_t>(u >> 8), static_cast<std::uint8_t>(u)};
 }
 

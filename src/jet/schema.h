@@ -3,24 +3,17 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/format.h"
 
 namespace jet::detail {
 
-enum ColumnType : std::uint8_t {
-    col_boolean = 1, col_byte = 2, col_integer = 3, col_long = 4, col_datetime = 8,
-    col_binary = 9, col_text = 10, col_ole = 11, col_memo = 12,
-};
-
-// Column flag bits in the descriptor.
-enum : std::uint8_t { flag_fixed = 0x01, flag_updatable = 0x02, flag_system = 0x10, flag_sid = 0x20 };
-
 struct Column {
     std::string name;      // UTF-8
     std::uint8_t type = col_text;
-    std::uint16_t size = 255;  // fixed: bytes; text/binary: characters; memo/OLE: 0
+    std::uint16_t size = text_chars;  // fixed: bytes; text/binary: characters; memo/OLE: 0
     std::uint8_t flags = flag_updatable;
     // Set by finish():
     std::uint16_t number = 0, var_index = 0, fixed_offset = 0;
@@ -29,9 +22,9 @@ struct Column {
 
 struct IndexDef {
     std::vector<unsigned> columns;  // column numbers, all ascending
-    std::uint8_t flags = 0;         // 0x01 unique, 0x02 ignore nulls, 0x08 required
+    std::uint8_t flags = 0;         // index_unique, index_ignore_nulls, index_required
     std::string name;
-    std::uint8_t kind = 0;          // 1 = primary key
+    std::uint8_t kind = 0;          // index_primary_key or 0
 };
 
 struct Schema {
@@ -54,12 +47,16 @@ struct LongValuePlace {
     RowRef owned, free;
 };
 
-// The logical table definition stream (first page header included, page
-// fields zero); split_tdef() cuts it into pages.
+// The table definition stream (first page header included, page fields
+// zero); split_tdef() cuts it into pages.
 Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef owned, RowRef free,
                  const std::vector<IndexPlace>& indexes, const std::vector<LongValuePlace>& long_values);
 std::size_t tdef_pages(const Format& f, std::size_t stream_size);
 std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_t first_page);
+
+// UTF-8 to the file's text, appended to `out`: UTF-16LE (Jet 4), or code page
+// 1252 with '?' for what it lacks (Jet 3). False on malformed UTF-8.
+bool encode_text(const Format& f, std::string_view utf8, Bytes& out);
 
 // A cell: nullopt is null; Boolean columns take any value as true.
 using Cell = std::optional<Bytes>;
@@ -74,5 +71,10 @@ std::size_t var_row_size(const Format& f, const std::vector<std::size_t>& length
 Bytes index_leaf(const Format& f, std::uint32_t tdef_page, std::vector<Bytes> entries);
 Bytes index_entry(const Bytes& key, RowRef where);
 Bytes long_key(std::int32_t v);
+
+// The pages of a new database holding one empty table of Text(255) columns,
+// names already checked.
+Status build_database(Version v, std::string_view table, const std::vector<std::string>& columns,
+                      std::vector<Bytes>& pages);
 
 }  // namespace jet::detail

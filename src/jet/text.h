@@ -1,4 +1,4 @@
-// Text conversions and name rules shared by the writer's parts.
+// Name rules shared by the writer's parts, beside the text conversions they use.
 #pragma once
 
 #include <cstdint>
@@ -7,27 +7,17 @@
 #include <vector>
 
 #include "jet/jet.h"
+#include "text/codepage.h"
+#include "text/utf8.h"
 
 namespace jet::detail {
 
-// UTF-8 to UTF-16 code units; false on malformed input (overlongs, surrogates,
-// truncated sequences).
-bool utf8_to_utf16(std::string_view in, std::u16string& out);
-
-// UTF-16 code units to UTF-16LE bytes, appended.
-void append_utf16le(std::vector<std::uint8_t>& out, std::u16string_view s);
-
-// UTF-8 to code page 1252 through iconv. With `substitute`, a character the
-// code page lacks becomes '?'; without it the conversion fails. False also on
-// malformed UTF-8 or when iconv is unavailable.
-bool utf8_to_cp1252(std::string_view in, std::string& out, bool substitute, bool* lossy = nullptr);
-
-// Code page 1252 back to UTF-8 (for names read from a file).
-bool cp1252_to_utf8(std::string_view in, std::string& out);
-std::string utf16le_to_utf8(const std::uint8_t* data, std::size_t bytes);
-
-// Upper-case folding good enough to find names that differ only in case.
-std::u16string fold_case(std::u16string_view s);
+using text::append_utf16le;
+using text::cp1252_to_utf8;
+using text::fold_case;
+using text::utf16le_to_utf8;
+using text::utf8_to_cp1252;
+using text::utf8_to_utf16;
 
 // The engine's rules for table and column names.
 Status check_name(std::string_view name, Version version, Errc error, const char* what);

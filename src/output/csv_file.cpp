@@ -7,18 +7,12 @@
 #include <system_error>
 
 #include "platform/ansitext.h"
+#include "text/files.h"
 
 namespace output {
 namespace {
 
-std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    std::wstring wmode(mode, mode + std::strlen(mode));
-    return _wfopen(path.c_str(), wmode.c_str());
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
+using text::open_file;
 
 Status system_failure(Errc code, int error) {
     return {code, std::strerror(error)};

@@ -1,19 +1,18 @@
 #pragma once
-// Access 2000 counts a text's length in UTF-16 code units; the program's
-// texts are UTF-8. (Code page 1252 lives in platform/ansitext.h.)
+// Text as workbooks and Access 2000 take it: UTF-16 lengths, characters an
+// XML file can carry. (Code page 1252 lives in platform/ansitext.h.)
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "text/utf8.h"
+
 namespace output {
 
-// Length of a UTF-8 text in UTF-16 code units.
-std::size_t utf16_length(std::string_view utf8);
-
-// The longest start of the text that takes at most `units` UTF-16 code
-// units, never splitting a character.
-std::string_view truncate_utf16(std::string_view utf8, std::size_t units);
+// The UTF-16 lengths Access and workbooks count.
+using text::truncate_utf16;
+using text::utf16_length;
 
 // The text with every byte that is not part of valid UTF-8, and every
 // character an XML file cannot carry (controls other than tab, line feed and

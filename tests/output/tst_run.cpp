@@ -1,176 +1,161 @@
-// The run over a scripted drawing reader: rows, order, reports, progress and
-// the failures a run must survive or refuse.
+// The run over a scripted drawing reader: rows in list order whatever the
+// number of threads, the runs refused before the old file goes, the ways a
+// run ends early, the answers to a drawing not processed, the end report.
 
-#include "run_fixture.h"
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "mdb_readers.h"
+#include "test_support.h"
 
 using namespace output;
 using namespace output_test;
 
-TEST_F(RunTest, OneCsvRowPerTickedDrawingInListOrderWithTheWindowsMessages) {
-    drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"DWG_NO", "A-1", ""}, {"REV", "C", ""}}};
+TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
+    drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"Title of sheet", "wrong", ""}, {"Rev", "lower-camel", ""},
+                                {"REV", "upper", ""}, {"REV", "second", ""}, {"rev", "lower", ""},
+                                {"LONG", std::string(1000, 'y'), ""}}};
     drawings["/d/empty.dwg"] = {0, {}};
     drawings["/d/broken.dwg"] = {13, {}};
-    drawings["/d/c.dwg"] = {0, {{"DWG_NO", "C-3", ""}}};
-    request.TemplateItems = {Field("TITLE"), Field("REV", false), Field("DWG_NO")};
+    drawings["/d/c.dwg"] = {0, {{"REV", "C-3", ""}}};
+    // The header shows tags, so names that would clash as columns are fine;
+    // every drawing is read in the first ticked field's space.
+    request.TemplateItems = {Field("DATE", false), {true, "Title of sheet", "TITLE", "P"}, Field("REV"), Field("rev"),
+                             {true, "Rev", "REV", "M"}, Field("LONG"), Field("NONE")};
     request.Drawings = {{true, "/d/a.dwg"},     {true, "/d/missing.dwg"}, {false, "/d/c.dwg"},
                         {true, "/d/empty.dwg"}, {true, "/d/broken.dwg"},  {true, "/d/c.dwg"}};
-
-    const RunResult result = Process();
-
-    ASSERT_TRUE(result.completed());
-    EXPECT_EQ(result.DrawingsHandled, 5);
-    EXPECT_EQ(result.DrawingsNotProcessed, 2);
-    EXPECT_EQ(read_bytes(request.OutputPath),
-              "\"File Name\",\"TITLE\",\"DWG_NO\",\r\n"
-              "\"/d/a.dwg\",\"Pump\",\"A-1\",\r\n"
-              "\"/d/empty.dwg\",\"\",\"\",\r\n"
-              "\"/d/c.dwg\",\"\",\"C-3\",\r\n");
-    const std::vector<std::string> expected = {
-        "show 6",
-        "value 1",
-        "critical The file /d/missing.dwg was not found and could not be processed.",
-        "value 2",
-        "value 3",
-        "critical There was an unknown error processing /d/broken.dwg: the drawing is damaged.",
-        "value 4",
-        "value 5",
-        "hide",
+    // Reads end in another order than they began.
+    run.Reader = [read = run.Reader](const std::string& path, const std::string& space) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::hash<std::string>{}(path) % 5));
+        return read(path, space);
     };
-    EXPECT_EQ(recorder.events, expected);
-    // Unticked rows are never read; every drawing is read in the first field's space.
-    EXPECT_EQ(SortedReads(), (std::vector<std::string>{"/d/a.dwg M", "/d/broken.dwg M", "/d/c.dwg M",
-                                                       "/d/empty.dwg M", "/d/missing.dwg M"}));
-}
-
-TEST_F(RunTest, FirstValueWinsAndTagsMatchExactly) {
-    drawings["/d/a.dwg"] = {0, {{"Rev", "lower-camel", ""}, {"REV", "upper", ""}, {"REV", "second", ""},
-                                {"rev", "lower", ""}, {"TITLE", "", ""}}};
-    request.TemplateItems = {Field("REV", true, "P"), Field("rev"), Field("TITLE"), Field("NONE")};
-    request.Drawings = {{true, "/d/a.dwg"}};
-    ASSERT_TRUE(Process().completed());
-    EXPECT_EQ(read_bytes(request.OutputPath),
-              "\"File Name\",\"REV\",\"rev\",\"TITLE\",\"NONE\",\r\n"
-              "\"/d/a.dwg\",\"upper\",\"lower\",\"\",\"\",\r\n");
-    EXPECT_EQ(reads, std::vector<std::string>{"/d/a.dwg P"});
-}
-
-TEST_F(RunTest, CsvHeaderShowsTheTagOfARenamedFieldAndTheValueFollowsTheTag) {
-    drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"Title of sheet", "wrong", ""}}};
-    request.TemplateItems = {{true, "Title of sheet", "TITLE", "M"}};
-    request.Drawings = {{true, "/d/a.dwg"}};
-    ASSERT_TRUE(Process().completed());
-    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"TITLE\",\r\n\"/d/a.dwg\",\"Pump\",\r\n");
-}
-
-TEST_F(RunTest, NoTickedDrawingGivesTheHeaderOnlyAndReplacesAnOldFile) {
-    request.OutputPath = dir.file("out.csv");
-    write_bytes(request.OutputPath, "old content that must go\r\n");
-    request.TemplateItems = {Field("A"), Field("B")};
-    request.Drawings = {{false, "/d/a.dwg"}, {false, "/d/b.dwg"}};
-    ASSERT_TRUE(Process().completed());
-    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\"B\",\r\n");
-    EXPECT_EQ(recorder.events, (std::vector<std::string>{"show 2", "hide"}));
-    EXPECT_TRUE(reads.empty());
-}
-
-TEST_F(RunTest, RefusedFieldListsLeaveTheOldFileAlone) {
-    struct Case {
-        OutputKind kind;
-        std::vector<TemplateRow> fields;
-        Errc error;
-        std::string message;
-    } cases[] = {
-        {OutputKind::Csv, {Field("A", false)}, Errc::no_fields,
-         "failed No field is ticked in the template list, so there is nothing to write. "
-         "Tick the tags to extract and process again. No file was changed."},
-        {OutputKind::Access97, {}, Errc::no_fields, ""},
-        {OutputKind::Access2000, {{true, "Rev", "REV", "M"}, {true, "REV", "rev", "M"}}, Errc::duplicate_field,
-         "failed The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of "
-         "them another name in the template list and process again. No file was changed."},
-        {OutputKind::Access97, {{true, "location", "LOC", "M"}}, Errc::duplicate_field,
-         "failed The field name \"location\" cannot be used: the database column \"Location\" holds each "
-         "drawing's path. Give the field another name in the template list and process again. No file was "
-         "changed."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.kind));
-        recorder.events.clear();
-        request.OutputPath = dir.file("keep.out");
-        write_bytes(request.OutputPath, "precious");
-        request.TemplateItems = c.fields;
-        request.Drawings = {{true, "/d/a.dwg"}};
-        const RunResult result = Process(c.kind);
-        EXPECT_EQ(result.Error.code, c.error);
-        ASSERT_EQ(recorder.events.size(), 1u);
-        if (!c.message.empty()) {
-            EXPECT_EQ(recorder.events[0], c.message);
-        }
-        EXPECT_EQ(read_bytes(request.OutputPath), "precious");
-        EXPECT_TRUE(reads.empty());
+    for (unsigned jobs : {1u, 2u, 5u}) {
+        SCOPED_TRACE(jobs);
+        ProcessingRun fresh;
+        fresh.Reader = run.Reader;
+        recorder = {};
+        reads.clear();
+        request.Jobs = jobs;
+        request.OutputPath = dir.file("out.csv");
+        const RunResult result = fresh.Run(request, recorder.callbacks());
+        ASSERT_TRUE(result.completed());
+        EXPECT_EQ(result.DrawingsHandled, 5);
+        EXPECT_EQ(result.DrawingsNotProcessed, 2);
+        EXPECT_EQ(read_bytes(request.OutputPath),
+                  "\"File Name\",\"TITLE\",\"REV\",\"rev\",\"REV\",\"LONG\",\"NONE\",\r\n"
+                  "\"/d/a.dwg\",\"Pump\",\"upper\",\"lower\",\"upper\",\"" + std::string(1000, 'y') + "\",\"\",\r\n"
+                  "\"/d/empty.dwg\",\"\",\"\",\"\",\"\",\"\",\"\",\r\n"
+                  "\"/d/c.dwg\",\"\",\"C-3\",\"\",\"C-3\",\"\",\"\",\r\n");
+        EXPECT_EQ(recorder.events, (std::vector<std::string>{
+                                       "show 6", "value 1",
+                                       "critical The file /d/missing.dwg was not found and could not be processed.",
+                                       "value 2", "value 3",
+                                       "critical There was an unknown error processing /d/broken.dwg: the drawing "
+                                       "is damaged.",
+                                       "value 4", "value 5", "hide"}));
+        // Unticked rows are never read.
+        std::sort(reads.begin(), reads.end());
+        EXPECT_EQ(reads, (std::vector<std::string>{"/d/a.dwg P", "/d/broken.dwg P", "/d/c.dwg P", "/d/empty.dwg P",
+                                                   "/d/missing.dwg P"}));
     }
 }
 
-TEST_F(RunTest, DuplicateFieldNamesAreFineForCsv) {
-    drawings["/d/a.dwg"] = {0, {{"REV", "C", ""}}};
-    request.TemplateItems = {{true, "Rev", "REV", "M"}, {true, "Rev", "REV", "M"}};
-    request.Drawings = {{true, "/d/a.dwg"}};
-    ASSERT_TRUE(Process().completed());
-    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"REV\",\"REV\",\r\n\"/d/a.dwg\",\"C\",\"C\",\r\n");
+TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
+    const std::string unchanged = "Give the field another name in the template list and process again. No file "
+                                  "was changed.";
+    const struct {
+        OutputKind kind;
+        std::vector<TemplateRow> fields;
+        std::string output;  // "folder": a folder of that name is there
+        Errc error;
+        std::string message;  // "@" stands for the output's path
+    } cases[] = {
+        {OutputKind::Csv, {Field("A", false)}, "keep.csv", Errc::no_fields,
+         "No field is ticked in the template list, so there is nothing to write. Tick the tags to extract and "
+         "process again. No file was changed."},
+        {OutputKind::Access2000, {{true, "Rev", "REV", "M"}, {true, "REV", "rev", "M"}}, "keep.mdb",
+         Errc::duplicate_field,
+         "The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of them another "
+         "name in the template list and process again. No file was changed."},
+        {OutputKind::Access97, {{true, "location", "LOC", "M"}}, "keep.mdb", Errc::duplicate_field,
+         "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. " +
+             unchanged},
+        {OutputKind::Access97, {Field("A")}, "no/such/out.mdb", Errc::cannot_create,
+         "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
+         "files, or another name, and process again."},
+        {OutputKind::Csv, {Field("A")}, "no/such/out.csv", Errc::cannot_create,
+         "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
+         "files, or another name, and process again."},
+        {OutputKind::Csv, {Field("A")}, "folder", Errc::cannot_replace,
+         "The existing file @ could not be deleted: a folder has that name. Close the program that has it open, or "
+         "choose another name, and process again. Nothing was written."},
+    };
+    std::filesystem::create_directory(dir.file("folder"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        recorder = {};
+        request.OutputPath = dir.file(c.output);
+        if (c.output.starts_with("keep")) write_bytes(request.OutputPath, "precious");
+        request.TemplateItems = c.fields;
+        request.Drawings = {{true, "/d/a.dwg"}};
+        EXPECT_EQ(Process(c.kind).Error.code, c.error);
+        std::string message = c.message;
+        if (const auto at = message.find('@'); at != std::string::npos) message.replace(at, 1, request.OutputPath);
+        EXPECT_EQ(recorder.events, std::vector<std::string>{"failed " + message});
+        if (c.output.starts_with("keep")) {
+            EXPECT_EQ(read_bytes(request.OutputPath), "precious");
+        }
+        EXPECT_TRUE(reads.empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
 }
 
-TEST_F(RunTest, AnOutputThatCannotBeCreatedIsSaidAndNothingIsRead) {
-    request.OutputPath = dir.file("no/such/folder/out.csv");
+// Every kind of file replaces an older one and holds the rows written so far,
+// for every reader, however the run ends.
+TEST_F(RunTest, ARunThatEndsEarlyLeavesTheRowsSoFarInAFileEveryReaderTakes) {
+    for (int i : {0, 1, 3, 4}) drawings["/d/" + std::to_string(i) + ".dwg"] = {0, {{"A", std::to_string(i), ""}}};
     request.TemplateItems = {Field("A")};
-    request.Drawings = {{true, "/d/a.dwg"}};
-    const RunResult result = Process();
-    EXPECT_EQ(result.Error.code, Errc::cannot_create);
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_TRUE(recorder.events[0].starts_with("failed The output file " + request.OutputPath +
-                                               " could not be created: "))
-        << recorder.events[0];
-    EXPECT_TRUE(reads.empty());
-}
-
-TEST_F(RunTest, AFolderWhereTheOutputShouldGoIsNeverDeleted) {
-    request.OutputPath = dir.file("folder");
-    std::filesystem::create_directory(request.OutputPath);
-    request.TemplateItems = {Field("A")};
-    EXPECT_EQ(Process().Error.code, Errc::cannot_replace);
-    EXPECT_EQ(recorder.events, std::vector<std::string>{"failed The existing file " + request.OutputPath +
-                                                        " could not be deleted: a folder has that name. Close the "
-                                                        "program that has it open, or choose another name, and "
-                                                        "process again. Nothing was written."});
-    EXPECT_TRUE(std::filesystem::is_directory(request.OutputPath));
-}
-
-TEST_F(RunTest, AWriteFailureMidRunNamesTheDrawingHidesTheBarAndKeepsEarlierRows) {
-    drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}};
-    drawings["/d/b.dwg"] = {0, {{"A", "2", ""}}};
-    drawings["/d/c.dwg"] = {0, {{"A", "3", ""}}};
-    int rows = 0;
-    run.MakeWriter = [&rows](OutputKind kind, bool) { return std::make_unique<FailingWriter>(kind, 2, rows); };
-    request.TemplateItems = {Field("A")};
-    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/b.dwg"}, {true, "/d/c.dwg"}};
-    const RunResult result = Process();
-    EXPECT_EQ(result.Error.code, Errc::cannot_write);
-    ASSERT_EQ(recorder.events.size(), 4u);
-    EXPECT_EQ(recorder.events[0], "show 3");
-    EXPECT_EQ(recorder.events[1], "value 1");
-    EXPECT_EQ(recorder.events[2], "hide");
-    EXPECT_EQ(recorder.events[3], "failed The output file " + request.OutputPath +
-                                      " could not be written while processing /d/b.dwg: No space left on device. The "
-                                      "rows of the drawings before it are kept in the file. Make room on the disk or "
-                                      "choose another folder, and process again.");
-    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"1\",\r\n");
-}
-
-TEST_F(RunTest, CsvIsNeverShortened) {
-    const std::string v1000 = std::string(1000, 'y');
-    drawings["/d/a.dwg"] = {0, {{"A", v1000, ""}}};
-    request.TemplateItems = {Field("A")};
-    request.Drawings = {{true, "/d/a.dwg"}};
-    ASSERT_TRUE(Process(OutputKind::Csv).completed());
-    EXPECT_EQ(read_bytes(request.OutputPath), "\"File Name\",\"A\",\r\n\"/d/a.dwg\",\"" + v1000 + "\",\r\n");
+    request.Jobs = 3;
+    enum End { NothingTicked, Cancel, Stop, WriteFails };
+    for (OutputKind kind : {OutputKind::Csv, OutputKind::Access97, OutputKind::Access2000, OutputKind::Xlsx}) {
+        for (End end : {NothingTicked, Cancel, Stop, WriteFails}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + " " + std::to_string(end));
+            request.Drawings.clear();
+            for (const char* name : {"/d/0.dwg", "/d/1.dwg", "/d/x.dwg", "/d/3.dwg", "/d/4.dwg"})
+                request.Drawings.push_back({end != NothingTicked, name});
+            request.OutputPath = dir.file("out" + std::to_string(static_cast<int>(kind)));
+            write_bytes(request.OutputPath, "older file");
+            ProcessingRun fresh;
+            fresh.Reader = run.Reader;
+            if (end == WriteFails) fresh.MakeWriter = [](OutputKind k, bool) { return std::make_unique<FailingWriter>(k, 3); };
+            recorder = {};
+            recorder.choices = {FailureChoice::Stop};
+            RunCallbacks callbacks = recorder.callbacks();
+            if (end != Stop) callbacks.DrawingNotProcessed = nullptr;
+            if (end == Cancel) callbacks.Progress = [&fresh](const RunProgress& p, const std::string&) {
+                if (p.Done == 2) fresh.Cancel();
+            };
+            request.Kind = kind;
+            const RunResult result = fresh.Run(request, callbacks);
+            EXPECT_EQ(result.Cancelled, end == Cancel || end == Stop);
+            EXPECT_EQ(result.Error.code, end == WriteFails ? Errc::cannot_write : Errc::ok);
+            const Rows rows = end == NothingTicked ? Rows{} : Rows{{"/d/0.dwg", "0"}, {"/d/1.dwg", "1"}};
+            EXPECT_EQ(ReadRows(kind, request.OutputPath), rows);
+            if (end == Cancel) {
+                EXPECT_EQ(RunReport(result), "The run was cancelled after 2 of 5 drawings: 2 rows written to " +
+                                                 request.OutputPath + ".\n");
+            }
+            if (end == WriteFails) {
+                EXPECT_EQ(std::vector(recorder.events.end() - 2, recorder.events.end()),
+                          (std::vector<std::string>{
+                              "hide", "failed The output file " + request.OutputPath +
+                                          " could not be written while processing /d/3.dwg: No space left on device. "
+                                          "The rows of the drawings before it are kept in the file. Make room on the "
+                                          "disk or choose another folder, and process again."}));
+            }
+        }
+    }
 }
 
 TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
@@ -179,10 +164,11 @@ TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/x1.dwg"}, {true, "/d/a.dwg"}, {true, "/d/x2.dwg"}, {true, "/d/x3.dwg"},
                         {true, "/d/b.dwg"}};
-    struct Case {
+    request.OutputPath = dir.file("choices.csv");
+    const struct {
         std::vector<FailureChoice> answers;
-        int asked;      // messages shown
-        int rows;       // rows written
+        int asked;  // messages shown
+        int rows;   // rows written
         bool cancelled;
     } cases[] = {
         {{FailureChoice::GoOn, FailureChoice::GoOn, FailureChoice::GoOn}, 3, 2, false},
@@ -197,8 +183,6 @@ TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
         fresh.Reader = run.Reader;
         recorder = {};
         recorder.choices = c.answers;
-        request.OutputPath = dir.file("choices.csv");
-        request.Kind = OutputKind::Csv;
         const RunResult result = fresh.Run(request, recorder.callbacks());
         EXPECT_EQ(std::count_if(recorder.events.begin(), recorder.events.end(),
                                 [](const std::string& e) { return e.starts_with("critical "); }),
@@ -208,45 +192,54 @@ TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
         EXPECT_EQ(result.completed(), !c.cancelled);
         // Every drawing not processed is in the report, asked about or not.
         EXPECT_EQ(result.NotProcessed.size(), static_cast<std::size_t>(c.cancelled ? c.asked : 3));
-        EXPECT_EQ(read_bytes(request.OutputPath).size(),
-                  std::string("\"File Name\",\"A\",\r\n").size() +
-                      static_cast<std::size_t>(c.rows) * std::string("\"/d/a.dwg\",\"v\",\r\n").size());
+        EXPECT_EQ(ReadRows(OutputKind::Csv, request.OutputPath).value_or(Rows{}).size(), static_cast<std::size_t>(c.rows));
     }
 }
 
 TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying) {
-    drawings["/d/a.dwg"] = {0, {{"A", std::string(300, 'v'), ""}}};
+    const std::string replacement = "\xEF\xBF\xBD";
+    drawings["/d/a.dwg"] = {0, {{"A", std::string(40000, 'v'), ""}, {"B", std::string(40000, 'w'), ""}}};
     drawings["/d/damaged.dwg"] = {13, {}};
     drawings["/d/paperless.dwg"] = {20, {}};
-    drawings["/d/salvaged.dwg"] = {0, {{"A", "w", ""}}, {2, 1}};
-    request.OutputPath = dir.file("out.mdb");
-    request.TemplateItems = {Field("A")};
+    request.TemplateItems = {Field("A"), Field("B")};
     request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/gone.dwg"}, {true, "/d/damaged.dwg"},
                         {false, "/d/a.dwg"}, {true, "/d/paperless.dwg"}, {true, "/d/salvaged.dwg"}};
-    RunResult result = Process(OutputKind::Access2000);
-    ASSERT_TRUE(result.completed()) << result.FailureMessage;
-    EXPECT_TRUE(result.HasNotes());
-    EXPECT_EQ(RunReport(result),
-              "5 of 5 drawings processed: 3 rows written to " + request.OutputPath + ".\n"
-              "\n"
-              "Drawings not processed (3):\n"
-              "/d/gone.dwg: the file does not exist\n"
-              "/d/damaged.dwg: the drawing is damaged\n"
-              "/d/paperless.dwg: the drawing has no block of that name\n"
-              "\n"
-              "Drawings read with parts skipped; their rows were written (1):\n"
-              "/d/salvaged.dwg: 2 damaged objects skipped, 1 page checksum did not match\n"
-              "\n"
-              "Some values were longer than the database holds and were shortened (drawing: fields):\n"
-              "/d/a.dwg: A\n");
-
-    result.NotProcessed.clear();
-    result.PartsSkipped.clear();
-    result.Adjustments.clear();
-    EXPECT_FALSE(result.HasNotes());
-    result.Cancelled = true;
-    result.DrawingsHandled = 2;
-    result.RowsWritten = 1;
-    EXPECT_EQ(RunReport(result), "The run was cancelled after 2 of 5 drawings: 1 row written to " +
-                                     request.OutputPath + ".\n");
+    const std::string head = "5 of 5 drawings processed: 3 rows written to @.\n\n"
+                             "Drawings not processed (3):\n"
+                             "/d/gone.dwg: the file does not exist\n"
+                             "/d/damaged.dwg: the drawing is damaged\n"
+                             "/d/paperless.dwg: the drawing has no block of that name\n\n"
+                             "Drawings read with parts skipped; their rows were written (1):\n"
+                             "/d/salvaged.dwg: 2 damaged objects skipped, 1 page checksum did not match\n\n";
+    const std::pair<OutputKind, std::string> cases[] = {
+        {OutputKind::Access2000, "Some values were longer than the database holds and were shortened (drawing: "
+                                 "fields):\n/d/a.dwg: A, B\n"},
+        {OutputKind::Xlsx, "Some values were longer than the 32,767 characters a workbook cell holds and were "
+                           "shortened (drawing: columns):\n/d/a.dwg: A, B\n\nSome values held bytes that are not "
+                           "text, or control characters a workbook cannot hold; they were written with \"" +
+                               replacement + "\" in their place (drawing: columns):\n/d/salvaged.dwg: A\n"},
+    };
+    for (const auto& [kind, adjustments] : cases) {
+        // Bytes that are not text are the workbook's to replace.
+        drawings["/d/salvaged.dwg"] = {0, {{"A", kind == OutputKind::Xlsx ? "bad \xFF byte" : "w", ""}}, {2, 1}};
+        ProcessingRun fresh;
+        fresh.Reader = run.Reader;
+        request.OutputPath = dir.file("out" + std::to_string(static_cast<int>(kind)));
+        request.Kind = kind;
+        RunResult result = fresh.Run(request, {});
+        ASSERT_TRUE(result.completed()) << result.FailureMessage;
+        EXPECT_TRUE(result.HasNotes());
+        std::string expected = head + adjustments;
+        expected.replace(expected.find('@'), 1, request.OutputPath);
+        EXPECT_EQ(RunReport(result), expected);
+        result.NotProcessed.clear();
+        result.PartsSkipped.clear();
+        result.Adjustments.clear();
+        EXPECT_FALSE(result.HasNotes());
+        result.Cancelled = true;
+        result.DrawingsHandled = 2;
+        result.RowsWritten = 1;
+        EXPECT_EQ(RunReport(result),
+                  "The run was cancelled after 2 of 5 drawings: 1 row written to " + request.OutputPath + ".\n");
+    }
 }
