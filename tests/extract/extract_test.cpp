@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "component.h"
@@ -14,6 +16,12 @@ namespace {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 std::filesystem::path generated(const char* name) { return std::filesystem::path(QUORVANE_CORPUS_DIR) / "generated" / name; }
+
+// Several checkouts may run these tests at once.
+std::filesystem::path temp_file(const std::string& name)
+{
+    return std::filesystem::temp_directory_path() / ("quorvane_extract_test_" + std::to_string(getpid()) + "_" + name + ".dwg");
+}
 
 TEST(ReadDrawingAttributes, OneRecordPerTagFirstValueWins)
 {
@@ -74,7 +82,7 @@ TEST(ReadSpaceAttributes, MissingAndUnreadableDrawings)
     EXPECT_EQ(m.ReadSpaceAttributes(generated("no such drawing.dwg"), "M"), 3);
     EXPECT_TRUE(m.DrawingAttributes.empty());
     // A text file named like a drawing: an error other than "missing".
-    const auto text = std::filesystem::temp_directory_path() / "quorvane_extract_test_not_a_drawing.dwg";
+    const auto text = temp_file("not_a_drawing");
     std::ofstream(text) << "not a drawing\n";
     const std::uint16_t code = m.ReadSpaceAttributes(text, "M");
     EXPECT_NE(code, 0);
@@ -89,7 +97,7 @@ TEST(ReadSpaceAttributes, DamageInsideTheSpaceIsReported)
 {
     std::ifstream in(generated("a_title_block.dwg"), std::ios::binary);
     const std::vector<char> whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto path = std::filesystem::temp_directory_path() / "quorvane_extract_test_damaged.dwg";
+    const auto path = temp_file("damaged");
     bool found = false;
     for (std::size_t at = 0x100; at < whole.size() && !found; at += 7) {
         std::vector<char> copy = whole;
