@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git ccache
   qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev
   mdbtools mdbtools-dev
   libxlsxwriter-dev python3-openpyxl
   clang-14 libclang-rt-14-dev

@@ -1,19 +1,20 @@
 #pragma once
 // Shared by the corpus-driven tests: where the corpus is, which versions we
-// read, the references, and a drawing's attributes per space.
+// read, the references and a drawing's attributes per space.
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "dwg/attributes.h"
-#include "json_lite.h"
 
 namespace corpus {
 
@@ -23,9 +24,9 @@ namespace corpus {
 // the others.
 inline const std::set<std::string>& read_versions()
 {
-    static const std::set<std::string> v = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009",
-                                             "AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
-                                             "AC1021", "AC1024", "AC1027", "AC1032"};
+    static const std::set<std::string> v = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009", "AC1012",
+                                             "AC1013", "AC1014", "AC1015", "AC1018", "AC1021", "AC1024", "AC1027",
+                                             "AC1032"};
     return v;
 }
 
@@ -45,24 +46,12 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& p)
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A test name from a drawing's file stem: letters and digits kept, the rest '_'.
-inline std::string test_name(std::string stem)
-{
-    for (char& c : stem)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return stem;
-}
-
-// A reference's [tag, value] list.
-inline Pairs pairs(const json_lite::Value* list)
+// A [[tag, value, ...], ...] list.
+inline Pairs pairs(const nlohmann::json& list)
 {
     Pairs out;
-    if (!list)
-        return out;
-    for (const json_lite::Value& item : list->array)
-        if (item.array.size() >= 2)
-            out.emplace_back(item.array[0].string, item.array[1].string);
+    for (const auto& item : list)
+        out.emplace_back(item.at(0).get<std::string>(), item.at(1).get<std::string>());
     return out;
 }
 
@@ -73,24 +62,16 @@ struct Reference {
     Pairs model, paper;
 };
 
-// Every reference that names its drawing and version, in id order.
+// Every reference, in id order.
 inline std::vector<Reference> references()
 {
     std::vector<Reference> out;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir() / "expected", ec)) {
-        if (entry.path().extension() != ".json")
-            continue;
-        const auto bytes = read_file(entry.path());
-        json_lite::Value ref;
-        if (!json_lite::Parser(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).parse(ref))
-            continue;
-        const json_lite::Value* version = ref.get("version");
-        const json_lite::Value* file = ref.get("file");
-        if (!version || !file)
-            continue;
-        out.push_back({entry.path().stem().string(), version->string, file->string, pairs(ref.get("model")),
-                       pairs(ref.get("paper"))});
+        std::ifstream in(entry.path());
+        const auto ref = nlohmann::json::parse(in);
+        out.push_back({entry.path().stem().string(), ref.at("version"), ref.at("file"), pairs(ref.at("model")),
+                       pairs(ref.at("paper"))});
     }
     std::sort(out.begin(), out.end(), [](const Reference& a, const Reference& b) { return a.id < b.id; });
     return out;
@@ -99,7 +80,7 @@ inline std::vector<Reference> references()
 // A row of dxf/INDEX.tsv: a DXF save of a corpus drawing, whose reference
 // is its drawing's when `agrees`.
 struct DxfTwin {
-    std::string id, version, kind, file;
+    std::string id, version, kind, file;  // kind: ascii or binary
     bool agrees = false;
 };
 
@@ -108,17 +89,12 @@ inline std::vector<DxfTwin> dxf_twins()
     std::vector<DxfTwin> out;
     std::ifstream in(dir() / "dxf" / "INDEX.tsv");
     std::string line;
-    std::getline(in, line);  // column heads
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        for (std::size_t at = 0; at <= line.size();) {
-            const std::size_t tab = std::min(line.find('\t', at), line.size());
-            cells.push_back(line.substr(at, tab - at));
-            at = tab + 1;
-        }
-        // id, dxf_version, dxf_kind, size, agrees_with_dwg_reference, file
-        if (cells.size() >= 6)
-            out.push_back({cells[0], cells[1], cells[2], cells[5], cells[4] == "yes"});
+    std::getline(in, line);  // column heads: id, dxf_version, dxf_kind, size, agrees_with_dwg_reference, file
+    for (std::string cell[6]; std::getline(in, line);) {
+        std::istringstream row(line);
+        for (std::string& c : cell)
+            std::getline(row, c, '\t');
+        out.push_back({cell[0], cell[1], cell[2], cell[5], cell[4] == "yes"});
     }
     return out;
 }

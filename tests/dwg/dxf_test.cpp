@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +114,12 @@ std::vector<Case> cases()
     };
 }
 
+// Several checkouts may run these tests at once.
+fs::path temp_file(const std::string& name)
+{
+    return fs::temp_directory_path() / ("quorvane_dxf_test_" + std::to_string(getpid()) + "_" + name + ".dxf");
+}
+
 class DxfFiles : public testing::TestWithParam<Case> {
 protected:
     void expect(const dwg::Drawing& d, dwg::Error e)
@@ -135,7 +142,7 @@ TEST_P(DxfFiles, ReadFromMemoryAndFromFile)
     dwg::Drawing d;
     expect(d, dwg::Drawing::parse({s.begin(), s.end()}, d));
 
-    const fs::path path = fs::temp_directory_path() / ("quorvane_dxf_test_" + std::string(GetParam().name) + ".dxf");
+    const fs::path path = temp_file(GetParam().name);
     std::ofstream(path, std::ios::binary) << s;
     dwg::Drawing f;
     expect(f, dwg::Drawing::open(path, f));
@@ -205,7 +212,7 @@ TEST(DxfFiles, HugeFileWithCappedMemory)
 {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizers reserve address space of their own";
-    const fs::path path = fs::temp_directory_path() / "quorvane_dxf_test_huge.dxf";
+    const fs::path path = temp_file("huge");
     constexpr std::uint64_t kCap = 32 << 20;
     std::uint64_t attributes = 0;
     {

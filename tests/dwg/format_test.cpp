@@ -11,41 +11,29 @@ namespace {
 
 using synthetic::Entity;
 
-Entity insert(std::uint64_t first, std::uint64_t last, std::uint64_t seqend, std::uint16_t type = 7)
+Entity insert(std::uint64_t first, std::uint64_t last, std::uint64_t seqend)
 {
     Entity e;
-    e.type = type;
-    e.first_attrib = first;
-    e.last_attrib = last;
-    e.seqend = seqend;
+    e.type = 7;
+    e.first_attrib = first, e.last_attrib = last, e.seqend = seqend;
     return e;
 }
 
-Entity attrib(std::string tag, std::string value, std::uint64_t owner)
+// An ATTRIB (type 2) or, without a tag, a SEQEND (type 6) of `owner`.
+Entity owned(std::uint64_t owner, std::string tag = "", std::string value = "")
 {
     Entity e;
-    e.type = 2;
+    e.type = tag.empty() ? 6 : 2;
     e.entmode = 0;
     e.owner = owner;
-    e.tag = std::move(tag);
-    e.value = std::move(value);
-    return e;
-}
-
-Entity seqend(std::uint64_t owner)
-{
-    Entity e;
-    e.type = 6;
-    e.entmode = 0;
-    e.owner = owner;
+    e.tag = std::move(tag), e.value = std::move(value);
     return e;
 }
 
 Entity linked(Entity e, std::uint64_t prev, std::uint64_t next)
 {
     e.nolinks = false;
-    e.prev = prev;
-    e.next = next;
+    e.prev = prev, e.next = next;
     return e;
 }
 
@@ -57,9 +45,9 @@ synthetic::Drawing title_block()
     d.model_last = 0x45;
     d.entities[0x40] = Entity{};
     d.entities[0x41] = insert(0x42, 0x43, 0x44);
-    d.entities[0x42] = attrib("DWG_NO", "A-1", 0x41);
-    d.entities[0x43] = attrib("TITLE", "PLAN", 0x41);
-    d.entities[0x44] = seqend(0x41);
+    d.entities[0x42] = owned(0x41, "DWG_NO", "A-1");
+    d.entities[0x43] = owned(0x41, "TITLE", "PLAN");
+    d.entities[0x44] = owned(0x41);
     d.entities[0x45] = Entity{};
     return d;
 }
@@ -86,16 +74,16 @@ std::vector<Fixture> fixtures()
         d.model_last = 0x40;
         d.entities[0x45] = linked(Entity{}, 0, 0x41);
         d.entities[0x41] = linked(insert(0x43, 0x42, 0x44), 0x45, 0x40);
-        d.entities[0x43] = linked(attrib("TITLE", "PLAN", 0x41), 0, 0x42);
-        d.entities[0x42] = linked(attrib("DWG_NO", "A-1", 0x41), 0x43, 0);
+        d.entities[0x43] = linked(owned(0x41, "TITLE", "PLAN"), 0, 0x42);
+        d.entities[0x42] = linked(owned(0x41, "DWG_NO", "A-1"), 0x43, 0);
         f.push_back({"links out of handle order", d, dwg::Error::Ok, {{"TITLE", "PLAN"}, {"DWG_NO", "A-1"}}, {}});
     }
     {
         // The end marker between two attributes of one reference.
         auto d = title_block();
         d.entities[0x41] = insert(0x42, 0x44, 0x43);
-        d.entities[0x43] = seqend(0x41);
-        d.entities[0x44] = attrib("TITLE", "PLAN", 0x41);
+        d.entities[0x43] = owned(0x41);
+        d.entities[0x44] = owned(0x41, "TITLE", "PLAN");
         f.push_back({"end marker between attributes", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}}, {}});
     }
     {
@@ -124,13 +112,13 @@ std::vector<Fixture> fixtures()
         // stops there.
         auto d = title_block();
         d.entities[0x41] = insert(0x42, 0x46, 0x44);
-        d.entities[0x43] = attrib("FOREIGN", "x", 0x77);
+        d.entities[0x43] = owned(0x77, "FOREIGN", "x");
         f.push_back({"foreign attribute", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}}, {}});
     }
     {
         auto d = title_block();
         d.codepage = 29;  // Windows-1251
-        d.entities[0x43] = attrib("\xCD\xC0\xC7\xC2", "\\U+00E9 %%c \\M+5D6D0", 0x41);
+        d.entities[0x43] = owned(0x41, "\xCD\xC0\xC7\xC2", "\\U+00E9 %%c \\M+5D6D0");
         f.push_back({"code page and escapes", d, dwg::Error::Ok,
                      {{"DWG_NO", "A-1"}, {"\xD0\x9D\xD0\x90\xD0\x97\xD0\x92", "\xC3\xA9 %%c \xE4\xB8\xAD"}}, {}});
     }
@@ -157,7 +145,7 @@ std::vector<Fixture> fixtures()
     }
     {
         auto d = title_block();
-        d.entities[0x42] = linked(attrib("DWG_NO", "A-1", 0x41), 0, 0x42);
+        d.entities[0x42] = linked(owned(0x41, "DWG_NO", "A-1"), 0, 0x42);
         d.entities[0x41] = insert(0x42, 0x43, 0x44);
         f.push_back({"attribute links to itself", d, dwg::Error::Ok, both, {}});
     }
@@ -249,31 +237,6 @@ TEST(Format, SyntheticDrawings)
         EXPECT_EQ(d.warnings().skipped_objects, fx.skipped);
         EXPECT_EQ(d.warnings().checksum_mismatches, fx.checksums);
     }
-}
-
-TEST(Format, BlockLookup)
-{
-    dwg::Drawing d;
-    ASSERT_EQ(dwg::Drawing::parse(synthetic::build(title_block()), d), dwg::Error::Ok);
-    std::uint64_t block = 0;
-    EXPECT_EQ(d.find_block("*MODEL_SPACE", block), dwg::Error::Ok);
-    EXPECT_EQ(block, synthetic::kModel);
-    EXPECT_EQ(d.find_block("*paper_space", block), dwg::Error::Ok);
-    EXPECT_EQ(block, synthetic::kPaper);
-    EXPECT_EQ(d.find_block("NO_SUCH_BLOCK", block), dwg::Error::BlockNotFound);
-    std::vector<dwg::Entity> list;
-    ASSERT_EQ(d.entities(synthetic::kModel, list), dwg::Error::Ok);
-    // Every entity once, the reference followed by its attributes.
-    std::vector<std::uint64_t> handles;
-    for (const auto& e : list)
-        handles.push_back(e.handle);
-    EXPECT_EQ(handles, (std::vector<std::uint64_t>{0x40, 0x41, 0x42, 0x43, 0x45}));
-    EXPECT_EQ(list[1].kind, dwg::EntityKind::BlockReference);
-    EXPECT_EQ(list[2].kind, dwg::EntityKind::Attribute);
-    EXPECT_EQ(list[4].kind, dwg::EntityKind::Other);
-    // A handle that is no block record.
-    EXPECT_NE(d.entities(0x41, list), dwg::Error::Ok);
-    EXPECT_NE(d.entities(0x12345, list), dwg::Error::Ok);
 }
 
 TEST(Format, FileHeaderChecks)

@@ -16,11 +16,9 @@ namespace synthetic_pre_r13 {
 
 enum Type : std::uint8_t {
     kLine = 1,
-    kText = 7,
     kBlock = 12,
     kEndblk = 13,
     kInsert = 14,
-    kAttdef = 15,
     kAttrib = 16,
     kSeqend = 17,
     kJump = 18,
