@@ -1,13 +1,12 @@
-// The platform layer: reading stored settings and handing a file to the desktop.
+// The platform layer: where the program's folders are and handing a file to the desktop.
+// Reading stored settings is tested through the window (tests/app/tst_window.cpp).
 #include "platform/appfolders.h"
 #include "platform/openfile.h"
-#include "platform/settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,7 +49,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     }
 
     void applicationFolders_data()
@@ -85,20 +83,6 @@ private slots:
             QCOMPARE(folders.files, programFolder + "/Files");
             QCOMPARE(folders.outputs, programFolder);
         }
-    }
-
-    void readSetting()
-    {
-        {
-            QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pellowen"));
-            s.setValue(QStringLiteral("Quorvane/Import Drawings"), QStringLiteral("/drawings"));
-            s.setValue(QStringLiteral("Other/Import Drawings"), QStringLiteral("/elsewhere"));
-        }
-        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Import Drawings", "x"), QStringLiteral("/drawings"));
-        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Process File", "dflt"), QStringLiteral("dflt"));
-        QCOMPARE(platform::readSetting("Nobody", "Quorvane", "Import Drawings", "dflt"), QStringLiteral("dflt"));
-        // Reading creates no store.
-        QVERIFY(!QFile::exists(dir_.path() + QStringLiteral("/Nobody.conf")));
     }
 
 #ifndef Q_OS_WIN
