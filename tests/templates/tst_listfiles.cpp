@@ -195,9 +195,6 @@ void TestListFiles::readFailures()
     QCOMPARE(templates::readTemplateFile(dir_.path()).error, ListFileError::CannotOpen);
     QCOMPARE(drawings::fileListErrorMessage(drawings::readFileList(dir_.path()).error),
              QString("The file list cannot be read."));
-    QVERIFY(writeBytes(dir_.filePath("empty.xat"), QByteArray()));
-    const templates::TemplateReadResult empty = templates::readTemplateFile(dir_.filePath("empty.xat"));
-    QVERIFY(empty.ok() && empty.rows.isEmpty() && empty.skippedLines == 0);
 }
 
 void TestListFiles::writeFailuresKeepTheOldFile()
