@@ -1,10 +1,7 @@
-// The window driven as a user drives it, through scripted dialogs: a sample
-// drawing imported, ticked and saved as a template; a drawing list built by a
-// search, saved and loaded; a run; the questions on closing; every failure
-// with what the window says. One fixture: a window over a fresh application
-// folder, its dialogs answered by ScriptedUiServices, its settings apart.
+// The window's workflows as a user drives them, with every failure and what the
+// window says. One fixture: a window over a fresh application folder, its
+// dialogs answered by ScriptedUiServices, its settings apart.
 
-#include "app/busyinput.h"
 #include "app/frmmain.h"
 #include "drawings/filelist.h"
 #include "drawings/frmbrowse.h"
@@ -12,7 +9,6 @@
 #include "scripted_ui.h"
 #include "templates/templatefile.h"
 
-#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QtWidgets>
 
@@ -206,31 +202,52 @@ private slots:
         QCOMPARE(ui_.messages.size(), std::size_t(1));
     }
 
-    // A sample drawing that cannot be read says so and why, and lists nothing.
-    void unreadableSampleDrawing_data()
+    // A sample drawing chosen in the dialog or named on the command line: one
+    // that cannot be used is told, with why, and lists nothing.
+    void chosenSampleDrawing_data()
     {
+        QTest::addColumn<bool>("given");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes"); // empty: no file
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("message");  // empty: none; %1 the path
         QTest::addColumn<int>("icon");
-        QTest::newRow("missing") << QByteArray() << "the file does not exist" << int(MessageIcon::Information);
-        QTest::newRow("truncated") << QByteArray("AC1015\0\0\0\0\0\x0F\x01", 13) << "the drawing is truncated"
-                                   << int(MessageIcon::Critical);
+        const QString unread = "The drawing %1 could not be read: ";
+        QTest::newRow("dialog, missing") << false << "s.dwg" << QByteArray() << unread + "the file does not exist."
+                                         << int(MessageIcon::Information);
+        QTest::newRow("dialog, truncated") << false << "s.dwg" << QByteArray("AC1015\0\0\0\0\0\x0F\x01", 13)
+                                           << unread + "the drawing is truncated." << int(MessageIcon::Critical);
+        QTest::newRow("given drawing") << true << "Plan.dwg" << QByteArray("x") << QString() << 0;
+        QTest::newRow("given DXF drawing") << true << "Plan.DXF" << QByteArray("x") << QString() << 0;
+        QTest::newRow("given, missing") << true << "Gone.dwg" << QByteArray()
+                                        << "The file \"%1\" was not found, so Quorvane starts without it."
+                                        << int(MessageIcon::Exclamation);
+        QTest::newRow("given, other type") << true << "notes.txt" << QByteArray("x")
+                                           << "Quorvane opens templates (*.xat), file lists (*.xal) and drawings "
+                                              "(*.dwg, *.dxf); \"%1\" is none of them."
+                                           << int(MessageIcon::Exclamation);
     }
 
-    void unreadableSampleDrawing()
+    void chosenSampleDrawing()
     {
+        QFETCH(bool, given);
+        QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, reason);
+        QFETCH(QString, message);
         QFETCH(int, icon);
-        const QString path = app_->filePath("sample.dwg");
+        const QString path = app_->filePath(name);
         if (!bytes.isEmpty())
             QVERIFY(writeBytes(path, bytes));
-        importSample(path, false);
+        given ? w_->OpenGivenFile(path) : importSample(path, false);
+        QCOMPARE(messages(), message.isEmpty() ? QStringList() : QStringList{message.arg(QDir::toNativeSeparators(path))});
+        if (!message.isEmpty())
+            QCOMPARE(int(ui_.messages[0].icon), icon);
         QCOMPARE(w_->lsvTemplateItems->topLevelItemCount(), 0);
-        QCOMPARE(messages(), QStringList{QString("The drawing %1 could not be read: %2.")
-                                             .arg(QDir::toNativeSeparators(path), reason)});
-        QCOMPARE(int(ui_.messages[0].icon), icon);
-        QVERIFY(w_->cmdOpenDirectory->isEnabled()); // Step 3 opens all the same
+        if (!given) {
+            QVERIFY(w_->cmdOpenDirectory->isEnabled()); // Step 3 opens all the same
+            return;
+        }
+        QCOMPARE(w_->txtTemplateDwg->text(), message.isEmpty() ? path : QString());
+        QCOMPARE(w_->cmdImport->isEnabled(), message.isEmpty());
     }
 
     // "Files" cannot be made: no template is listed and the window says why.
@@ -435,33 +452,6 @@ private slots:
         QVERIFY(templateLinkShown());
     }
 
-    // A drawing named on the command line becomes the sample; a missing file
-    // or one of another type is told. Lists given so: see the workflows.
-    void givenFileAtStart_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("chosen");
-        QTest::newRow("drawing") << "Plan.dwg" << true;
-        QTest::newRow("DXF drawing") << "Plan.DXF" << true;
-        QTest::newRow("missing") << "Gone.dwg" << false;
-        QTest::newRow("other type") << "notes.txt" << false;
-    }
-
-    void givenFileAtStart()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, chosen);
-        const QString path = app_->filePath(name);
-        if (name != "Gone.dwg")
-            QVERIFY(writeBytes(path, "x"));
-        w_->OpenGivenFile(path);
-        QCOMPARE(w_->txtTemplateDwg->text(), chosen ? path : QString());
-        QCOMPARE(w_->cmdImport->isEnabled(), chosen);
-        QCOMPARE(ui_.messages.size(), std::size_t(chosen ? 0 : 1));
-        if (!chosen)
-            QVERIFY(messages()[0].contains(QDir::toNativeSeparators(path)));
-    }
-
     // A save or a second open asked for while a template is being read does nothing.
     void noSaveOrOpenInsideARead()
     {
@@ -520,7 +510,6 @@ private slots:
         QCOMPARE(w_->close(), closes);
         QCOMPARE(ui_.questions, question.isEmpty() ? std::vector<QString>{} : std::vector<QString>{question});
         QCOMPARE(w_->isVisible(), !closes);
-        ui_.questionAnswers.clear();
     }
 
     // The ticked fields of the ticked drawings, in the kind of file the chosen
@@ -606,7 +595,6 @@ private slots:
         QVERIFY(messages()[0].startsWith("No field is ticked in the template list"));
         QCOMPARE(readAll(path), QByteArray("kept"));
         QVERIFY(ui_.openedFiles.empty());
-        QVERIFY(!w_->pbrProgress->isVisibleTo(w_.get()));
     }
 
     // While the run waits for the answer to its first failed drawing, every
@@ -703,32 +691,6 @@ private slots:
         QVERIFY(result.accepted);
         QCOMPARE(QFileInfo(result.path).fileName(), QString("out"));
         QCOMPARE(result.filterIndex, 3);
-    }
-
-    // Clicks that waited while a command worked on the window's thread are dropped.
-    void busyInputDropsWhatWaitedMeanwhile()
-    {
-        QPushButton button("Check All");
-        button.show();
-        int clicks = 0;
-        connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-        const QPointF at(5, 5);
-        auto click = [&] {
-            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(&button, new QMouseEvent(type, at, button.mapToGlobal(at), Qt::LeftButton,
-                                                                     type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                                                      : Qt::NoButton,
-                                                                     Qt::NoModifier));
-        };
-        {
-            const BusyInput busy;
-            click();
-        }
-        QCoreApplication::processEvents();
-        QCOMPARE(clicks, 0);
-        click();
-        QCoreApplication::processEvents();
-        QCOMPARE(clicks, 1);
     }
 };
 
