@@ -224,8 +224,7 @@ void TestListFiles::folderOfSavedLists()
     const QString folder = dir.filePath("no/such/Files"); // missing parents are made
     QVERIFY(platform::ensureListFolder(folder).ok());
     QVERIFY(platform::ensureListFolder(folder).ok());
-    QVERIFY(writeBytes(dir.filePath("file"), "not a folder"));
-    QCOMPARE(platform::ensureListFolder(dir.filePath("file")).error, ListFileError::FolderNotCreated);
+    // A file in the way: see the window's tests.
 
     for (const char* name : {"b.xat", "A.XAT", "c.xal", "d.xat.bak", "noext", "e.xat"})
         QVERIFY(writeBytes(folder + "/" + name, QByteArray()));
