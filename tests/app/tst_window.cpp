@@ -356,7 +356,7 @@ private slots:
     }
 
     // Malformed lines are left out and counted; a list gone since it was
-    // listed changes nothing.
+    // listed changes nothing; nothing else acts while a template is read.
     void listWithBadLines_data()
     {
         QTest::addColumn<bool>("fileList");
@@ -381,7 +381,18 @@ private slots:
         QVERIFY(QDir().mkpath(files()) && writeBytes(path, bytes));
         const CheckList* list = fileList ? w_->lsvDrawingsToProcess : w_->lsvTemplateItems;
         w_->EnableStepThree(true);
+        int nested = 0; // a save or a second open asked for while a template is read does nothing
+        if (!fileList) {
+            QTimer::singleShot(0, w_.get(), [&] {
+                ++nested;
+                w_->SaveTemplate();
+                w_->OpenTemplate();
+                w_->cmdImport_Click();
+            });
+        }
         fileList ? loadFileList(*w_, "bad.xal") : openTemplate("bad.xat");
+        QCOMPARE(nested, fileList ? 0 : 1);
+        QVERIFY(ui_.saveRequests.empty());
         QCOMPARE(shown(list), rows);
         QCOMPARE(messages(), QStringList{message.arg(QDir::toNativeSeparators(path))});
         QVERIFY(QFile::remove(path)); // chosen again from the same list
@@ -426,28 +437,6 @@ private slots:
                  "An error occurred. The file is open and cannot be saved. Please close the file and try again.");
         QCOMPARE(readAll(locked), QByteArray("old"));
         QVERIFY(!link->isHidden());
-    }
-
-    // A save or a second open asked for while a template is being read does nothing.
-    void noSaveOrOpenInsideARead()
-    {
-        QByteArray big;
-        for (int i = 0; i < 3000; ++i)
-            big += "1\tF" + QByteArray::number(i) + "\tT\t\tM\r\n";
-        QVERIFY(QDir().mkpath(files()));
-        QVERIFY(writeBytes(files() + "/big.xat", big));
-        int nested = 0;
-        QTimer::singleShot(0, w_.get(), [&] {
-            ++nested;
-            w_->SaveTemplate();
-            w_->OpenTemplate();
-            w_->cmdImport_Click();
-        });
-        openTemplate("big.xat");
-        QCOMPARE(nested, 1);
-        QVERIFY(ui_.saveRequests.empty());
-        QCOMPARE(w_->lsvTemplateItems->topLevelItemCount(), 3000);
-        QVERIFY(ui_.messages.empty());
     }
 
     void closeAsksAboutUnsavedLists_data()
