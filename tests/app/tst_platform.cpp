@@ -1,5 +1,6 @@
 // The platform layer: where the program's folders are and handing a file to the desktop.
 // Reading stored settings is tested through the window (tests/app/tst_window.cpp).
+#include "file_bytes.h"
 #include "platform/appfolders.h"
 #include "platform/openfile.h"
 
@@ -117,10 +118,8 @@ private slots:
         QFETCH(bool, started);
         const QString path = dir_.path() + QStringLiteral("/out put.csv");
         QFile::remove(path);
-        if (exists) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        if (exists)
+            QVERIFY(writeBytes(path, QByteArray()));
         FakeDesktop desktop{filetype, defaultProgram, startSucceeds, {}};
         QCOMPARE(int(platform::openWithAssociatedProgram(path, desktop.commands())), result);
         const bool didStart = !desktop.calls.empty() && desktop.calls.back().first == QLatin1String("xdg-open");
