@@ -31,7 +31,6 @@ public:
 
     void answerOpen(const QString& path, int filterIndex = 1) { openAnswers.push_back({true, path, filterIndex}); }
     void answerSave(const QString& path, int filterIndex = 1) { saveAnswers.push_back({true, path, filterIndex}); }
-    void cancelOpen() { openAnswers.push_back({}); }
     void cancelSave() { saveAnswers.push_back({}); }
 
     void message(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }

@@ -58,7 +58,7 @@ private slots:
         QTest::addColumn<QString>("made");    // folders made beforehand
         QTest::addColumn<bool>("installed");
         QTest::newRow("build tree") << "build/bin" << "build/bin/Samples" << false;
-            QTest::newRow("a bin without the package's data") << "usr/bin" << "usr/share/other" << false;
+        QTest::newRow("a bin without the package's data") << "usr/bin" << "usr/share/other" << false;
         QTest::newRow("installed") << "usr/bin" << "usr/share/quorvane/Samples" << true;
     }
 
@@ -70,8 +70,7 @@ private slots:
         QTemporaryDir root;
         const QString programFolder = root.path() + "/" + program;
         QVERIFY(QDir().mkpath(programFolder));
-        if (!made.isEmpty())
-            QVERIFY(QDir().mkpath(root.path() + "/" + made));
+        QVERIFY(QDir().mkpath(root.path() + "/" + made));
         const platform::ApplicationFolders folders = platform::applicationFolders(programFolder);
         QCOMPARE(folders.installed, installed);
         if (installed) {

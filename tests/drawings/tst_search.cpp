@@ -9,15 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QString sep()
-{
-    return QString(QDir::separator());
-}
-
-} // namespace
-
 class TestSearch : public QObject {
     Q_OBJECT
 
@@ -95,15 +86,15 @@ void TestSearch::matchSpec()
 
 void TestSearch::searchWithSubfolders()
 {
-    const QString p = m_root + sep();
+    const QString p = m_root + QDir::separator();
     QStringList rows;
     // A pattern with capitals finds lower-case names: both are case-folded.
     drawings::DrawingSearch search(true, [&](const QString &path) { rows.append(path); }, "*.DWG");
     search.SearchFolder(p);
     rows.sort();
     QStringList expected{p + "A.DWG", p + "b.dwg", p + ".hidden.dwg", p + QString::fromUtf8("Zeichnung_äé_日本.dwg"),
-                         p + "x.dwg" + sep() + "inner.dwg", p + "sub" + sep() + "s.dwg",
-                         p + "sub" + sep() + "nested" + sep() + "deep.dwg"};
+                         p + "x.dwg" + QDir::separator() + "inner.dwg", p + "sub" + QDir::separator() + "s.dwg",
+                         p + "sub" + QDir::separator() + "nested" + QDir::separator() + "deep.dwg"};
 #ifndef Q_OS_WIN
     expected << p + "alias.dwg";
 #endif
@@ -146,10 +137,10 @@ void TestSearch::searchInNameOrder()
 
 void TestSearch::searchOfMissingOrEmptyFolder()
 {
-    QVERIFY(drawings::findDrawings(m_root + sep() + "empty", true).isEmpty());
-    QVERIFY(drawings::findDrawings(m_root + sep() + "no such folder", true).isEmpty());
+    QVERIFY(drawings::findDrawings(m_root + QDir::separator() + "empty", true).isEmpty());
+    QVERIFY(drawings::findDrawings(m_root + QDir::separator() + "no such folder", true).isEmpty());
     // A file given as the folder is not a folder to search.
-    QVERIFY(drawings::findDrawings(m_root + sep() + "b.dwg", true).isEmpty());
+    QVERIFY(drawings::findDrawings(m_root + QDir::separator() + "b.dwg", true).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSearch)
