@@ -303,23 +303,18 @@ TEST_P(Writer, EnginePartMatchesTheEngineReference)
 
 TEST_P(Writer, RefusesBadNamesBeforeWritingAnything)
 {
-    const std::vector<std::pair<Columns, jet::Errc>> cases = {
+    std::vector<std::pair<Columns, jet::Errc>> cases = {
         {{}, jet::Errc::too_many_columns},
         {names(256, "F"), jet::Errc::too_many_columns},
-        {{"Location", ""}, jet::Errc::bad_column_name},
-        {{"Location", std::string(65, 'n')}, jet::Errc::bad_column_name},
-        {{"Location", "a.b"}, jet::Errc::bad_column_name},
-        {{"Location", "a!"}, jet::Errc::bad_column_name},
-        {{"Location", "`a"}, jet::Errc::bad_column_name},
-        {{"Location", "[a]"}, jet::Errc::bad_column_name},
-        {{"Location", " a"}, jet::Errc::bad_column_name},
-        {{"Location", "a\tb"}, jet::Errc::bad_column_name},
         {{"Location", "Tag", "Location"}, jet::Errc::duplicate_column},
         {{"Location", "TAG", "tag"}, jet::Errc::duplicate_column},
         {{"Location", "図面"}, jet3() ? jet::Errc::not_representable : jet::Errc::ok},
         {{std::string(64, 'n')}, jet::Errc::ok},
         {names(255, "F"), jet::Errc::ok},
     };
+    for (const std::string bad : {"", "a.b", "a!", "`a", "[a]", " a", "a\tb"})
+        cases.push_back({{"Location", bad}, jet::Errc::bad_column_name});
+    cases.push_back({{"Location", std::string(65, 'n')}, jet::Errc::bad_column_name});
     for (const auto& [columns, expected] : cases) {
         SCOPED_TRACE(columns.empty() ? "" : columns.back());
         EXPECT_EQ(jet::check_columns(v(), columns).code, expected);

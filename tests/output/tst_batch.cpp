@@ -5,7 +5,7 @@
 
 #include "batch.h"
 #include "drawings/filelist.h"
-#include "mdb_readers.h"
+#include "readback.h"
 #include "templates/templatefile.h"
 #include "test_support.h"
 

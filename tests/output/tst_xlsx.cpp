@@ -4,7 +4,7 @@
 
 #include "output/xlsx_file.h"
 #include "test_support.h"
-#include "xlsx_reader.h"
+#include "readback.h"
 
 using namespace output;
 using namespace output_test;
