@@ -132,15 +132,15 @@ std::string as_libmdb_reads(const std::string& s)
     return o;
 }
 
+// As JSON.stringify writes it.
 std::string json_string(const std::string& s)
 {
     std::string o = "\"";
     for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        char buf[8] = {ch, 0};
-        if (c < 0x20) std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        const char* e = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : buf;
-        o += e;
+        char u[8];
+        std::snprintf(u, sizeof u, "\\u%04x", static_cast<unsigned char>(ch));
+        o += ch == '"' || ch == '\\' ? std::string{'\\', ch} : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : ch == '\t' ? "\\t"
+             : static_cast<unsigned char>(ch) < 0x20 ? u : std::string(1, ch);
     }
     return o + "\"";
 }
@@ -243,9 +243,8 @@ TEST_P(Writer, ReadersSeeExactlyWhatWasWritten)
 {
     std::vector<Content> contents = {
         {"no record", {"Location", "Tag"}, {}},
-        {"nulls and empty texts", {"Location", "A", "B"},
-         {{"x", std::nullopt, ""}, {"", "", std::nullopt}, {std::nullopt, std::nullopt, std::nullopt}}},
-        {"quotes and separators", {"Location", "Note"}, {{"a,b", "say \"hi\"\r\nnext line\ttab"}}},
+        {"nulls, empty texts, quotes and separators", {"Location", "A", "B"},
+         {{"x", std::nullopt, ""}, {"a,b", "", "say \"hi\"\r\nnext\ttab"}, {std::nullopt, std::nullopt, std::nullopt}}},
         jet3() ? Content{"Latin-1", {"Location", "Größe", "Prix €"}, {{"C:\\Pläne\\Ü.dwg", "Straße", "12,50 €"}}}
                : Content{"any Unicode", {"Location", "図面番号", "Имя"}, {{"C:\\図面\\平面図.dwg", "A-001 😀", "Пётр ∑"}}},
         // Full-length values, one record a page: past 512 (Jet 4) / 1024
