@@ -94,9 +94,9 @@ Columns names(std::size_t n, const std::string& stem)
     return ::testing::AssertionFailure() << "jetdump --check failed:\n" << r.out;
 }
 
-// Column names and rows as libmdb reads them: a null and an empty text alike
-// as "", and text as UCS-2, so a character beyond the BMP as "??".
-bool read_with_libmdb(const fs::path& file, Columns& columns, std::vector<Columns>& rows)
+// Rows as libmdb reads them: a null and an empty text alike as "", and text as
+// UCS-2, so a character beyond the BMP as "??". (Names are mdb-reader's to check.)
+bool read_with_libmdb(const fs::path& file, std::vector<Columns>& rows)
 {
     MdbHandle* mdb = mdb_open(file.string().c_str(), MDB_NOFLAGS);
     if (!mdb) return false;
@@ -107,10 +107,7 @@ bool read_with_libmdb(const fs::path& file, Columns& columns, std::vector<Column
         mdb_rewind_table(t);
         std::vector<std::vector<char>> bufs(t->num_cols, std::vector<char>(MDB_BIND_SIZE));
         std::vector<int> lens(t->num_cols);
-        for (unsigned c = 0; c < t->num_cols; ++c) {
-            columns.emplace_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->name);
-            mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
-        }
+        for (unsigned c = 0; c < t->num_cols; ++c) mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
         while (mdb_fetch_row(t)) {
             rows.emplace_back();
             for (unsigned c = 0; c < t->num_cols; ++c) rows.back().emplace_back(bufs[c].data(), lens[c]);
@@ -166,15 +163,12 @@ std::string expected_json(jet::Version v, const Columns& columns, const std::vec
 void check_readers(const fs::path& file, jet::Version v, const Columns& columns, const std::vector<Record>& records)
 {
     EXPECT_TRUE(jetdump_check(file, v));
-    Columns mdb_columns, expected_columns;
     std::vector<Columns> mdb_rows, expected_rows;
-    ASSERT_TRUE(read_with_libmdb(file, mdb_columns, mdb_rows)) << "libmdb cannot read " << file;
-    for (const std::string& c : columns) expected_columns.push_back(as_libmdb_reads(c));
+    ASSERT_TRUE(read_with_libmdb(file, mdb_rows)) << "libmdb cannot read " << file;
     for (const Record& r : records) {
         expected_rows.emplace_back();
         for (const auto& value : r) expected_rows.back().push_back(as_libmdb_reads(value.value_or("")));
     }
-    EXPECT_EQ(mdb_columns, expected_columns);
     EXPECT_TRUE(mdb_rows == expected_rows) << "libmdb read back other rows";
     const Outcome js = run(std::string(NODE_EXECUTABLE) + " " + quote(MDB_READER_SCRIPT) + " " + quote(file));
     ASSERT_EQ(js.status, 0) << js.out;

@@ -62,8 +62,6 @@ TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
 }
 
 TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
-    const std::string unchanged = "Give the field another name in the template list and process again. No file "
-                                  "was changed.";
     const struct {
         OutputKind kind;
         std::vector<TemplateRow> fields;
@@ -79,8 +77,8 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
          "The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of them another "
          "name in the template list and process again. No file was changed."},
         {OutputKind::Access97, {{true, "location", "LOC", "M"}}, "keep.mdb", Errc::duplicate_field,
-         "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. " +
-             unchanged},
+         "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. "
+         "Give the field another name in the template list and process again. No file was changed."},
         {OutputKind::Access97, {Field("A")}, "no/such/out.mdb", Errc::cannot_create,
          "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
          "files, or another name, and process again."},
