@@ -136,7 +136,8 @@ std::string json_string(const std::string& s)
     for (const char ch : s) {
         char u[8];
         std::snprintf(u, sizeof u, "\\u%04x", static_cast<unsigned char>(ch));
-        o += ch == '"' || ch == '\\' ? std::string{'\\', ch} : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : ch == '\t' ? "\\t"
+        o += ch == '"' || ch == '\\' ? std::string{'\\', ch}
+             : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : ch == '\t' ? "\\t"
              : static_cast<unsigned char>(ch) < 0x20 ? u : std::string(1, ch);
     }
     return o + "\"";
