@@ -442,6 +442,20 @@ void frmMain::LoadSettings()
         platform::readSetting(application, section, QStringLiteral("Process File"), folders.OutputsFolder);
 }
 
+// A save dialog for one file type: the name as the user means it, empty
+// when none was chosen.
+QString frmMain::askSaveName(const QString& title, const QString& folder, const QString& filter)
+{
+    FileDialogRequest request;
+    request.title = title;
+    request.folder = folder;
+    request.filters = {filter};
+    request.filterIndex = 1;
+    request.confirmOverwrite = true;
+    const FileDialogResult chosen = ui().saveFile(request);
+    return chosen.accepted ? completeSaveName(chosen.path, request, chosen.filterIndex) : QString();
+}
+
 // ---- Frames and steps --------------------------------------------------------
 
 void frmMain::setFrameBorder(int index, bool on)
@@ -456,44 +470,32 @@ bool frmMain::hasFrameBorder(int index) const
     return pctSectionFrame[index]->frameShape() != QFrame::NoFrame;
 }
 
+// What every step shares: its frame, heading and instructions lit or
+// greyed, its controls on or off; a step made available scrolls into view.
+void frmMain::showStep(int index, bool available, QLabel* heading, QLabel* instructions,
+                       std::initializer_list<QWidget*> controls)
+{
+    setFrameBorder(index, available);
+    if (available)
+        ScrollStepIntoView(index);
+    setTextColour(heading, available ? red() : lightGrey());
+    setTextColour(instructions, available ? black() : lightGrey());
+    for (QWidget* control : controls)
+        control->setEnabled(available);
+}
+
 void frmMain::EnableStepOne(bool available)
 {
-    if (available) {
-        setFrameBorder(1, true);
-        ScrollStepIntoView(1);
-        setTextColour(lblStepOne, red());
-        setTextColour(lblInstructionsStepOne, black());
-        cmdOpenTemplateFile->setEnabled(true);
-    } else {
-        setFrameBorder(1, false);
-        setTextColour(lblStepOne, lightGrey());
-        setTextColour(lblInstructionsStepOne, lightGrey());
-        cmdOpenTemplateFile->setEnabled(false);
-    }
+    showStep(1, available, lblStepOne, lblInstructionsStepOne, {cmdOpenTemplateFile});
 }
 
 void frmMain::EnableStepTwo(bool available)
 {
-    if (available) {
+    if (available)
         setFrameBorder(1, false);
-        setFrameBorder(2, true);
-        ScrollStepIntoView(2);
-        setTextColour(lblStepTwo, red());
-        setTextColour(lblInstructionsStepTwo, black());
-        lsvTemplateItems->setEnabled(true);
-        cmdImport->setEnabled(true);
-        optSpace[0]->setEnabled(true);
-        optSpace[1]->setEnabled(true);
-    } else {
+    else
         chkSelectAllTags->setEnabled(false);
-        setFrameBorder(2, false);
-        setTextColour(lblInstructionsStepTwo, lightGrey());
-        setTextColour(lblStepTwo, lightGrey());
-        lsvTemplateItems->setEnabled(false);
-        cmdImport->setEnabled(false);
-        optSpace[0]->setEnabled(false);
-        optSpace[1]->setEnabled(false);
-    }
+    showStep(2, available, lblStepTwo, lblInstructionsStepTwo, {lsvTemplateItems, cmdImport, optSpace[0], optSpace[1]});
     EnableStepFour(false);
     lsvTemplateItems->clear();
 }
@@ -501,43 +503,17 @@ void frmMain::EnableStepTwo(bool available)
 void frmMain::EnableStepThree(bool available)
 {
     setFrameBorder(2, false);
-    if (available) {
-        setFrameBorder(3, true);
-        ScrollStepIntoView(3);
-        setTextColour(lblStepThree, red());
-        setTextColour(lblInstructionsStepThree, black());
-        lsvDrawingsToProcess->setEnabled(true);
-        cmdOpenDirectory->setEnabled(true);
-        lblFileList->setEnabled(true);
-        LoadFileListNames();
-    } else {
+    if (!available)
         chkSelectAllDrawings->setEnabled(false);
-        setFrameBorder(3, false);
-        setTextColour(lblInstructionsStepThree, lightGrey());
-        setTextColour(lblStepThree, lightGrey());
-        lsvDrawingsToProcess->setEnabled(false);
-        cmdOpenDirectory->setEnabled(false);
-        lblFileList->setEnabled(false);
-    }
+    showStep(3, available, lblStepThree, lblInstructionsStepThree, {lsvDrawingsToProcess, cmdOpenDirectory, lblFileList});
+    if (available)
+        LoadFileListNames();
 }
 
 void frmMain::EnableStepFour(bool available)
 {
     setFrameBorder(3, false);
-    if (available) {
-        setFrameBorder(4, true);
-        ScrollStepIntoView(4);
-        setTextColour(lblStepFour, red());
-        setTextColour(lblInstructionsStepFour, black());
-        cmdProcess->setEnabled(true);
-        chkOpenDataBase->setEnabled(true);
-    } else {
-        setFrameBorder(4, false);
-        setTextColour(lblInstructionsStepFour, lightGrey());
-        setTextColour(lblStepFour, lightGrey());
-        cmdProcess->setEnabled(false);
-        chkOpenDataBase->setEnabled(false);
-    }
+    showStep(4, available, lblStepFour, lblInstructionsStepFour, {cmdProcess, chkOpenDataBase});
 }
 
 // ---- Links ---------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <initializer_list>
 #include <memory>
 
 class QCheckBox;
@@ -142,8 +143,12 @@ public:
     // Shows the one message the desktop's answer calls for: no program for the type.
     void OpenWithAssociatedProgram(const QString& path);
 
+    QString askSaveName(const QString& title, const QString& folder, const QString& filter);
+
     // Borders: a single line marks the current step.
     void setFrameBorder(int index, bool on);
+    void showStep(int index, bool available, QLabel* heading, QLabel* instructions,
+                  std::initializer_list<QWidget*> controls);
     bool hasFrameBorder(int index) const;
 
     // Colours of the design.

@@ -94,14 +94,7 @@ void frmMain::OpenFileList()
 
 void frmMain::SaveFileList()
 {
-    FileDialogRequest request;
-    request.title = tr("Save File list As");
-    request.folder = folders.filesFolder();
-    request.filters = {tr("File List (*.xal)")};
-    request.filterIndex = 1;
-    request.confirmOverwrite = true;
-    const FileDialogResult chosen = ui().saveFile(request);
-    const QString path = chosen.accepted ? completeSaveName(chosen.path, request, chosen.filterIndex) : QString();
+    const QString path = askSaveName(tr("Save File list As"), folders.filesFolder(), tr("File List (*.xal)"));
     if (path.isEmpty())
         return;
 

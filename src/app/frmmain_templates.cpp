@@ -202,14 +202,7 @@ void frmMain::SaveTemplate()
     const QString folder = folders.filesFolder();
     platform::ensureListFolder(folder); // only so the dialog opens there
 
-    FileDialogRequest request;
-    request.title = tr("Save Template As");
-    request.folder = folder;
-    request.filters = {tr("Template Files (*.xat)")};
-    request.filterIndex = 1;
-    request.confirmOverwrite = true;
-    const FileDialogResult chosen = ui().saveFile(request);
-    const QString path = chosen.accepted ? completeSaveName(chosen.path, request, chosen.filterIndex) : QString();
+    const QString path = askSaveName(tr("Save Template As"), folder, tr("Template Files (*.xat)"));
     if (path.isEmpty())
         return;
 

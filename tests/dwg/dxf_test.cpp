@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 
 #include "corpus.h"
@@ -150,77 +147,5 @@ TEST_P(DxfFiles, ReadFromMemoryAndFromFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DxfFiles, testing::ValuesIn(cases()), [](const auto& info) { return info.param.name; });
-
-TEST(DxfFiles, BlocksByName)
-{
-    const std::string s = ascii(kLayouts);
-    dwg::Drawing d;
-    ASSERT_EQ(dwg::Drawing::parse({s.begin(), s.end()}, d), dwg::Error::Ok);
-    std::uint64_t block = 0;
-    ASSERT_EQ(d.find_block("*paper_space0", block), dwg::Error::Ok);
-    std::vector<dwg::Entity> list;
-    ASSERT_EQ(d.entities(block, list), dwg::Error::Ok);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].kind, dwg::EntityKind::BlockReference);
-    EXPECT_EQ(list[0].handle, 0xA0u);
-    EXPECT_EQ(list[1].tag, "OTHER");
-    EXPECT_EQ(d.find_block("NO_SUCH_BLOCK", block), dwg::Error::BlockNotFound);
-    EXPECT_EQ(d.entities(99, list), dwg::Error::BadArgument);
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-// Bytes of address space the process has mapped.
-rlim_t mapped_bytes()
-{
-    unsigned long pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%lu", &pages) != 1)
-            pages = 0;
-        std::fclose(f);
-    }
-    return static_cast<rlim_t>(pages) * 4096;
-}
-
-// Reads the file's model space with the address space capped at what is
-// mapped now plus `cap` bytes.
-bool read_capped(const fs::path& path, std::uint64_t cap, std::uint64_t attributes)
-{
-    const rlim_t limit = mapped_bytes() + cap;
-    const rlimit r{limit, limit};
-    if (setrlimit(RLIMIT_AS, &r) != 0)
-        return false;
-    dwg::Drawing d;
-    corpus::Pairs model;
-    return dwg::Drawing::open(path, d) == dwg::Error::Ok && corpus::space(d, "*Model_Space", model) == dwg::Error::Ok &&
-           model.size() == attributes;
-}
-
-// A file three times the memory the reader may use beyond what is mapped
-// already: read as a stream, it fits.
-TEST(DxfFiles, HugeFileWithCappedMemory)
-{
-    if (kSanitized)
-        GTEST_SKIP() << "the sanitizers reserve address space of their own";
-    const fs::path path = temp_file("huge");
-    constexpr std::uint64_t kCap = 32 << 20;
-    std::uint64_t attributes = 0;
-    {
-        std::ofstream out(path, std::ios::binary);
-        attributes = write_huge(out, 3 * kCap);
-    }
-    EXPECT_EXIT(std::exit(read_capped(path, kCap, attributes) ? 0 : 1), testing::ExitedWithCode(0), "");
-    fs::remove(path);
-}
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Small DXF files for shaped and broken cases, as tag lists written in ASCII
-// or binary, and a huge file written as a stream for memory and speed checks.
+// or binary, and a huge file written as a stream for bench/dwg's memory and
+// speed figures.
 
 #include <cstdint>
 #include <cstring>

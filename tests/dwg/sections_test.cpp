@@ -1,6 +1,6 @@
 // What reading the corpus cannot show of the 2004 and 2007 containers: the
-// decompressors' edge cases, Reed-Solomon repair and its vector path, and
-// damage the maps must notice.
+// decompressors' edge cases, Reed-Solomon repair, and damage the maps must
+// notice.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include "corpus.h"
 #include "dwg/file_r2004.h"
 #include "dwg/file_r2007.h"
-#include "dwg/lz77_copy.h"
 #include "dwg/lz77_r2004.h"
 #include "dwg/lz77_r2007.h"
 #include "dwg/reed_solomon.h"
@@ -70,48 +69,6 @@ TEST(ReedSolomon, RepairsWhatTheCodeCanAndRefusesTheRest)
     }
     Bytes stored(2 * rs::word_size - 1, 0), out;
     EXPECT_FALSE(rs::decode_interleaved(stored, 2, rs::Code::Data, out));
-}
-
-// The vector syndromes against the plain loop, with up to nine damaged bytes
-// in some words: the same verdict, the same repairs. Real data pages, and
-// zero words for the header code, whose real pages are too short for the
-// vector path.
-TEST(ReedSolomon, VectorAndPlainPathsAgree)
-{
-    std::mt19937 rng(7);
-    auto agree = [&](const Bytes& intact, std::size_t words, rs::Code code) {
-        for (int round = 0; round < 6; ++round) {
-            Bytes stored = intact;
-            for (int k = 0; k < round * 3; ++k) {
-                const std::size_t word = rng() % words, count = 1 + rng() % (round < 3 ? 1 : 9);
-                for (std::size_t j = 0; j < count; ++j)
-                    stored[word + (rng() % rs::word_size) * words] ^= static_cast<std::uint8_t>(1 + rng() % 255);
-            }
-            Bytes fast, plain;
-            std::size_t fast_fixed = 0, plain_fixed = 0;
-            EXPECT_EQ(rs::decode_interleaved(stored, words, code, fast, &fast_fixed),
-                      rs::decode_interleaved(stored, words, code, plain, &plain_fixed, true))
-                << words << " words, round " << round;
-            EXPECT_EQ(fast, plain);
-            EXPECT_EQ(fast_fixed, plain_fixed);
-        }
-    };
-    const Bytes file = corpus::read_file(corpus::dir() / "dwg" / "acs_sample_AC1021.dwg");
-    r2007::FileHeader header;
-    std::vector<r2007::Page> pages;
-    ASSERT_EQ(r2007::read_file_header(file, header), Error::Ok);
-    ASSERT_EQ(r2007::read_pages_map(file, header, pages), Error::Ok);
-    std::size_t tried = 0;
-    for (const r2007::Page& p : pages) {
-        const std::size_t words = static_cast<std::size_t>(p.size / rs::word_size);
-        if (words < 40 || p.id == header.sections_map_id || tried == 3)
-            continue;
-        ++tried;
-        const auto at = file.begin() + static_cast<std::ptrdiff_t>(p.address);
-        agree(Bytes(at, at + static_cast<std::ptrdiff_t>(words * rs::word_size)), words, rs::Code::Data);
-    }
-    EXPECT_GT(tried, 0u);
-    agree(Bytes(70 * rs::word_size, 0), 70, rs::Code::System);
 }
 
 // Literal runs up to a block and a half: block by block in the order of
@@ -220,16 +177,6 @@ TEST(Lz77R2004, Streams)
             EXPECT_EQ(out, c.out);
         }
     }
-    // Back-references of every short offset and length against the plain
-    // byte-by-byte copy, which is what they mean.
-    for (std::size_t offset = 1; offset <= 20; ++offset)
-        for (std::size_t length = 0; length <= 40; ++length) {
-            Bytes fast = series(offset, 7, 1) + Bytes(length + 8, 0xEE), plain = fast;
-            lz77::copy_match(fast.data() + offset, offset, length);
-            for (std::size_t i = 0; i < length; ++i)
-                plain[offset + i] = plain[i];
-            EXPECT_EQ(fast, plain) << "offset " << offset << ", length " << length;
-        }
 }
 
 // A flip in the encrypted header or the page map is an error, never a quiet

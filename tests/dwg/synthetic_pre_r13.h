@@ -2,8 +2,7 @@
 // A small writer of drawings before R13 for shaped and broken fixtures.
 // Family B (AC1.50 .. AC1009): header, entities section, BLOCK table, blocks
 // section and extras section, with R11's record CRCs; entities marked `moved`
-// go to the extras section behind a JUMP and a JUMP back. Family A (AC1.40):
-// inline block definitions, then the entity list.
+// go to the extras section behind a JUMP and a JUMP back.
 
 #include <cstdint>
 #include <cstring>
@@ -236,38 +235,5 @@ private:
 };
 
 inline Bytes build(const Drawing& d) { return Writer(d).build(); }
-
-// AC1.40: every block definition inline before the entity list; only the
-// types LINE, BLOCK, ENDBLK and INSERT.
-inline Bytes build_ac1_40(const Drawing& d)
-{
-    Bytes file(0x202, 0);
-    std::memcpy(file.data(), "AC1.40", 6);
-    std::uint16_t count = 0;
-    auto marker = [](std::uint8_t type) {
-        Entity e;
-        e.type = type;
-        return e;
-    };
-    auto put = [&](const Entity& e, const std::string& name) {
-        put16(file, static_cast<std::uint16_t>(e.erased ? -e.type : e.type));
-        put16(file, 1);
-        if (e.type == kBlock || e.type == kInsert)
-            put_text(file, name, static_cast<std::uint16_t>(name.size()));
-        put_doubles(file, e.type == kBlock ? 2 : e.type == kInsert ? 5 : e.type == kLine ? 4 : 0);
-        ++count;
-    };
-    for (const Block& b : d.blocks) {
-        put(marker(kBlock), b.name);
-        for (const Entity& e : b.entities)
-            put(e, "");
-        put(marker(kEndblk), "");
-    }
-    for (const Entity& e : d.entities)
-        put(e, e.type == kInsert && e.block < d.blocks.size() ? d.blocks[e.block].name : "");
-    set32(file, 0x24, static_cast<std::uint32_t>(file.size()));
-    set16(file, 0x28, count);
-    return file;
-}
 
 }  // namespace synthetic_pre_r13

@@ -52,29 +52,6 @@ TEST(ReadDrawingAttributes, OneRecordPerTagFirstValueWins)
     }
 }
 
-TEST(ReadDrawingAttributes, TagsCompareWithoutLetterCase)
-{
-    const struct {
-        const char* a;
-        const char* b;
-        bool same;
-    } cases[] = {
-        {"Rev", "REV", true},
-        {"rev", "REV", true},
-        {"REV", "REV1", false},
-        {"", "", true},
-        {"\xC5\x81\xC3\x93" "D\xC5\xB9", "\xC5\x82\xC3\xB3" "d\xC5\xBA", true},  // ŁÓDŹ / łódź
-        {"\xD0\x9F\xD0\xA0\xD0\x98", "\xD0\xBF\xD1\x80\xD0\xB8", true},      // ПРИ / при
-        {"\xD0\x81", "\xD1\x91", true},                                          // Ё / ё
-        {"\xC3\x84", "\xC3\xA4", true},                                          // Ä / ä
-        {"\xC3\x9F", "SS", false},                                                 // ß stays ß
-        {"\xC3\xB7", "\xC3\x97", false},                                         // ÷ is no letter
-        {"A", "B", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(extract::SameTag(c.a, c.b), c.same) << c.a << " / " << c.b;
-}
-
 TEST(ReadSpaceAttributes, MissingAndUnreadableDrawings)
 {
     extract::modOdxAtributes m;

@@ -94,9 +94,9 @@ Columns names(std::size_t n, const std::string& stem)
     return ::testing::AssertionFailure() << "jetdump --check failed:\n" << r.out;
 }
 
-// Column names and rows as libmdb reads them: a null and an empty text alike
-// as "", and text as UCS-2, so a character beyond the BMP as "??".
-bool read_with_libmdb(const fs::path& file, Columns& columns, std::vector<Columns>& rows)
+// Rows as libmdb reads them: a null and an empty text alike as "", and text as
+// UCS-2, so a character beyond the BMP as "??". (Names are mdb-reader's to check.)
+bool read_with_libmdb(const fs::path& file, std::vector<Columns>& rows)
 {
     MdbHandle* mdb = mdb_open(file.string().c_str(), MDB_NOFLAGS);
     if (!mdb) return false;
@@ -107,10 +107,7 @@ bool read_with_libmdb(const fs::path& file, Columns& columns, std::vector<Column
         mdb_rewind_table(t);
         std::vector<std::vector<char>> bufs(t->num_cols, std::vector<char>(MDB_BIND_SIZE));
         std::vector<int> lens(t->num_cols);
-        for (unsigned c = 0; c < t->num_cols; ++c) {
-            columns.emplace_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->name);
-            mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
-        }
+        for (unsigned c = 0; c < t->num_cols; ++c) mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
         while (mdb_fetch_row(t)) {
             rows.emplace_back();
             for (unsigned c = 0; c < t->num_cols; ++c) rows.back().emplace_back(bufs[c].data(), lens[c]);
@@ -132,15 +129,16 @@ std::string as_libmdb_reads(const std::string& s)
     return o;
 }
 
+// As JSON.stringify writes it.
 std::string json_string(const std::string& s)
 {
     std::string o = "\"";
     for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        char buf[8] = {ch, 0};
-        if (c < 0x20) std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        const char* e = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : buf;
-        o += e;
+        char u[8];
+        std::snprintf(u, sizeof u, "\\u%04x", static_cast<unsigned char>(ch));
+        o += ch == '"' || ch == '\\' ? std::string{'\\', ch}
+             : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : ch == '\t' ? "\\t"
+             : static_cast<unsigned char>(ch) < 0x20 ? u : std::string(1, ch);
     }
     return o + "\"";
 }
@@ -166,15 +164,12 @@ std::string expected_json(jet::Version v, const Columns& columns, const std::vec
 void check_readers(const fs::path& file, jet::Version v, const Columns& columns, const std::vector<Record>& records)
 {
     EXPECT_TRUE(jetdump_check(file, v));
-    Columns mdb_columns, expected_columns;
     std::vector<Columns> mdb_rows, expected_rows;
-    ASSERT_TRUE(read_with_libmdb(file, mdb_columns, mdb_rows)) << "libmdb cannot read " << file;
-    for (const std::string& c : columns) expected_columns.push_back(as_libmdb_reads(c));
+    ASSERT_TRUE(read_with_libmdb(file, mdb_rows)) << "libmdb cannot read " << file;
     for (const Record& r : records) {
         expected_rows.emplace_back();
         for (const auto& value : r) expected_rows.back().push_back(as_libmdb_reads(value.value_or("")));
     }
-    EXPECT_EQ(mdb_columns, expected_columns);
     EXPECT_TRUE(mdb_rows == expected_rows) << "libmdb read back other rows";
     const Outcome js = run(std::string(NODE_EXECUTABLE) + " " + quote(MDB_READER_SCRIPT) + " " + quote(file));
     ASSERT_EQ(js.status, 0) << js.out;
@@ -243,9 +238,8 @@ TEST_P(Writer, ReadersSeeExactlyWhatWasWritten)
 {
     std::vector<Content> contents = {
         {"no record", {"Location", "Tag"}, {}},
-        {"nulls and empty texts", {"Location", "A", "B"},
-         {{"x", std::nullopt, ""}, {"", "", std::nullopt}, {std::nullopt, std::nullopt, std::nullopt}}},
-        {"quotes and separators", {"Location", "Note"}, {{"a,b", "say \"hi\"\r\nnext line\ttab"}}},
+        {"nulls, empty texts, quotes and separators", {"Location", "A", "B"},
+         {{"x", std::nullopt, ""}, {"a,b", "", "say \"hi\"\r\nnext\ttab"}, {std::nullopt, std::nullopt, std::nullopt}}},
         jet3() ? Content{"Latin-1", {"Location", "Größe", "Prix €"}, {{"C:\\Pläne\\Ü.dwg", "Straße", "12,50 €"}}}
                : Content{"any Unicode", {"Location", "図面番号", "Имя"}, {{"C:\\図面\\平面図.dwg", "A-001 😀", "Пётр ∑"}}},
         // Full-length values, one record a page: past 512 (Jet 4) / 1024
@@ -303,23 +297,18 @@ TEST_P(Writer, EnginePartMatchesTheEngineReference)
 
 TEST_P(Writer, RefusesBadNamesBeforeWritingAnything)
 {
-    const std::vector<std::pair<Columns, jet::Errc>> cases = {
+    std::vector<std::pair<Columns, jet::Errc>> cases = {
         {{}, jet::Errc::too_many_columns},
         {names(256, "F"), jet::Errc::too_many_columns},
-        {{"Location", ""}, jet::Errc::bad_column_name},
-        {{"Location", std::string(65, 'n')}, jet::Errc::bad_column_name},
-        {{"Location", "a.b"}, jet::Errc::bad_column_name},
-        {{"Location", "a!"}, jet::Errc::bad_column_name},
-        {{"Location", "`a"}, jet::Errc::bad_column_name},
-        {{"Location", "[a]"}, jet::Errc::bad_column_name},
-        {{"Location", " a"}, jet::Errc::bad_column_name},
-        {{"Location", "a\tb"}, jet::Errc::bad_column_name},
         {{"Location", "Tag", "Location"}, jet::Errc::duplicate_column},
         {{"Location", "TAG", "tag"}, jet::Errc::duplicate_column},
         {{"Location", "図面"}, jet3() ? jet::Errc::not_representable : jet::Errc::ok},
         {{std::string(64, 'n')}, jet::Errc::ok},
         {names(255, "F"), jet::Errc::ok},
     };
+    for (const std::string bad : {"", "a.b", "a!", "`a", "[a]", " a", "a\tb"})
+        cases.push_back({{"Location", bad}, jet::Errc::bad_column_name});
+    cases.push_back({{"Location", std::string(65, 'n')}, jet::Errc::bad_column_name});
     for (const auto& [columns, expected] : cases) {
         SCOPED_TRACE(columns.empty() ? "" : columns.back());
         EXPECT_EQ(jet::check_columns(v(), columns).code, expected);

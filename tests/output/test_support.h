@@ -9,7 +9,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "output/processing_run.h"
@@ -18,12 +18,9 @@ namespace output_test {
 
 using namespace output;
 
-class ScratchDir {
-public:
+// A fresh folder of its own, gone afterwards.
+struct ScratchDir {
     ScratchDir() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("quorvane-output-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -34,15 +31,14 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
 
-private:
-    std::filesystem::path path_;
+    inline static std::atomic<int> counter{0};
+    const std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+        ("quorvane-output-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
 };
 
 inline std::string read_bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void write_bytes(const std::filesystem::path& path, const std::string& bytes) {

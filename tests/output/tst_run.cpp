@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "mdb_readers.h"
+#include "readback.h"
 #include "test_support.h"
 
 using namespace output;
@@ -62,8 +62,6 @@ TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
 }
 
 TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
-    const std::string unchanged = "Give the field another name in the template list and process again. No file "
-                                  "was changed.";
     const struct {
         OutputKind kind;
         std::vector<TemplateRow> fields;
@@ -79,8 +77,8 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
          "The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of them another "
          "name in the template list and process again. No file was changed."},
         {OutputKind::Access97, {{true, "location", "LOC", "M"}}, "keep.mdb", Errc::duplicate_field,
-         "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. " +
-             unchanged},
+         "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. "
+         "Give the field another name in the template list and process again. No file was changed."},
         {OutputKind::Access97, {Field("A")}, "no/such/out.mdb", Errc::cannot_create,
          "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
          "files, or another name, and process again."},
@@ -226,20 +224,11 @@ TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying) {
         fresh.Reader = run.Reader;
         request.OutputPath = dir.file("out" + std::to_string(static_cast<int>(kind)));
         request.Kind = kind;
-        RunResult result = fresh.Run(request, {});
+        const RunResult result = fresh.Run(request, {});
         ASSERT_TRUE(result.completed()) << result.FailureMessage;
         EXPECT_TRUE(result.HasNotes());
         std::string expected = head + adjustments;
         expected.replace(expected.find('@'), 1, request.OutputPath);
         EXPECT_EQ(RunReport(result), expected);
-        result.NotProcessed.clear();
-        result.PartsSkipped.clear();
-        result.Adjustments.clear();
-        EXPECT_FALSE(result.HasNotes());
-        result.Cancelled = true;
-        result.DrawingsHandled = 2;
-        result.RowsWritten = 1;
-        EXPECT_EQ(RunReport(result),
-                  "The run was cancelled after 2 of 5 drawings: 1 row written to " + request.OutputPath + ".\n");
     }
 }

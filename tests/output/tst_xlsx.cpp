@@ -4,7 +4,7 @@
 
 #include "output/xlsx_file.h"
 #include "test_support.h"
-#include "xlsx_reader.h"
+#include "readback.h"
 
 using namespace output;
 using namespace output_test;
@@ -31,15 +31,13 @@ Workbook ReadBack(const std::filesystem::path& file) {
 TEST(XlsxFile, EveryValueComesBackAsTextOrChangedAndNamed) {
     const std::string longest(kXlsxCellChars, 'x'), smile = "\xF0\x9F\x98\x80", bad = "\xEF\xBF\xBD";
     const std::vector<std::string> none, title{"TITLE"};
+    const std::string mixed = "  say \"hi\" a & b <c>\r\nCaf\xC3\xA9\t\xE5\x9B\xBE" + smile + "  ";  // kept as it is
     const struct {
         std::string value, stored;
         std::vector<std::string> shortened, replaced;
     } cases[] = {
-        {"007", "007"}, {"a,b", "a,b"}, {"say \"hi\"", "say \"hi\""}, {"two\r\nlines", "two\r\nlines"},
-        {"one\nbreak\ttab", "one\nbreak\ttab"}, {"Caf\xC3\xA9 25\xC2\xB0", "Caf\xC3\xA9 25\xC2\xB0"},
-        {"\xE5\x9B\xBE" + smile, "\xE5\x9B\xBE" + smile}, {"", ""}, {"  padded  ", "  padded  "}, {"=1+1", "=1+1"},
-        {"_x0041_ stays", "_x0041_ stays"}, {"a & b <c>", "a & b <c>"}, {"1E5", "1E5"},
-        {"\xEF\xBB\xBFTRUE", "\xEF\xBB\xBFTRUE"}, {longest, longest},
+        {"007", "007"}, {"=1+1", "=1+1"}, {"1E5", "1E5"}, {"\xEF\xBB\xBFTRUE", "\xEF\xBB\xBFTRUE"}, {"", ""},
+        {longest, longest}, {"_x0041_ stays", "_x0041_ stays"}, {mixed, mixed},
         {std::string(40000, 'y'), std::string(kXlsxCellChars, 'y'), title, none},
         // Excel counts UTF-16 units: never half a pair.
         {std::string(kXlsxCellChars - 1, 'z') + smile, std::string(kXlsxCellChars - 1, 'z'), title, none},

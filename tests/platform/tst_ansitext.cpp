@@ -9,7 +9,7 @@
 
 using namespace platform;
 
-TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8) {
+TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8AndReadsEither) {
     struct Case {
         QString text;
         QByteArray bytes;
@@ -24,15 +24,13 @@ TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8) {
         EXPECT_EQ(encodeTextFile(c.text), c.bytes) << c.text.toStdString();
         EXPECT_EQ(decodeTextFile(c.bytes), c.text) << c.text.toStdString();
     }
-}
-
-TEST(AnsiTextFile, ReadsEitherForm) {
-    EXPECT_EQ(decodeTextFile(QByteArray("\xEF\xBB\xBF")), QString());
-    // Without the mark, bytes that would be UTF-8 are still 1252.
-    EXPECT_EQ(decodeTextFile(QByteArray("\xC3\xA9")), QString::fromUtf8("\xC3\x83\xC2\xA9"));
-    EXPECT_EQ(decodeTextFile(QByteArray("\x81\xE9")), QString::fromUtf8("\xC2\x81\xC3\xA9"));
-    // A mark only counts at the start.
-    EXPECT_EQ(decodeTextFile(QByteArray("a\xEF\xBB\xBF")), QString::fromUtf8("a\xC3\xAF\xC2\xBB\xC2\xBF"));
+    // Without the mark, bytes that would be UTF-8 are still 1252; a mark only
+    // counts at the start.
+    const std::pair<QByteArray, const char*> readOnly[] = {
+        {"\xEF\xBB\xBF", ""}, {"\xC3\xA9", "\xC3\x83\xC2\xA9"}, {"\x81\xE9", "\xC2\x81\xC3\xA9"},
+        {"a\xEF\xBB\xBF", "a\xC3\xAF\xC2\xBB\xC2\xBF"}};
+    for (const auto& [bytes, utf8] : readOnly)
+        EXPECT_EQ(decodeTextFile(bytes), QString::fromUtf8(utf8)) << bytes.toHex().toStdString();
 }
 
 TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
@@ -58,8 +56,7 @@ TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
 }
 
 TEST(TextFileLines, TrimOnlySpaces) {
-    EXPECT_EQ(trimSpaces(u"  a b  "), u"a b");
-    EXPECT_EQ(trimSpaces(u"\ta\t"), u"\ta\t");
-    EXPECT_EQ(trimSpaces(u"    "), u"");
-    EXPECT_EQ(trimSpaces(u""), u"");
+    const std::pair<QStringView, QStringView> cases[] = {
+        {u"  a b  ", u"a b"}, {u"\ta\t", u"\ta\t"}, {u"    ", u""}, {u"", u""}};
+    for (const auto& [text, trimmed] : cases) EXPECT_EQ(trimSpaces(text), trimmed) << text.toString().toStdString();
 }

@@ -3,7 +3,6 @@ quorvane-batch run read back as rows."""
 
 import csv
 import os
-import re
 import subprocess
 from pathlib import Path
 
@@ -17,13 +16,6 @@ BATCH = os.environ.get("QUORVANE_BATCH")
 
 def pytest_configure(config):
     config.addinivalue_line("markers", "cluster: starts a Dask cluster (slow to start)")
-
-
-def read_versions():
-    """The versions the C++ corpus tests read, from tests/dwg/corpus.h."""
-    text = (SOURCE / "tests" / "dwg" / "corpus.h").read_text()
-    body = re.search(r"read_versions\(\).*?=\s*\{(.*?)\};", text, re.S).group(1)
-    return set(re.findall(r'"([^"]+)"', body))
 
 
 def csv_rows(path):

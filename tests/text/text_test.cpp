@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <future>
 
 #include "dwg/text.h"
 #include "text/codepage.h"
@@ -123,15 +123,14 @@ TEST(CodePage, Cp1252BothWays)
 
 TEST(CodePage, ThreadsConvertAtOnce)
 {
-    auto work = [](const char* charset, std::string bytes, std::string utf8, bool& ok) {
-        for (int i = 0; i < 2000 && ok; ++i)
-            ok = text::decode_lossy(bytes, charset) == utf8;
+    auto work = [](const char* charset, const char* bytes, const char* utf8) {
+        bool ok = true;
+        for (int i = 0; i < 2000 && ok; ++i) ok = text::decode_lossy(bytes, charset) == utf8;
+        return ok;
     };
-    bool ok[2] = {true, true};
-    std::thread other(work, "CP932", "\x93\xFA", "\xE6\x97\xA5", std::ref(ok[0]));
-    work("CP1251", "\xCF", "\xD0\x9F", ok[1]);
-    other.join();
-    EXPECT_TRUE(ok[0] && ok[1]);
+    auto other = std::async(std::launch::async, work, "CP932", "\x93\xFA", "\xE6\x97\xA5");
+    EXPECT_TRUE(work("CP1251", "\xCF", "\xD0\x9F"));
+    EXPECT_TRUE(other.get());
 }
 
 // DWGCODEPAGE numbers, trailing NULs, UTF-8 in files marked 1252, escapes.
@@ -154,9 +153,8 @@ TEST(DrawingText, CodePagesAndEscapes)
     dwg::detail::TextDecoder t(30);
     EXPECT_EQ(t.from_utf16(std::u16string(u"\\U+00E9x\0", 9)), "\xC3\xA9x");
     EXPECT_EQ(t.from_utf8("\xC3\xA9\xFF"), "\xC3\xA9" + kFffd);
-    EXPECT_EQ(dwg::detail::codepage_number("ansi_1251"), 29);
-    EXPECT_EQ(dwg::detail::codepage_number("Dos-866"), 27);
-    EXPECT_EQ(dwg::detail::codepage_number("nonsense"), 0);
+    for (const auto& [name, number] : {std::pair{"ansi_1251", 29}, {"Dos-866", 27}, {"nonsense", 0}})
+        EXPECT_EQ(dwg::detail::codepage_number(name), number) << name;
 }
 
 }  // namespace

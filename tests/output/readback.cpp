@@ -1,49 +1,14 @@
-#include "mdb_readers.h"
-
-#include <glib.h>
-#include <mdbtools.h>
+#include "readback.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/ansitext.h"
-#include "xlsx_reader.h"
+#include "test_support.h"
 
 namespace output_test {
-
-std::optional<MdbTable> ReadWithLibmdb(const std::filesystem::path& file) {
-    MdbHandle* mdb = mdb_open(file.c_str(), MDB_NOFLAGS);
-    if (!mdb) return std::nullopt;
-    std::optional<MdbTable> out;
-    MdbTableDef* table = mdb_read_catalog(mdb, MDB_TABLE)
-                             ? mdb_read_table_by_name(mdb, const_cast<gchar*>("Main"), MDB_TABLE)
-                             : nullptr;
-    if (table) {
-        out.emplace().jetVersion = static_cast<int>(mdb->f->jet_version);
-        mdb_read_columns(table);
-        mdb_rewind_table(table);
-        const unsigned n = table->num_cols;
-        std::vector<std::vector<char>> bound(n, std::vector<char>(MDB_BIND_SIZE));
-        std::vector<int> lengths(n);
-        for (unsigned i = 0; i < n; ++i) {
-            auto* col = static_cast<::MdbColumn*>(g_ptr_array_index(table->columns, i));
-            out->columns.push_back({col->name, col->col_type, col->col_size});
-            mdb_bind_column(table, static_cast<int>(i) + 1, bound[i].data(), &lengths[i]);
-        }
-        while (mdb_fetch_row(table)) {
-            auto& row = out->rows.emplace_back();
-            for (unsigned i = 0; i < n; ++i) row.emplace_back(bound[i].data(), static_cast<std::size_t>(lengths[i]));
-        }
-        mdb_free_tabledef(table);
-    }
-    mdb_close(mdb);
-    return out;
-}
 
 namespace {
 
@@ -92,23 +57,27 @@ Rows ParseCsv(const std::string& bytes) {
 
 }  // namespace
 
-std::optional<std::vector<Cells>> ReadWithMdbReader(const std::filesystem::path& file, std::string& error) {
+std::optional<MdbTable> ReadWithMdbReader(const std::filesystem::path& file, std::string& error) {
     const auto doc = RunJsonDump("node", MDB_READER_SCRIPT, file, error);
     if (!doc) return std::nullopt;
     // Rows come keyed by column name; the columns give their order.
+    MdbTable table;
     QStringList names;
-    for (const QJsonValue column : doc->value("columns").toArray())
-        names.append(column.toObject().value("name").toString());
-    std::vector<Cells> rows;
+    for (const QJsonValue column : doc->value("columns").toArray()) {
+        const QJsonObject c = column.toObject();
+        names.append(c.value("name").toString());
+        table.columns.push_back((names.back() + " " + c.value("type").toString() + " ").toStdString() +
+                                std::to_string(c.value("size").toInt()));
+    }
     for (const QJsonValue row : doc->value("rows").toArray()) {
-        Cells& cells = rows.emplace_back();
+        Cells& cells = table.rows.emplace_back();
         for (const QString& name : names) {
             const QJsonValue cell = row.toObject().value(name);
             if (cell.isNull()) cells.emplace_back(std::nullopt);
             else cells.emplace_back(cell.toString().toStdString());
         }
     }
-    return rows;
+    return table;
 }
 
 std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& file, std::string& error) {
@@ -126,15 +95,18 @@ std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& file, std:
 
 std::optional<Rows> ReadRows(output::OutputKind kind, const std::filesystem::path& file) {
     std::optional<Rows> rows;
+    std::string error;
     if (kind == output::OutputKind::Csv) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream bytes;
-        if (in && bytes << in.rdbuf()) rows = ParseCsv(bytes.str());
+        if (std::filesystem::exists(file)) rows = ParseCsv(read_bytes(file));
     } else if (kind == output::OutputKind::Xlsx) {
-        std::string error;
         if (auto book = ReadWithOpenpyxl(file, error)) rows = std::move(book->rows);
-    } else if (auto table = ReadWithLibmdb(file)) {
-        return std::move(table->rows);
+    } else if (auto table = ReadWithMdbReader(file, error)) {
+        Rows texts;
+        for (const Cells& row : table->rows) {
+            auto& out = texts.emplace_back();
+            for (const auto& cell : row) out.push_back(cell.value_or(""));
+        }
+        return texts;
     }
     if (rows && !rows->empty()) rows->erase(rows->begin());
     return rows;
