@@ -116,7 +116,8 @@ private slots:
     {
         QVERIFY(store_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store_.path());
-        // Stored folders are taken as stored, even missing ones; the others default.
+        // Stored folders are taken as stored, even missing ones (the search and
+        // the run start there); the others default (Samples).
         QSettings stored(QSettings::NativeFormat, QSettings::UserScope, "Pellowen");
         stored.setValue("Quorvane/Process File", "/no/such folder/");
         stored.setValue("Quorvane/Import Drawings", "/i");
