@@ -1,7 +1,7 @@
 #pragma once
 // The window's dialogs answered from queues a test fills, with every request
-// recorded. An empty queue answers "cancel" to a file dialog, "No" to a
-// question and the first choice to a choice.
+// recorded. An empty queue answers "cancel" to a file dialog and "No" to a
+// question; a choice is answered by its first button.
 
 #include "app/uiservices.h"
 
@@ -15,16 +15,11 @@ public:
         QString text;
         MessageIcon icon;
     };
-    struct Choice {
-        QString text;
-        QStringList choices;
-    };
 
     std::vector<Message> messages;
     std::vector<QString> questions;
     std::deque<bool> questionAnswers;
-    std::vector<Choice> choicesAsked;
-    std::deque<int> choiceAnswers;
+    std::vector<QString> choicesAsked;
     std::function<void()> whileChoosing; // runs before a choice is answered
     std::vector<QString> reports;
     std::vector<FileDialogRequest> openRequests;
@@ -36,17 +31,16 @@ public:
 
     void answerOpen(const QString& path, int filterIndex = 1) { openAnswers.push_back({true, path, filterIndex}); }
     void answerSave(const QString& path, int filterIndex = 1) { saveAnswers.push_back({true, path, filterIndex}); }
-    void cancelOpen() { openAnswers.push_back({}); }
     void cancelSave() { saveAnswers.push_back({}); }
 
     void message(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }
     bool question(const QString& text) override { return questions.push_back(text), next(questionAnswers, false); }
-    int choose(const QString& text, MessageIcon, const QStringList& choices) override
+    int choose(const QString& text, MessageIcon, const QStringList&) override
     {
-        choicesAsked.push_back({text, choices});
+        choicesAsked.push_back(text);
         if (whileChoosing)
             whileChoosing();
-        return next(choiceAnswers, 0);
+        return 0;
     }
     void report(const QString& text) override { reports.push_back(text); }
     FileDialogResult openFile(const FileDialogRequest& r) override { return openRequests.push_back(r), next(openAnswers, {}); }
@@ -60,10 +54,9 @@ private:
     template <typename T>
     static T next(std::deque<T>& queue, const T& otherwise)
     {
-        if (queue.empty())
-            return otherwise;
-        T answer = queue.front();
-        queue.pop_front();
+        const T answer = queue.empty() ? otherwise : queue.front();
+        if (!queue.empty())
+            queue.pop_front();
         return answer;
     }
 };

@@ -1,13 +1,13 @@
-// The platform layer: reading stored settings and handing a file to the desktop.
+// The platform layer: where the program's folders are and handing a file to the desktop.
+// Reading stored settings is tested through the window (tests/app/tst_window.cpp).
+#include "file_bytes.h"
 #include "platform/appfolders.h"
 #include "platform/openfile.h"
-#include "platform/settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,7 +50,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     }
 
     void applicationFolders_data()
@@ -59,7 +58,6 @@ private slots:
         QTest::addColumn<QString>("made");    // folders made beforehand
         QTest::addColumn<bool>("installed");
         QTest::newRow("build tree") << "build/bin" << "build/bin/Samples" << false;
-        QTest::newRow("a folder of its own") << "Quorvane" << "" << false;
         QTest::newRow("a bin without the package's data") << "usr/bin" << "usr/share/other" << false;
         QTest::newRow("installed") << "usr/bin" << "usr/share/quorvane/Samples" << true;
     }
@@ -72,8 +70,7 @@ private slots:
         QTemporaryDir root;
         const QString programFolder = root.path() + "/" + program;
         QVERIFY(QDir().mkpath(programFolder));
-        if (!made.isEmpty())
-            QVERIFY(QDir().mkpath(root.path() + "/" + made));
+        QVERIFY(QDir().mkpath(root.path() + "/" + made));
         const platform::ApplicationFolders folders = platform::applicationFolders(programFolder);
         QCOMPARE(folders.installed, installed);
         if (installed) {
@@ -88,21 +85,6 @@ private slots:
         }
     }
 
-    void readSetting()
-    {
-        {
-            QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pellowen"));
-            s.setValue(QStringLiteral("Quorvane/Import Drawings"), QStringLiteral("/drawings"));
-            s.setValue(QStringLiteral("Other/Import Drawings"), QStringLiteral("/elsewhere"));
-        }
-        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Import Drawings", "x"), QStringLiteral("/drawings"));
-        QCOMPARE(platform::readSetting("Pellowen", "Quorvane", "Process File", "dflt"), QStringLiteral("dflt"));
-        QCOMPARE(platform::readSetting("Pellowen", "Missing", "Import Drawings", "dflt"), QStringLiteral("dflt"));
-        QCOMPARE(platform::readSetting("Nobody", "Quorvane", "Import Drawings", "dflt"), QStringLiteral("dflt"));
-        // Reading creates no store.
-        QVERIFY(!QFile::exists(dir_.path() + QStringLiteral("/Nobody.conf")));
-    }
-
 #ifndef Q_OS_WIN
     void openFile_data()
     {
@@ -113,7 +95,6 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("started");
         using S = std::optional<QString>;
-        QTest::newRow("associated") << true << S("text/csv\n") << S("calc.desktop\n") << true << int(OpenResult::Opened) << true;
         QTest::newRow("with parameters") << true << S("text/plain; charset=us-ascii\n") << S("ed.desktop\n") << true
                                          << int(OpenResult::Opened) << true;
         QTest::newRow("no program") << true << S("application/x-msaccess\n") << S("\n") << true
@@ -136,10 +117,8 @@ private slots:
         QFETCH(bool, started);
         const QString path = dir_.path() + QStringLiteral("/out put.csv");
         QFile::remove(path);
-        if (exists) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        if (exists)
+            QVERIFY(writeBytes(path, QByteArray()));
         FakeDesktop desktop{filetype, defaultProgram, startSucceeds, {}};
         QCOMPARE(int(platform::openWithAssociatedProgram(path, desktop.commands())), result);
         const bool didStart = !desktop.calls.empty() && desktop.calls.back().first == QLatin1String("xdg-open");

