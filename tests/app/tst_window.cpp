@@ -2,6 +2,7 @@
 // window says. One fixture: a window over a fresh application folder, its
 // dialogs answered by ScriptedUiServices, its settings apart.
 
+#include "app/busyinput.h"
 #include "app/frmmain.h"
 #include "drawings/filelist.h"
 #include "drawings/frmbrowse.h"
@@ -647,6 +648,32 @@ private slots:
         QVERIFY(result.accepted);
         QCOMPARE(QFileInfo(result.path).fileName(), QString("out"));
         QCOMPARE(result.filterIndex, 3);
+    }
+
+    // Clicks that waited while a command worked on the window's thread are dropped.
+    void busyInputDropsWhatWaitedMeanwhile()
+    {
+        QPushButton button("Check All");
+        button.show();
+        int clicks = 0;
+        connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+        const QPointF at(5, 5);
+        auto click = [&] {
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(&button, new QMouseEvent(type, at, button.mapToGlobal(at), Qt::LeftButton,
+                                                                     type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                                      : Qt::NoButton,
+                                                                     Qt::NoModifier));
+        };
+        {
+            const BusyInput busy;
+            click();
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 0);
+        click();
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 1);
     }
 };
 
