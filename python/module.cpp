@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "extract/modOdxAtributes.h"
 #include "dwg/attributes.h"
+#include "extract/modOdxAtributes.h"
 #include "extract/readahead.h"
 
 namespace py = pybind11;
@@ -26,7 +26,8 @@ PyObject* g_module = nullptr;  // borrowed: a module lives as long as the interp
 py::object PackageClass(const char* name)
 {
     if (!py::hasattr(g_module, name))
-        throw py::import_error(std::string("quorvane._quorvane is used without the quorvane package (no ") + name + ")");
+        throw py::import_error(std::string("quorvane._quorvane is used without the quorvane package (no ") + name +
+                               ")");
     return py::getattr(g_module, name);
 }
 
@@ -57,7 +58,8 @@ PathArgument ToPath(py::handle argument)
     if (!bytes)
         throw py::error_already_set();
     const auto owned = py::reinterpret_steal<py::bytes>(bytes);
-    p.native = std::filesystem::path(std::string(PyBytes_AS_STRING(bytes), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes))));
+    p.native =
+        std::filesystem::path(std::string(PyBytes_AS_STRING(bytes), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes))));
     return p;
 }
 
@@ -71,8 +73,7 @@ void RefuseText(py::handle value, const char* what)
 py::list Pairs(const dwg::TagValues& list)
 {
     py::list out;
-    for (const auto& [tag, value] : list)
-        out.append(py::make_tuple(Text(tag), Text(value)));
+    for (const auto& [tag, value] : list) out.append(py::make_tuple(Text(tag), Text(value)));
     return out;
 }
 
@@ -113,8 +114,7 @@ py::list Extract(py::iterable paths, py::iterable fields, const std::string& spa
         tags.push_back(field.cast<std::string>());
     }
     std::vector<PathArgument> drawings;
-    for (py::handle path : paths)
-        drawings.push_back(ToPath(path));
+    for (py::handle path : paths) drawings.push_back(ToPath(path));
 
     const py::object failure = PackageClass("Failure");
     py::list rows;

@@ -42,8 +42,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Keep in step with the versions the reader decodes.
 const std::set<std::string> kAllVersions = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009",
-                                            "AC1012", "AC1013", "AC1014", "AC1015", "AC1018",
-                                            "AC1021", "AC1024", "AC1027", "AC1032", "dxf", "dxf-bin"};
+                                            "AC1012", "AC1013", "AC1014", "AC1015", "AC1018", "AC1021",
+                                            "AC1024", "AC1027", "AC1032", "dxf",    "dxf-bin"};
 
 struct Drawing {
     fs::path path;
@@ -65,8 +65,7 @@ std::size_t read_both_spaces(const Bytes& bytes, bool& ok)
         std::vector<dwg::Entity> list;
         if (d.entities(block, list) != dwg::Error::Ok)
             ok = false;
-        for (const auto& e : list)
-            n += e.kind == dwg::EntityKind::Attribute;
+        for (const auto& e : list) n += e.kind == dwg::EntityKind::Attribute;
     }
     return n;
 }
@@ -84,8 +83,7 @@ Tally measure(const std::vector<Drawing>& files, double bytes, double seconds, O
     Tally t;
     const auto start = std::chrono::steady_clock::now();
     do {
-        for (const auto& f : files)
-            one(f);
+        for (const auto& f : files) one(f);
         t.drawings += files.size();
         t.bytes += bytes;
         t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -149,16 +147,15 @@ int huge_dxf(double megabytes)
     std::vector<dwg::Entity> list;
     if (e == dwg::Error::Ok && d.find_block("*Model_Space", block) == dwg::Error::Ok &&
         d.entities(block, list) == dwg::Error::Ok)
-        for (const auto& entity : list)
-            read += entity.kind == dwg::EntityKind::Attribute;
+        for (const auto& entity : list) read += entity.kind == dwg::EntityKind::Attribute;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu_used = cpu_seconds() - cpu;
     fs::remove(path);
     // Wall time includes waiting for the disk; processor time does not.
     std::printf("huge ASCII DXF: %.0f MB, %zu of %llu attributes; %.2f s, %.1f MB/s; %.2f s of processor, "
                 "%.1f MB/s; peak memory %.1f MB (%.1f MB before reading)\n",
-                size / 1e6, read, static_cast<unsigned long long>(attributes), seconds, size / seconds / 1e6,
-                cpu_used, size / cpu_used / 1e6, peak_rss_mb(), before);
+                size / 1e6, read, static_cast<unsigned long long>(attributes), seconds, size / seconds / 1e6, cpu_used,
+                size / cpu_used / 1e6, peak_rss_mb(), before);
     return e == dwg::Error::Ok && read == attributes ? 0 : 1;
 }
 

@@ -26,15 +26,20 @@ int main(int argc, char** argv)
         jet::Status s = jet::create(file, v, "Main", columns);
         for (int r = 0; s.ok() && r < records; ++r) {
             // Values shaped like a title block: a path, short codes, some empty.
-            std::vector<std::optional<std::string>> values{"C:\\Projects\\Site 12\\Drawings\\A-" + std::to_string(r) + ".dwg"};
+            std::vector<std::optional<std::string>> values{"C:\\Projects\\Site 12\\Drawings\\A-" + std::to_string(r) +
+                                                           ".dwg"};
             for (int c = 1; c < 20; ++c) {
-                if (c % 7 == 0) values.emplace_back(std::nullopt);
-                else values.emplace_back("Value " + std::to_string(r * 31 + c));
+                if (c % 7 == 0)
+                    values.emplace_back(std::nullopt);
+                else
+                    values.emplace_back("Value " + std::to_string(r * 31 + c));
             }
             jet::Database db;
             s = jet::Database::open(file, db);
-            if (s.ok()) s = db.append(values);
-            if (s.ok()) s = db.close();
+            if (s.ok())
+                s = db.append(values);
+            if (s.ok())
+                s = db.close();
         }
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!s.ok()) {
@@ -42,9 +47,10 @@ int main(int argc, char** argv)
             status = 1;
             continue;
         }
-        std::printf("%-20s %d records x 20 columns, open/append/close each: %.2f s, %.0f records/s, file %.1f MB (%ju bytes)\n",
-                    label, records, secs, records / secs, static_cast<double>(fs::file_size(file)) / 1e6,
-                    static_cast<std::uintmax_t>(fs::file_size(file)));
+        std::printf(
+            "%-20s %d records x 20 columns, open/append/close each: %.2f s, %.0f records/s, file %.1f MB (%ju bytes)\n",
+            label, records, secs, records / secs, static_cast<double>(fs::file_size(file)) / 1e6,
+            static_cast<std::uintmax_t>(fs::file_size(file)));
     }
     fs::remove_all(dir);
     return status;

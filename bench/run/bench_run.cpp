@@ -43,9 +43,11 @@ struct Figures {
 };
 
 // Runs the request in a child process; its figures come back through a pipe.
-Figures RunInChild(const RunRequest& request) {
+Figures RunInChild(const RunRequest& request)
+{
     int pipes[2];
-    if (::pipe(pipes) != 0) return {};
+    if (::pipe(pipes) != 0)
+        return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipes[0]);
@@ -53,8 +55,8 @@ Figures RunInChild(const RunRequest& request) {
         RunCallbacks callbacks;
         callbacks.RunFailed = [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); };
         const RunResult r = run.Run(request, callbacks);
-        Figures f{r.completed(), r.DrawingsHandled, r.RowsWritten, r.SecondsTotal,
-                  r.SecondsReading, r.SecondsWaiting, r.SecondsWriting, 0};
+        Figures f{r.completed(),    r.DrawingsHandled, r.RowsWritten,    r.SecondsTotal,
+                  r.SecondsReading, r.SecondsWaiting,  r.SecondsWriting, 0};
         const bool written = ::write(pipes[1], &f, sizeof f) == static_cast<ssize_t>(sizeof f);
         std::_Exit(written ? 0 : 1);
     }
@@ -64,28 +66,35 @@ Figures RunInChild(const RunRequest& request) {
     ::close(pipes[0]);
     int status = 0;
     rusage usage{};
-    if (pid > 0) ::wait4(pid, &status, 0, &usage);
-    if (!got) return {};
+    if (pid > 0)
+        ::wait4(pid, &status, 0, &usage);
+    if (!got)
+        return {};
     f.peakKb = usage.ru_maxrss;
     return f;
 }
 
-double SecondsOf(const std::string& command) {
+double SecondsOf(const std::string& command)
+{
     const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) return -1;
+    if (std::system(command.c_str()) != 0)
+        return -1;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool R13OrLater(const fs::path& path) {
+bool R13OrLater(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::uint8_t head[6] = {};
-    if (!in.read(reinterpret_cast<char*>(head), 6)) return false;
+    if (!in.read(reinterpret_cast<char*>(head), 6))
+        return false;
     return dwg::detail::dwg_version(head).has_value();
 }
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     const fs::path corpus = argc > 1 ? fs::path(argv[1]) : fs::path(QUORVANE_CORPUS_DIR);
     const fs::path batch = corpus / "generated" / "batch";
     const fs::path scratch = fs::temp_directory_path() / ("quorvane-bench-run-" + std::to_string(::getpid()));
@@ -95,10 +104,12 @@ int main(int argc, char* argv[]) {
     std::vector<fs::path> sources;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(corpus / "dwg", ec))
-        if (entry.path().extension() == ".dwg" && R13OrLater(entry.path())) sources.push_back(entry.path());
+        if (entry.path().extension() == ".dwg" && R13OrLater(entry.path()))
+            sources.push_back(entry.path());
     std::vector<fs::path> batchFiles;
     for (const auto& entry : fs::directory_iterator(batch, ec))
-        if (entry.path().extension() == ".dwg") batchFiles.push_back(entry.path());
+        if (entry.path().extension() == ".dwg")
+            batchFiles.push_back(entry.path());
     std::sort(sources.begin(), sources.end());
     std::sort(batchFiles.begin(), batchFiles.end());
     sources.insert(sources.end(), batchFiles.begin(), batchFiles.end());
@@ -145,7 +156,8 @@ int main(int argc, char* argv[]) {
             Figures best;
             for (int attempt = 0; attempt < 2; ++attempt) {
                 const Figures f = RunInChild(request);
-                if (f.ok && (!best.ok || f.total < best.total)) best = f;
+                if (f.ok && (!best.ok || f.total < best.total))
+                    best = f;
             }
             if (!best.ok) {
                 std::printf("%-11s %4u failed\n", k.name, jobs);
@@ -168,7 +180,8 @@ int main(int argc, char* argv[]) {
         for (int t = 0; t < times; ++t)
             for (const auto& p : batchFiles) list.Drawings.push_back({true, p.string()});
         const Figures f = RunInChild(list);
-        if (!f.ok) status = 1;
+        if (!f.ok)
+            status = 1;
         std::printf("%6zu drawings: %8.1f MB peak, %.3f s\n", list.Drawings.size(), f.peakKb / 1024.0, f.total);
     }
     std::printf("\nreading s: inside the reader, summed over the threads; waiting s: the writer waiting for the\n"

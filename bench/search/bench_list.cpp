@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 75000;
@@ -28,8 +28,8 @@ int main(int argc, char **argv)
     QList<drawings::FileListRow> rows;
     for (int i = 0; i < count; ++i)
         rows.append({i % 2 == 0, QStringLiteral("C:\\drawings\\p%1\\drawing%2.dwg").arg(i / 20).arg(i)});
-    if (drawings::writeFileList(w.folders.filesFolder() + QStringLiteral("/long.xal"), rows)
-        != drawings::FileListError::None) {
+    if (drawings::writeFileList(w.folders.filesFolder() + QStringLiteral("/long.xal"), rows) !=
+        drawings::FileListError::None) {
         std::fprintf(stderr, "cannot write the file list\n");
         return 1;
     }

@@ -21,7 +21,7 @@ namespace {
 // Folders two levels deep (about sqrt(folders) parents with the rest below
 // them); every folder gets files of which three in four are drawings, in
 // both letter cases, the rest decoys such as "n.dwg.bak".
-qint64 makeTree(const QString &root, int folders, int filesPerFolder)
+qint64 makeTree(const QString& root, int folders, int filesPerFolder)
 {
     qint64 drawings = 0;
     const int parents = std::max(1, int(std::sqrt(double(folders))));
@@ -32,8 +32,8 @@ qint64 makeTree(const QString &root, int folders, int filesPerFolder)
             const QString folder = c == 0 ? parent : QStringLiteral("%1/c%2").arg(parent).arg(c);
             QDir().mkpath(folder);
             for (int f = 0; f < filesPerFolder; ++f) {
-                static const char *const suffixes[] = {".dwg", ".DWG", ".dwg", ".dwg.bak"};
-                const char *suffix = suffixes[f % 4];
+                static const char* const suffixes[] = {".dwg", ".DWG", ".dwg", ".dwg.bak"};
+                const char* suffix = suffixes[f % 4];
                 QFile file(QStringLiteral("%1/drawing%2%3").arg(folder).arg(f).arg(QLatin1String(suffix)));
                 file.open(QIODevice::WriteOnly);
                 if (f % 4 != 3)
@@ -50,9 +50,9 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int folders = argc > 1 ? std::atoi(argv[1]) : 5000;
@@ -65,8 +65,8 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     const qint64 expected = makeTree(dir.path(), folders, perFolder);
-    std::printf("tree: %d folders, %lld files, %lld drawings, made in %.2f s\n", folders,
-                qint64(folders) * perFolder, expected, timer.nsecsElapsed() / 1e9);
+    std::printf("tree: %d folders, %lld files, %lld drawings, made in %.2f s\n", folders, qint64(folders) * perFolder,
+                expected, timer.nsecsElapsed() / 1e9);
 
     const int runs = 5;
     std::vector<double> ours, theirs;
@@ -84,8 +84,8 @@ int main(int argc, char **argv)
         theirs.push_back(timer.nsecsElapsed() / 1e9);
         findFound = out.count('\n');
     }
-    std::printf("search (sub-folders): %lld drawings, median %.3f s, best %.3f s of %d runs\n", found,
-                median(ours), *std::min_element(ours.begin(), ours.end()), runs);
+    std::printf("search (sub-folders): %lld drawings, median %.3f s, best %.3f s of %d runs\n", found, median(ours),
+                *std::min_element(ours.begin(), ours.end()), runs);
     std::printf("find DIR -iname '*.dwg': %lld paths, median %.3f s, best %.3f s of %d runs\n", findFound,
                 median(theirs), *std::min_element(theirs.begin(), theirs.end()), runs);
     std::printf("ratio (median): %.2f\n", median(ours) / median(theirs));

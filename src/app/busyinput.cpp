@@ -33,9 +33,7 @@ bool BusyInput::eventFilter(QObject* watched, QEvent* event)
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
-    case QEvent::Close:
-        return true;
-    default:
-        return QObject::eventFilter(watched, event);
+    case QEvent::Close: return true;
+    default: return QObject::eventFilter(watched, event);
     }
 }

@@ -7,7 +7,7 @@ namespace {
 // The check state last reported for a row, so that text changes are not
 // taken for check changes.
 constexpr int ReportedCheckRole = Qt::UserRole + 0x51;
-} // namespace
+}  // namespace
 
 CheckList::CheckList(QWidget* parent) : QTreeWidget(parent)
 {
@@ -60,8 +60,8 @@ void CheckList::onItemChanged(QTreeWidgetItem* item, int column)
 void CheckList::keyPressEvent(QKeyEvent* event)
 {
     QTreeWidgetItem* item = currentItem();
-    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !item || state() == EditingState
-        || !(item->flags() & Qt::ItemIsUserCheckable)) {
+    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !item || state() == EditingState ||
+        !(item->flags() & Qt::ItemIsUserCheckable)) {
         QTreeWidget::keyPressEvent(event);
         return;
     }

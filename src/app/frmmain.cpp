@@ -8,23 +8,22 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -37,7 +36,7 @@ constexpr int ClientHeight = 8490;
 constexpr int ScrollBarWidth = 255;
 constexpr int ScrollBarHeight = 5265;
 constexpr int ScrollBarLeft = 9750;
-constexpr int ScrollDepth = 3000; // how far the page rises with the thumb at the bottom
+constexpr int ScrollDepth = 3000;  // how far the page rises with the thumb at the bottom
 constexpr int ScrollSmallStep = 75;
 constexpr int ScrollLargeStep = 1000;
 constexpr double ResizeHeightMargin = 400;
@@ -48,11 +47,11 @@ struct FrameDesign {
 };
 constexpr FrameDesign PageDesign{60, 60, 9645, 11430};
 constexpr FrameDesign FrameDesigns[5] = {
-    {30, 60, 9585, 1125},   // title band
-    {30, 1170, 9615, 1905}, // Step 1
-    {30, 3090, 9615, 3465}, // Step 2
-    {30, 6570, 9615, 3135}, // Step 3
-    {30, 9750, 9615, 1680}, // Step 4
+    {30, 60, 9585, 1125},    // title band
+    {30, 1170, 9615, 1905},  // Step 1
+    {30, 3090, 9615, 3465},  // Step 2
+    {30, 6570, 9615, 3135},  // Step 3
+    {30, 9750, 9615, 1680},  // Step 4
 };
 
 QFont designFont(double pointSize, bool bold)
@@ -75,10 +74,9 @@ void setBackground(QWidget* widget, const QColor& colour)
     widget->setAutoFillBackground(true);
 }
 
-} // namespace
+}  // namespace
 
-frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* parent) : QWidget(parent, Qt::Window)
 {
     if (ui) {
         ui_ = ui;
@@ -86,8 +84,10 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
         ownUi_ = std::make_unique<QtUiServices>(this);
         ui_ = ownUi_.get();
     }
-    folders.ApplicationFolder = applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath() : applicationFolder;
-    while (folders.ApplicationFolder.endsWith(QLatin1Char('/')) || folders.ApplicationFolder.endsWith(QLatin1Char('\\')))
+    folders.ApplicationFolder =
+        applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath() : applicationFolder;
+    while (folders.ApplicationFolder.endsWith(QLatin1Char('/')) ||
+           folders.ApplicationFolder.endsWith(QLatin1Char('\\')))
         folders.ApplicationFolder.chop(1);
     const platform::ApplicationFolders where = platform::applicationFolders(folders.ApplicationFolder);
     folders.FilesFolder = where.files;
@@ -95,8 +95,8 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
     folders.OutputsFolder = where.outputs;
 
     setObjectName(QStringLiteral("frmMain"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
     setFont(designFont(8, false));
     setBackground(this, Qt::white);
@@ -105,8 +105,7 @@ frmMain::frmMain(UiServices* ui, const QString& applicationFolder, QWidget* pare
     placeControls();
     // The wheel moves the page wherever the pointer is over it.
     pctDocument->installEventFilter(this);
-    for (QWidget* child : pctDocument->findChildren<QWidget*>())
-        child->installEventFilter(this);
+    for (QWidget* child : pctDocument->findChildren<QWidget*>()) child->installEventFilter(this);
     setupTemplateStep();
     setupDrawingStep();
     setupProcessStep();
@@ -131,25 +130,13 @@ QString frmMain::captionFor(const ProgramVersion& version)
     return applicationTitle() + QStringLiteral(", v%1.%2").arg(version.major).arg(version.revision);
 }
 
-int frmMain::twipsToPixelsX(double twips) const
-{
-    return int(std::lround(twips * logicalDpiX() / 1440.0));
-}
+int frmMain::twipsToPixelsX(double twips) const { return int(std::lround(twips * logicalDpiX() / 1440.0)); }
 
-int frmMain::twipsToPixelsY(double twips) const
-{
-    return int(std::lround(twips * logicalDpiY() / 1440.0));
-}
+int frmMain::twipsToPixelsY(double twips) const { return int(std::lround(twips * logicalDpiY() / 1440.0)); }
 
-double frmMain::pixelsToTwipsX(int pixels) const
-{
-    return pixels * 1440.0 / logicalDpiX();
-}
+double frmMain::pixelsToTwipsX(int pixels) const { return pixels * 1440.0 / logicalDpiX(); }
 
-double frmMain::pixelsToTwipsY(int pixels) const
-{
-    return pixels * 1440.0 / logicalDpiY();
-}
+double frmMain::pixelsToTwipsY(int pixels) const { return pixels * 1440.0 / logicalDpiY(); }
 
 QColor frmMain::red() { return {255, 0, 0}; }
 QColor frmMain::black() { return {0, 0, 0}; }
@@ -414,8 +401,7 @@ void frmMain::placeControls()
     place(pbrProgress, 5880, 1335, right - 5880, 255);
 
     const int templateColumns[4] = {1750, 1750, 1750, 1000};
-    for (int c = 0; c < 4; ++c)
-        lsvTemplateItems->setColumnWidth(c, twipsToPixelsX(templateColumns[c]));
+    for (int c = 0; c < 4; ++c) lsvTemplateItems->setColumnWidth(c, twipsToPixelsX(templateColumns[c]));
     lsvDrawingsToProcess->setColumnWidth(0, twipsToPixelsX(6300));
 }
 
@@ -424,8 +410,7 @@ void frmMain::placeControls()
 void frmMain::Form_Load()
 {
     setWindowTitle(captionFor(programVersion()));
-    for (int i = 0; i < 5; ++i)
-        setFrameBorder(i, false);
+    for (int i = 0; i < 5; ++i) setFrameBorder(i, false);
     setFrameBorder(1, true);
     LoadSettings();
 }
@@ -465,10 +450,7 @@ void frmMain::setFrameBorder(int index, bool on)
     frame->setLineWidth(1);
 }
 
-bool frmMain::hasFrameBorder(int index) const
-{
-    return pctSectionFrame[index]->frameShape() != QFrame::NoFrame;
-}
+bool frmMain::hasFrameBorder(int index) const { return pctSectionFrame[index]->frameShape() != QFrame::NoFrame; }
 
 // What every step shares: its frame, heading and instructions lit or
 // greyed, its controls on or off; a step made available scrolls into view.
@@ -480,8 +462,7 @@ void frmMain::showStep(int index, bool available, QLabel* heading, QLabel* instr
         ScrollStepIntoView(index);
     setTextColour(heading, available ? red() : lightGrey());
     setTextColour(instructions, available ? black() : lightGrey());
-    for (QWidget* control : controls)
-        control->setEnabled(available);
+    for (QWidget* control : controls) control->setEnabled(available);
 }
 
 void frmMain::EnableStepOne(bool available)
@@ -505,7 +486,8 @@ void frmMain::EnableStepThree(bool available)
     setFrameBorder(2, false);
     if (!available)
         chkSelectAllDrawings->setEnabled(false);
-    showStep(3, available, lblStepThree, lblInstructionsStepThree, {lsvDrawingsToProcess, cmdOpenDirectory, lblFileList});
+    showStep(3, available, lblStepThree, lblInstructionsStepThree,
+             {lsvDrawingsToProcess, cmdOpenDirectory, lblFileList});
     if (available)
         LoadFileListNames();
 }
@@ -581,8 +563,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseMove)
             lblURL_MouseMove(i);
         // A filter sees clicks on disabled labels too: during a run they must do nothing.
-        else if (mouse->button() == Qt::LeftButton && lblURL[i]->isEnabled()
-                 && lblURL[i]->rect().contains(mouse->position().toPoint()))
+        else if (mouse->button() == Qt::LeftButton && lblURL[i]->isEnabled() &&
+                 lblURL[i]->rect().contains(mouse->position().toPoint()))
             lblURL_Click(i);
         return false;
     }

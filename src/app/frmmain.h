@@ -34,14 +34,14 @@ struct TemplateItem;
 
 // The folders the program works with, living as long as the program.
 struct ProgramFolders {
-    QString ApplicationFolder; // holds the program file; no trailing separator
+    QString ApplicationFolder;  // holds the program file; no trailing separator
     QString SampleDrawingsFolder;
     QString ImportDrawingsFolder;
     QString ProcessFileFolder;
     // Beside the program in a build tree, elsewhere when installed (platform/appfolders.h).
     QString FilesFolder;
     QString SamplesFolder;
-    QString OutputsFolder; // the default of ProcessFileFolder
+    QString OutputsFolder;  // the default of ProcessFileFolder
 
     QString filesFolder() const { return FilesFolder; }
     QString samplesFolder() const { return SamplesFolder; }
@@ -58,8 +58,7 @@ class frmMain : public QWidget {
 public:
     // ui: dialogs and messages (null: the real Qt ones, owned by the window).
     // applicationFolder: empty means the folder of the running program.
-    explicit frmMain(UiServices* ui = nullptr, const QString& applicationFolder = QString(),
-                     QWidget* parent = nullptr);
+    explicit frmMain(UiServices* ui = nullptr, const QString& applicationFolder = QString(), QWidget* parent = nullptr);
     ~frmMain() override;
 
     static QString applicationTitle() { return QStringLiteral("Quorvane"); }
@@ -79,8 +78,8 @@ public:
     // ---- Controls, by frame -------------------------------------------------
     QWidget* pctDocument = nullptr;
     QScrollBar* vscDocumentScroll = nullptr;
-    QFrame* pctSectionFrame[5] = {}; // 0 title band, 1..4 the steps
-    QLabel* lblURL[4] = {};          // 2 "Save template?", 3 "Save file list?"; 0 and 1 unused
+    QFrame* pctSectionFrame[5] = {};  // 0 title band, 1..4 the steps
+    QLabel* lblURL[4] = {};           // 2 "Save template?", 3 "Save file list?"; 0 and 1 unused
 
     // title band
     QLabel* Picture1 = nullptr;
@@ -99,7 +98,7 @@ public:
     QLabel* lblInstructionsStepTwo = nullptr;
     QRadioButton* optSpace[2] = {};
     QPushButton* cmdImport = nullptr;
-    CheckList* lsvTemplateItems = nullptr; // Field Name, Tag, Sample Value, Space
+    CheckList* lsvTemplateItems = nullptr;  // Field Name, Tag, Sample Value, Space
     QCheckBox* chkSelectAllTags = nullptr;
 
     // Step 3
@@ -108,17 +107,17 @@ public:
     QPushButton* cmdOpenDirectory = nullptr;
     QLabel* lblFileList = nullptr;
     QComboBox* cmbFileList = nullptr;
-    CheckList* lsvDrawingsToProcess = nullptr; // File Name
+    CheckList* lsvDrawingsToProcess = nullptr;  // File Name
     QCheckBox* chkSelectAllDrawings = nullptr;
 
     // Step 4
     QLabel* lblStepFour = nullptr;
     QLabel* lblInstructionsStepFour = nullptr;
     QPushButton* cmdProcess = nullptr;
-    QPushButton* cmdCancel = nullptr;       // beside Process, enabled while a run goes on
+    QPushButton* cmdCancel = nullptr;  // beside Process, enabled while a run goes on
     QCheckBox* chkOpenDataBase = nullptr;
     QProgressBar* pbrProgress = nullptr;
-    QLabel* lblProcessStatus = nullptr;     // under Process: the run's progress, then its outcome
+    QLabel* lblProcessStatus = nullptr;  // under Process: the run's progress, then its outcome
 
     // ---- The wizard shell ---------------------------------------------------
     void Form_Load();
@@ -182,8 +181,8 @@ public:
     void ChooseSampleDrawing(const QString& path);
     static QString sampleDrawingInstructions();
     static QString templateInstructions();
-    bool templateFileBusy_ = false;        // a template is being read or saved
-    QString templateDialogFileName_;       // last path chosen in "Select Drawing"
+    bool templateFileBusy_ = false;   // a template is being read or saved
+    QString templateDialogFileName_;  // last path chosen in "Select Drawing"
     // ---- end of Steps 1 and 2 ----------------------------------------------
 
     // ---- Step 3: drawings (frmmain_drawings.cpp) ----------------------------

@@ -16,16 +16,15 @@
 
 namespace {
 
-void replaceRows(CheckList *list, const QList<drawings::FileListRow> &rows)
+void replaceRows(CheckList* list, const QList<drawings::FileListRow>& rows)
 {
     list->setUpdatesEnabled(false);
     list->clear();
-    for (const drawings::FileListRow &row : rows)
-        list->addRow({row.Path}, row.Checked);
+    for (const drawings::FileListRow& row : rows) list->addRow({row.Path}, row.Checked);
     list->setUpdatesEnabled(true);
 }
 
-} // namespace
+}  // namespace
 
 void frmMain::setupDrawingStep()
 {
@@ -52,7 +51,7 @@ void frmMain::LoadFileListNames()
     const QFileInfo file(givenFileList_);
     givenFileList_.clear();
     int at = QFileInfo(file.absolutePath()) == QFileInfo(folders.filesFolder()) ? cmbFileList->findText(file.fileName())
-                                                                                 : -1;
+                                                                                : -1;
     if (at < 0) {
         cmbFileList->addItem(file.fileName(), file.absoluteFilePath());
         cmbFileList->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
@@ -87,9 +86,9 @@ void frmMain::OpenFileList()
     replaceRows(lsvDrawingsToProcess, content.rows);
     EnableStepFour(true);
     if (content.skippedLines > 0)
-        ui().message(tr("%n line(s) of the file list could not be read and were left out.", nullptr,
-                        content.skippedLines),
-                     MessageIcon::Exclamation);
+        ui().message(
+            tr("%n line(s) of the file list could not be read and were left out.", nullptr, content.skippedLines),
+            MessageIcon::Exclamation);
 }
 
 void frmMain::SaveFileList()
@@ -118,11 +117,10 @@ void frmMain::cmdOpenDirectory_Click()
     {
         frmBrowse browser(
             folders.ImportDrawingsFolder,
-            [this](const QStringList &found) {
+            [this](const QStringList& found) {
                 QList<drawings::FileListRow> rows;
                 rows.reserve(found.size());
-                for (const QString &path : found)
-                    rows.append({true, path});
+                for (const QString& path : found) rows.append({true, path});
                 replaceRows(lsvDrawingsToProcess, rows);
                 // The list no longer is the one named in the box.
                 cmbFileList->setCurrentIndex(-1);
@@ -153,7 +151,4 @@ void frmMain::chkSelectAllDrawings_Click()
     lblURL[3]->setVisible(true);
 }
 
-void frmMain::lsvDrawingsToProcess_ItemCheck(QTreeWidgetItem*)
-{
-    lblURL[3]->setVisible(true);
-}
+void frmMain::lsvDrawingsToProcess_ItemCheck(QTreeWidgetItem*) { lblURL[3]->setVisible(true); }

@@ -61,7 +61,7 @@ const QStringList& outputFilters()
     return filters;
 }
 
-} // namespace
+}  // namespace
 
 void frmMain::setupProcessStep()
 {
@@ -69,10 +69,7 @@ void frmMain::setupProcessStep()
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 }
 
-bool frmMain::isRunning() const
-{
-    return process_ != nullptr;
-}
+bool frmMain::isRunning() const { return process_ != nullptr; }
 
 void frmMain::cmdProcess_Click()
 {
@@ -102,8 +99,8 @@ void frmMain::cmdProcess_Click()
                                          row->text(1).toStdString(), row->text(3).toStdString()});
     }
     for (int i = 0; i < lsvDrawingsToProcess->topLevelItemCount(); ++i)
-        request.Drawings.push_back({lsvDrawingsToProcess->isChecked(i),
-                                    lsvDrawingsToProcess->topLevelItem(i)->text(0).toStdString()});
+        request.Drawings.push_back(
+            {lsvDrawingsToProcess->isChecked(i), lsvDrawingsToProcess->topLevelItem(i)->text(0).toStdString()});
 
     auto state = std::make_shared<ProcessState>();
     state->outputPath = path;
@@ -139,17 +136,15 @@ void frmMain::cmdProcess_Click()
             s->answer.reset();
         }
         const QString drawing = QString::fromStdString(drawingPath);
-        const QString text =
-            code == 3 ? tr("The file %1 was not found and could not be processed.").arg(drawing)
-                      : tr("There was an unknown error processing %1: %2.")
-                            .arg(drawing, QString::fromStdString(output::DrawingReason(code)));
+        const QString text = code == 3 ? tr("The file %1 was not found and could not be processed.").arg(drawing)
+                                       : tr("There was an unknown error processing %1: %2.")
+                                             .arg(drawing, QString::fromStdString(output::DrawingReason(code)));
         onWindow([this, s, text] {
-            const int choice = ui().choose(
-                text, MessageIcon::Critical,
-                {tr("Go On"), tr("Go On Without Asking Again"), tr("Stop the Run")});
+            const int choice = ui().choose(text, MessageIcon::Critical,
+                                           {tr("Go On"), tr("Go On Without Asking Again"), tr("Stop the Run")});
             {
                 std::lock_guard lock(s->mutex);
-                s->answer = choice == 0 ? output::FailureChoice::GoOn
+                s->answer = choice == 0   ? output::FailureChoice::GoOn
                             : choice == 1 ? output::FailureChoice::GoOnWithoutAsking
                                           : output::FailureChoice::Stop;
             }
@@ -163,8 +158,7 @@ void frmMain::cmdProcess_Click()
     // Nothing that feeds the run, starts another or opens a dialog works
     // until it ends; re-enabling the frames gives their controls back as
     // they were.
-    for (int i = 1; i <= 3; ++i)
-        pctSectionFrame[i]->setEnabled(false);
+    for (int i = 1; i <= 3; ++i) pctSectionFrame[i]->setEnabled(false);
     cmdProcess->setEnabled(false);
     chkOpenDataBase->setEnabled(false);
     cmdCancel->setEnabled(true);
@@ -178,8 +172,7 @@ void frmMain::cmdProcess_Click()
             [this, result] {
                 const std::shared_ptr<ProcessState> state = std::move(process_);
                 state->worker.join();
-                for (int i = 1; i <= 3; ++i)
-                    pctSectionFrame[i]->setEnabled(true);
+                for (int i = 1; i <= 3; ++i) pctSectionFrame[i]->setEnabled(true);
                 cmdProcess->setEnabled(true);
                 chkOpenDataBase->setEnabled(true);
                 cmdCancel->setEnabled(false);

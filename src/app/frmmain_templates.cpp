@@ -47,7 +47,7 @@ public:
     QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override { return nullptr; }
 };
 
-} // namespace
+}  // namespace
 
 QString frmMain::sampleDrawingInstructions()
 {
@@ -67,8 +67,7 @@ QString frmMain::templateInstructions()
 void frmMain::setupTemplateStep()
 {
     auto* noEditor = new NoEditor(lsvTemplateItems);
-    for (int column : {ColTag, ColSampleValue, ColSpace})
-        lsvTemplateItems->setItemDelegateForColumn(column, noEditor);
+    for (int column : {ColTag, ColSampleValue, ColSpace}) lsvTemplateItems->setItemDelegateForColumn(column, noEditor);
 
     for (int i = 0; i < 2; ++i)
         connect(optTemplateMode[i], &QRadioButton::clicked, this, [this, i] { optTemplateMode_Click(i); });
@@ -161,16 +160,15 @@ void frmMain::OpenTemplate()
         return;
     // A template named on the command line outside "Files" carries its path.
     const QString given = cmbTemplates->currentData().toString();
-    const QString path =
-        given.isEmpty() ? folders.filesFolder() + u'/' + cmbTemplates->currentText() : given;
+    const QString path = given.isEmpty() ? folders.filesFolder() + u'/' + cmbTemplates->currentText() : given;
     if (!QFileInfo(path).isFile())
         return;
 
     BusyGuard busy(templateFileBusy_);
     // The window keeps painting during a long read; clicks and keys wait
     // until it is over, so no other command starts in the middle of it.
-    const templates::TemplateReadResult read = templates::readTemplateFile(
-        path, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    const templates::TemplateReadResult read =
+        templates::readTemplateFile(path, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 
     if (read.error == platform::ListFileError::FileNotFound)
         return;
@@ -184,12 +182,13 @@ void frmMain::OpenTemplate()
     fillTemplateItems(read.rows);
     if (read.skippedLines > 0) {
         const QString file = QDir::toNativeSeparators(path);
-        ui().message(read.skippedLines == 1
-                         ? tr("1 line of the template file \"%1\" did not hold a template row and was left out.").arg(file)
-                         : tr("%1 lines of the template file \"%2\" did not hold a template row and were left out.")
-                               .arg(read.skippedLines)
-                               .arg(file),
-                     MessageIcon::Exclamation);
+        ui().message(
+            read.skippedLines == 1
+                ? tr("1 line of the template file \"%1\" did not hold a template row and was left out.").arg(file)
+                : tr("%1 lines of the template file \"%2\" did not hold a template row and were left out.")
+                      .arg(read.skippedLines)
+                      .arg(file),
+            MessageIcon::Exclamation);
     }
 }
 
@@ -200,7 +199,7 @@ void frmMain::SaveTemplate()
     BusyGuard busy(templateFileBusy_);
 
     const QString folder = folders.filesFolder();
-    platform::ensureListFolder(folder); // only so the dialog opens there
+    platform::ensureListFolder(folder);  // only so the dialog opens there
 
     const QString path = askSaveName(tr("Save Template As"), folder, tr("Template Files (*.xat)"));
     if (path.isEmpty())
@@ -213,8 +212,9 @@ void frmMain::SaveTemplate()
         return;
     }
     if (saved.error == platform::ListFileError::CannotReplace) {
-        ui().message(tr("An error occurred. The file is open and cannot be saved. Please close the file and try again."),
-                     MessageIcon::Exclamation);
+        ui().message(
+            tr("An error occurred. The file is open and cannot be saved. Please close the file and try again."),
+            MessageIcon::Exclamation);
         return;
     }
     QString text = tr("The template file \"%1\" could not be saved.").arg(QDir::toNativeSeparators(path));
@@ -251,15 +251,9 @@ void frmMain::optTemplateMode_Click(int index)
     EnableStepFour(false);
 }
 
-void frmMain::cmbTemplates_Click()
-{
-    EnableStepTwo(!cmbTemplates->currentText().isEmpty());
-}
+void frmMain::cmbTemplates_Click() { EnableStepTwo(!cmbTemplates->currentText().isEmpty()); }
 
-void frmMain::cmbTemplates_Change()
-{
-    EnableStepTwo(!cmbTemplates->currentText().isEmpty());
-}
+void frmMain::cmbTemplates_Change() { EnableStepTwo(!cmbTemplates->currentText().isEmpty()); }
 
 void frmMain::cmdOpenTemplateFile_Click()
 {
@@ -289,7 +283,7 @@ void frmMain::ImportSampleAttributes()
     if (path.isEmpty())
         return;
     lsvTemplateItems->clear();
-    const QString space = optSpace[0]->isChecked() ? QStringLiteral("M")
+    const QString space = optSpace[0]->isChecked()   ? QStringLiteral("M")
                           : optSpace[1]->isChecked() ? QStringLiteral("P")
                                                      : QString();
     if (space.isEmpty())
@@ -329,12 +323,6 @@ void frmMain::chkSelectAllTags_Click()
     lblURL[TemplateLink]->setVisible(true);
 }
 
-void frmMain::lsvTemplateItems_ItemCheck(QTreeWidgetItem*)
-{
-    lblURL[TemplateLink]->setVisible(true);
-}
+void frmMain::lsvTemplateItems_ItemCheck(QTreeWidgetItem*) { lblURL[TemplateLink]->setVisible(true); }
 
-void frmMain::lsvTemplateItems_AfterLabelEdit(QTreeWidgetItem*)
-{
-    lblURL[TemplateLink]->setVisible(true);
-}
+void frmMain::lsvTemplateItems_AfterLabelEdit(QTreeWidgetItem*) { lblURL[TemplateLink]->setVisible(true); }

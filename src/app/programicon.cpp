@@ -22,23 +22,18 @@ QImage programImage(int size)
     p.setBrush(Qt::white);
     p.setPen(QPen(QColor(0, 0, 255), 1.2));
     p.drawRect(QRectF(15.5, 12.5, 14, 17));
-    for (double y : {17.0, 21.5, 26.0})
-        p.drawLine(QPointF(15.5, y), QPointF(29.5, y));
+    for (double y : {17.0, 21.5, 26.0}) p.drawLine(QPointF(15.5, y), QPointF(29.5, y));
     p.drawLine(QPointF(21.5, 12.5), QPointF(21.5, 29.5));
     p.fillRect(QRectF(16, 13, 13, 3.5), QColor(255, 0, 0));
     p.end();
     return image;
 }
 
-QPixmap programPixmap(int size)
-{
-    return QPixmap::fromImage(programImage(size));
-}
+QPixmap programPixmap(int size) { return QPixmap::fromImage(programImage(size)); }
 
 QIcon programIcon()
 {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64})
-        icon.addPixmap(programPixmap(size));
+    for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(programPixmap(size));
     return icon;
 }

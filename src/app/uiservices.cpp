@@ -13,10 +13,7 @@
 
 namespace {
 
-QString applicationTitle()
-{
-    return QStringLiteral("Quorvane");
-}
+QString applicationTitle() { return QStringLiteral("Quorvane"); }
 
 int filterPosition(const FileDialogRequest& request, const QString& chosen)
 {
@@ -61,7 +58,7 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
                                               : QMessageBox::Information;
 }
 
-} // namespace
+}  // namespace
 
 QString withTypeExtension(const QString& path, const QString& filter)
 {
@@ -94,8 +91,7 @@ int QtUiServices::choose(const QString& text, MessageIcon icon, const QStringLis
 {
     QMessageBox box(boxIcon(icon), applicationTitle(), text, QMessageBox::NoButton, owner_);
     QList<QAbstractButton*> buttons;
-    for (const QString& choice : choices)
-        buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+    for (const QString& choice : choices) buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
     if (!buttons.isEmpty()) {
         box.setDefaultButton(static_cast<QPushButton*>(buttons.first()));
         box.setEscapeButton(buttons.last());
@@ -146,15 +142,9 @@ bool QtUiServices::question(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-FileDialogResult QtUiServices::openFile(const FileDialogRequest& request)
-{
-    return runDialog(owner_, request, false);
-}
+FileDialogResult QtUiServices::openFile(const FileDialogRequest& request) { return runDialog(owner_, request, false); }
 
-FileDialogResult QtUiServices::saveFile(const FileDialogRequest& request)
-{
-    return runDialog(owner_, request, true);
-}
+FileDialogResult QtUiServices::saveFile(const FileDialogRequest& request) { return runDialog(owner_, request, true); }
 
 platform::OpenResult QtUiServices::openWithAssociatedProgram(const QString& path)
 {

@@ -14,17 +14,17 @@ enum class MessageIcon { Information, Exclamation, Critical };
 
 struct FileDialogRequest {
     QString title;
-    QString folder;          // where the dialog opens
-    QString fileName;        // preset name, may be empty or a full path
-    QStringList filters;     // Qt name filters: "Drawing Files (*.dwg)"
-    int filterIndex = 1;     // 1-based, the preselected filter
-    bool confirmOverwrite = true; // save dialogs only
+    QString folder;                // where the dialog opens
+    QString fileName;              // preset name, may be empty or a full path
+    QStringList filters;           // Qt name filters: "Drawing Files (*.dwg)"
+    int filterIndex = 1;           // 1-based, the preselected filter
+    bool confirmOverwrite = true;  // save dialogs only
 };
 
 struct FileDialogResult {
-    bool accepted = false;   // false: the user cancelled
-    QString path;            // full path of the chosen file
-    int filterIndex = 1;     // 1-based, the filter chosen in the dialog
+    bool accepted = false;  // false: the user cancelled
+    QString path;           // full path of the chosen file
+    int filterIndex = 1;    // 1-based, the filter chosen in the dialog
 };
 
 class UiServices {

@@ -19,7 +19,7 @@ struct FileListRow {
     bool Checked = true;
     QString Path;
 
-    friend bool operator==(const FileListRow &, const FileListRow &) = default;
+    friend bool operator==(const FileListRow&, const FileListRow&) = default;
 };
 
 using FileListError = platform::ListFileError;
@@ -31,14 +31,14 @@ QString fileListErrorMessage(FileListError error);
 // out and counted; fields after the path are ignored.
 using FileListContent = platform::ListFileContent<FileListRow>;
 
-FileListContent parseFileList(const QByteArray &bytes);
+FileListContent parseFileList(const QByteArray& bytes);
 
 // afterEachLine, when set, runs once per line read so a window can keep
 // processing its events during a long read.
-FileListContent readFileList(const QString &path, const std::function<void()> &afterEachLine = {});
+FileListContent readFileList(const QString& path, const std::function<void()>& afterEachLine = {});
 
-QByteArray formatFileList(const QList<FileListRow> &rows);
+QByteArray formatFileList(const QList<FileListRow>& rows);
 
-FileListError writeFileList(const QString &path, const QList<FileListRow> &rows);
+FileListError writeFileList(const QString& path, const QList<FileListRow>& rows);
 
-} // namespace drawings
+}  // namespace drawings

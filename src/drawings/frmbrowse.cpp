@@ -26,25 +26,24 @@ class WaitCursor {
 public:
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // Opening size in twips: room for a few levels of folders with long names.
 constexpr int OpenWidth = 8400;
 constexpr int OpenHeight = 7200;
 
-} // namespace
+}  // namespace
 
-frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QStringList &)> searchDone,
-                     QWidget *parent)
+frmBrowse::frmBrowse(QString& importDrawingsFolder, std::function<void(const QStringList&)> searchDone, QWidget* parent)
     : QDialog(parent), m_importDrawingsFolder(importDrawingsFolder), m_searchDone(std::move(searchDone))
 {
     setObjectName(QStringLiteral("frmBrowse"));
     setWindowTitle(tr("Browse"));
     // A tool window without a task-bar button that can be resized and maximised.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::WindowMaximizeButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
 
     folderModel = new QFileSystemModel(this);
@@ -56,8 +55,7 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     fldtrvSetPath->setObjectName(QStringLiteral("fldtrvSetPath"));
     fldtrvSetPath->setModel(folderModel);
     fldtrvSetPath->setHeaderHidden(true);
-    for (int column = 1; column < folderModel->columnCount(); ++column)
-        fldtrvSetPath->hideColumn(column);
+    for (int column = 1; column < folderModel->columnCount(); ++column) fldtrvSetPath->hideColumn(column);
     fldtrvSetPath->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     fldtrvSetPath->header()->setStretchLastSection(false);
 
@@ -67,10 +65,10 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     txtPath->setObjectName(QStringLiteral("txtPath"));
     lblPath->setBuddy(txtPath);
     // Completion from a model of its own, so typing never moves the tree.
-    auto *completionModel = new QFileSystemModel(this);
+    auto* completionModel = new QFileSystemModel(this);
     completionModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     completionModel->setRootPath(QString());
-    auto *completer = new QCompleter(completionModel, this);
+    auto* completer = new QCompleter(completionModel, this);
     txtPath->setCompleter(completer);
     m_completionModel = completionModel;
     // The completer never asks the model to list a folder; once a folder
@@ -105,17 +103,17 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     cmdPathControl[1]->setAutoDefault(false);
     cmdPathControl[0]->setEnabled(false);
 
-    auto *pathRow = new QHBoxLayout;
+    auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(lblPath);
     pathRow->addWidget(txtPath, 1);
-    auto *bottom = new QGridLayout;
+    auto* bottom = new QGridLayout;
     bottom->addWidget(lblPattern, 0, 0);
     bottom->addWidget(cboPattern, 0, 1);
     bottom->addWidget(chkSubDir, 1, 0, 1, 2);
     bottom->setColumnStretch(2, 1);
     bottom->addWidget(cmdPathControl[0], 1, 3);
     bottom->addWidget(cmdPathControl[1], 1, 4);
-    auto *layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(this);
     layout->addWidget(fldtrvSetPath, 1);
     layout->addLayout(pathRow);
     layout->addLayout(bottom);
@@ -127,7 +125,7 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
     setTabOrder(cboPattern, chkSubDir);
 
     QSize size(twipsToPixels(OpenWidth), twipsToPixels(OpenHeight));
-    if (const QScreen *screen = parent ? parent->screen() : this->screen())
+    if (const QScreen* screen = parent ? parent->screen() : this->screen())
         size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
 
@@ -136,29 +134,23 @@ frmBrowse::frmBrowse(QString &importDrawingsFolder, std::function<void(const QSt
             [this] { disconnect(m_keepInView); });
     // Connected after the load so that its own selection is not taken for the user's.
     connect(fldtrvSetPath->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) { fldtrvSetPath_FolderClick(current); });
+            [this](const QModelIndex& current) { fldtrvSetPath_FolderClick(current); });
     // A click on the folder that is already selected (the fallback root, say)
     // is a selection too, though the current row does not change.
-    connect(fldtrvSetPath, &QTreeView::clicked, this, [this](const QModelIndex &index) {
+    connect(fldtrvSetPath, &QTreeView::clicked, this, [this](const QModelIndex& index) {
         if (index == fldtrvSetPath->currentIndex())
             fldtrvSetPath_FolderClick(index);
     });
-    connect(txtPath, &QLineEdit::textEdited, this, [this](const QString &text) { txtPath_Edited(text); });
+    connect(txtPath, &QLineEdit::textEdited, this, [this](const QString& text) { txtPath_Edited(text); });
     // A completion picked from the list is a typed path too.
-    connect(completer, qOverload<const QString &>(&QCompleter::activated), this,
-            [this](const QString &text) { txtPath_Edited(text); });
+    connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+            [this](const QString& text) { txtPath_Edited(text); });
     fldtrvSetPath->setFocus();
 }
 
-QString frmBrowse::fallbackFolder()
-{
-    return QDir::toNativeSeparators(QDir::rootPath());
-}
+QString frmBrowse::fallbackFolder() { return QDir::toNativeSeparators(QDir::rootPath()); }
 
-int frmBrowse::twipsToPixels(int twips) const
-{
-    return qRound(twips * logicalDpiX() / 1440.0);
-}
+int frmBrowse::twipsToPixels(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
 
 drawings::DrawingPattern frmBrowse::pattern() const
 {
@@ -170,13 +162,13 @@ void frmBrowse::setPattern(drawings::DrawingPattern pattern)
     cboPattern->setCurrentIndex(qMax(0, cboPattern->findData(int(pattern))));
 }
 
-void frmBrowse::showFolder(const QModelIndex &index)
+void frmBrowse::showFolder(const QModelIndex& index)
 {
     fldtrvSetPath->scrollTo(index, QAbstractItemView::PositionAtCenter);
     // scrollTo also scrolls sideways to the widest name's end, cutting names
     // off on the left. Keep the tree's left edge in view while the folder's
     // name starts in the left half; deeper, start at the name's parent.
-    QScrollBar *bar = fldtrvSetPath->horizontalScrollBar();
+    QScrollBar* bar = fldtrvSetPath->horizontalScrollBar();
     const int left = fldtrvSetPath->visualRect(index).left() + bar->value();
     bar->setValue(left < fldtrvSetPath->viewport()->width() / 2 ? 0 : left - fldtrvSetPath->indentation());
 }
@@ -203,7 +195,7 @@ void frmBrowse::Form_Load()
     cmdPathControl[0]->setEnabled(exists);
 }
 
-void frmBrowse::fldtrvSetPath_FolderClick(const QModelIndex &current)
+void frmBrowse::fldtrvSetPath_FolderClick(const QModelIndex& current)
 {
     disconnect(m_keepInView);
     const QString path = current.isValid() ? folderModel->filePath(current) : QString();
@@ -214,7 +206,7 @@ void frmBrowse::fldtrvSetPath_FolderClick(const QModelIndex &current)
         txtPath->setText(m_importDrawingsFolder);
 }
 
-void frmBrowse::txtPath_Edited(const QString &text)
+void frmBrowse::txtPath_Edited(const QString& text)
 {
     const QString typedFolder = QFileInfo(QDir::fromNativeSeparators(text)).path();
     if (const QModelIndex listed = m_completionModel->index(typedFolder);

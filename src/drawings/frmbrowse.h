@@ -27,17 +27,17 @@ class frmBrowse : public QDialog {
 public:
     // searchDone receives every drawing found, in search order, once "OK"
     // has searched; the dialog closes after it returns.
-    frmBrowse(QString &importDrawingsFolder, std::function<void(const QStringList &)> searchDone,
-              QWidget *parent = nullptr);
+    frmBrowse(QString& importDrawingsFolder, std::function<void(const QStringList&)> searchDone,
+              QWidget* parent = nullptr);
 
-    QTreeView *fldtrvSetPath = nullptr;
-    QFileSystemModel *folderModel = nullptr;
-    QLabel *lblPath = nullptr;    // caption of txtPath
-    QLineEdit *txtPath = nullptr; // the chosen folder
-    QLabel *lblPattern = nullptr;
-    QComboBox *cboPattern = nullptr; // by DrawingPattern
-    QCheckBox *chkSubDir = nullptr;
-    QPushButton *cmdPathControl[2] = {}; // 0 "OK", 1 "Cancel"
+    QTreeView* fldtrvSetPath = nullptr;
+    QFileSystemModel* folderModel = nullptr;
+    QLabel* lblPath = nullptr;     // caption of txtPath
+    QLineEdit* txtPath = nullptr;  // the chosen folder
+    QLabel* lblPattern = nullptr;
+    QComboBox* cboPattern = nullptr;  // by DrawingPattern
+    QCheckBox* chkSubDir = nullptr;
+    QPushButton* cmdPathControl[2] = {};  // 0 "OK", 1 "Cancel"
 
     void cmdPathControl_Click(int index);
 
@@ -49,15 +49,15 @@ public:
 
 private:
     void Form_Load();
-    void fldtrvSetPath_FolderClick(const QModelIndex &current);
-    void txtPath_Edited(const QString &text);
+    void fldtrvSetPath_FolderClick(const QModelIndex& current);
+    void txtPath_Edited(const QString& text);
     // Scrolls the tree to the folder, its name shown from the left edge.
-    void showFolder(const QModelIndex &index);
+    void showFolder(const QModelIndex& index);
     int twipsToPixels(int twips) const;
 
-    QString &m_importDrawingsFolder;
+    QString& m_importDrawingsFolder;
     QMetaObject::Connection m_keepInView;
     bool m_followingText = false;
-    QFileSystemModel *m_completionModel = nullptr;
-    std::function<void(const QStringList &)> m_searchDone;
+    QFileSystemModel* m_completionModel = nullptr;
+    std::function<void(const QStringList&)> m_searchDone;
 };

@@ -51,21 +51,20 @@ bool matchFolded(QStringView name, QStringView pattern)
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
     return p == pattern.size();
 }
 
-} // namespace
+}  // namespace
 
-QString AddBackslash(const QString &path)
+QString AddBackslash(const QString& path)
 {
     if (!path.isEmpty() && isSeparator(path.back()))
         return path;
     return path + QDir::separator();
 }
 
-bool MatchSpec(const QString &name, const QString &pattern)
+bool MatchSpec(const QString& name, const QString& pattern)
 {
     return matchFolded(name.toCaseFolded(), pattern.toCaseFolded());
 }
@@ -73,19 +72,16 @@ bool MatchSpec(const QString &name, const QString &pattern)
 QString patternText(DrawingPattern pattern)
 {
     switch (pattern) {
-    case DrawingPattern::Dxf:
-        return QStringLiteral("*.dxf");
-    case DrawingPattern::Both:
-        return QStringLiteral("*.dwg;*.dxf");
-    case DrawingPattern::Dwg:
-        break;
+    case DrawingPattern::Dxf: return QStringLiteral("*.dxf");
+    case DrawingPattern::Both: return QStringLiteral("*.dwg;*.dxf");
+    case DrawingPattern::Dwg: break;
     }
     return QStringLiteral("*.dwg");
 }
 
-std::optional<DrawingPattern> parsePattern(const QString &word)
+std::optional<DrawingPattern> parsePattern(const QString& word)
 {
-    for (const auto &[name, pattern] : {std::pair{u"dwg", DrawingPattern::Dwg}, std::pair{u"dxf", DrawingPattern::Dxf},
+    for (const auto& [name, pattern] : {std::pair{u"dwg", DrawingPattern::Dwg}, std::pair{u"dxf", DrawingPattern::Dxf},
                                         std::pair{u"both", DrawingPattern::Both}}) {
         if (word.compare(QStringView(name), Qt::CaseInsensitive) == 0)
             return pattern;
@@ -99,15 +95,15 @@ DrawingSearch::DrawingSearch(bool includeSubfolders, FoundFn found, QString patt
 {
 }
 
-void DrawingSearch::SearchFolder(const QString &folder)
+void DrawingSearch::SearchFolder(const QString& folder)
 {
     struct Entry {
         QString name;
-        QString upper; // Windows file systems order names by their capitals
-        bool enter;    // a folder to search
+        QString upper;  // Windows file systems order names by their capitals
+        bool enter;     // a folder to search
     };
     std::vector<Entry> entries;
-    platform::listFolder(folder, [&](const platform::FolderEntry &entry) {
+    platform::listFolder(folder, [&](const platform::FolderEntry& entry) {
         if (entry.isFolder) {
             if (m_includeSubfolders && !entry.isLink && !entry.name.startsWith(u'.'))
                 entries.push_back({entry.name, entry.name.toUpper(), true});
@@ -115,15 +111,15 @@ void DrawingSearch::SearchFolder(const QString &folder)
         }
         const QString folded = entry.name.toCaseFolded();
         if (std::any_of(m_patterns.cbegin(), m_patterns.cend(),
-                        [&folded](const QString &pattern) { return matchFolded(folded, pattern); }))
+                        [&folded](const QString& pattern) { return matchFolded(folded, pattern); }))
             entries.push_back({entry.name, entry.name.toUpper(), false});
     });
     // Sub-folders take their places among the files, and their rows come there.
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         const int byUpper = a.upper.compare(b.upper);
         return byUpper != 0 ? byUpper < 0 : a.name < b.name;
     });
-    for (const Entry &entry : entries) {
+    for (const Entry& entry : entries) {
         if (entry.enter) {
             SearchFolder(folder + entry.name + QDir::separator());
         } else {
@@ -133,13 +129,13 @@ void DrawingSearch::SearchFolder(const QString &folder)
     }
 }
 
-QStringList findDrawings(const QString &folder, bool includeSubfolders, DrawingPattern pattern)
+QStringList findDrawings(const QString& folder, bool includeSubfolders, DrawingPattern pattern)
 {
     QStringList paths;
-    DrawingSearch search(includeSubfolders, [&paths](const QString &path) { paths.append(path); },
-                         patternText(pattern));
+    DrawingSearch search(
+        includeSubfolders, [&paths](const QString& path) { paths.append(path); }, patternText(pattern));
     search.SearchFolder(AddBackslash(QDir::toNativeSeparators(folder)));
     return paths;
 }
 
-} // namespace drawings
+}  // namespace drawings

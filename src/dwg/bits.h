@@ -70,7 +70,11 @@ public:
     explicit BitReader(std::span<const std::uint8_t> data) : BitReader(data, data.size() * 8) {}
 
     bool ok() const { return ok_; }
-    void fail() { ok_ = false; pos_ = end_; }
+    void fail()
+    {
+        ok_ = false;
+        pos_ = end_;
+    }
     std::size_t pos() const { return pos_; }
     std::size_t end() const { return end_; }
     std::size_t left() const { return end_ - pos_; }
@@ -157,8 +161,7 @@ public:
         unsigned n = BB() << 1;
         n |= B();
         std::uint64_t v = 0;
-        for (unsigned i = 0; i < n; ++i)
-            v |= std::uint64_t{RC()} << (8 * i);
+        for (unsigned i = 0; i < n; ++i) v |= std::uint64_t{RC()} << (8 * i);
         return v;
     }
     double BD()
@@ -177,14 +180,12 @@ public:
         switch (BB()) {
         case 0: break;
         case 1:
-            for (int i = 0; i < 4; ++i)
-                b[i] = RC();
+            for (int i = 0; i < 4; ++i) b[i] = RC();
             break;
         case 2:
             b[4] = RC();
             b[5] = RC();
-            for (int i = 0; i < 4; ++i)
-                b[i] = RC();
+            for (int i = 0; i < 4; ++i) b[i] = RC();
             break;
         default: return RD();
         }
@@ -216,15 +217,20 @@ public:
             fail();
             return {};
         }
-        for (unsigned i = 0; i < n; ++i)
-            r.value = (r.value << 8) | RC();
+        for (unsigned i = 0; i < n; ++i) r.value = (r.value << 8) | RC();
         return r;
     }
 
     // Raw bytes of a TV (8-bit text): BS length then the bytes.
-    std::string TV() { return counted_text<std::string>(8, [this] { return RC(); }); }
+    std::string TV()
+    {
+        return counted_text<std::string>(8, [this] { return RC(); });
+    }
     // TU (2007+): BS length in UTF-16 code units, then the units.
-    std::u16string TU() { return counted_text<std::u16string>(16, [this] { return RS(); }); }
+    std::u16string TU()
+    {
+        return counted_text<std::u16string>(16, [this] { return RS(); });
+    }
 
 private:
     // A BS count of `unit_bits`-wide units; a count the stream cannot hold
@@ -239,8 +245,7 @@ private:
             return s;
         }
         s.resize(n);
-        for (std::uint16_t i = 0; i < n; ++i)
-            s[i] = static_cast<typename String::value_type>(unit());
+        for (std::uint16_t i = 0; i < n; ++i) s[i] = static_cast<typename String::value_type>(unit());
         return s;
     }
 
@@ -266,7 +271,11 @@ public:
     std::size_t pos() const { return pos_; }
     std::size_t left() const { return data_.size() - pos_; }
     void seek(std::size_t p) { p <= data_.size() ? void(pos_ = p) : fail(); }
-    void fail() { ok_ = false; pos_ = data_.size(); }
+    void fail()
+    {
+        ok_ = false;
+        pos_ = data_.size();
+    }
 
     std::uint8_t RC()
     {
@@ -282,7 +291,10 @@ public:
         return static_cast<std::uint16_t>((hi << 8) | RC());
     }
     // Unsigned modular char: 7 bits a byte, low group first, 0x80 = more.
-    std::uint64_t UMC() { return modular<7>(64, [this] { return RC(); }); }
+    std::uint64_t UMC()
+    {
+        return modular<7>(64, [this] { return RC(); });
+    }
     // Signed modular char: as UMC, but the last byte holds the sign (0x40)
     // and six value bits.
     std::int64_t MC()
@@ -302,7 +314,10 @@ public:
         return 0;
     }
     // Modular short: 16-bit words, low first, 0x8000 = more, 15 bits each.
-    std::uint64_t MS() { return modular<15>(60, [this] { return RS(); }); }
+    std::uint64_t MS()
+    {
+        return modular<15>(60, [this] { return RS(); });
+    }
     // The next n bytes as they are; empty, and failed, past the end.
     std::span<const std::uint8_t> bytes(std::size_t n)
     {

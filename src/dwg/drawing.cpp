@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "document.h"
@@ -277,8 +277,7 @@ void append_attributes(const Document& doc, const Insert& insert, std::vector<En
 // attributes and end markers met directly belong to a reference and are not
 // entities of the space. On an error nothing is appended; `linked` tells
 // whether the entity's links were read all the same.
-Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& out, EntityCommon& common,
-                   bool& linked)
+Error visit_entity(const Document& doc, std::uint64_t h, std::vector<Entity>& out, EntityCommon& common, bool& linked)
 {
     linked = false;
     ObjectRecord o;

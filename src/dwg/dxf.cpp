@@ -44,7 +44,8 @@ public:
         std::memmove(buffer_.data(), pos, kept);
         pos = buffer_.data();
         end = pos + kept;
-        stream_->read(reinterpret_cast<char*>(buffer_.data() + kept), static_cast<std::streamsize>(buffer_.size() - kept));
+        stream_->read(reinterpret_cast<char*>(buffer_.data() + kept),
+                      static_cast<std::streamsize>(buffer_.size() - kept));
         const auto got = static_cast<std::size_t>(stream_->gcount());
         end += got;
         if (stream_->bad())
@@ -109,19 +110,16 @@ std::string_view view(const std::uint8_t* from, const std::uint8_t* to)
 bool parse_int(std::string_view s, std::int64_t& out)
 {
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
     const bool negative = i < s.size() && s[i] == '-';
     if (negative || (i < s.size() && s[i] == '+'))
         ++i;
     const std::size_t first = i;
     std::int64_t v = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - first < 18)
-        v = v * 10 + (s[i++] - '0');
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - first < 18) v = v * 10 + (s[i++] - '0');
     if (i == first)
         return false;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
     out = negative ? -v : v;
     return i == s.size();
 }
@@ -248,13 +246,11 @@ private:
             Type type;
         };
         static constexpr Range kRanges[] = {
-            {10, 59, Type::Double},     {60, 79, Type::Int16},      {90, 99, Type::Int32},
-            {110, 149, Type::Double},   {160, 169, Type::Int64},    {170, 179, Type::Int16},
-            {210, 239, Type::Double},   {270, 289, Type::Int16},    {290, 299, Type::Bool},
-            {310, 319, Type::Chunk},    {370, 389, Type::Int16},    {400, 409, Type::Int16},
-            {420, 429, Type::Int32},    {440, 459, Type::Int32},    {460, 469, Type::Double},
-            {1004, 1004, Type::Chunk},  {1010, 1059, Type::Double}, {1060, 1070, Type::Int16},
-            {1071, 1071, Type::Int32},
+            {10, 59, Type::Double},     {60, 79, Type::Int16},     {90, 99, Type::Int32},     {110, 149, Type::Double},
+            {160, 169, Type::Int64},    {170, 179, Type::Int16},   {210, 239, Type::Double},  {270, 289, Type::Int16},
+            {290, 299, Type::Bool},     {310, 319, Type::Chunk},   {370, 389, Type::Int16},   {400, 409, Type::Int16},
+            {420, 429, Type::Int32},    {440, 459, Type::Int32},   {460, 469, Type::Double},  {1004, 1004, Type::Chunk},
+            {1010, 1059, Type::Double}, {1060, 1070, Type::Int16}, {1071, 1071, Type::Int32},
         };
         for (const Range& r : kRanges)
             if (code >= r.first && code <= r.last)
@@ -268,8 +264,7 @@ private:
         if (!in_.ensure(size))
             return fail();
         std::uint64_t v = 0;
-        for (std::size_t i = size; i-- > 0;)
-            v = (v << 8) | in_.pos[i];
+        for (std::size_t i = size; i-- > 0;) v = (v << 8) | in_.pos[i];
         if (size < 8 && (v >> (size * 8 - 1)) & 1)
             v |= ~std::uint64_t{0} << (size * 8);
         t.number = static_cast<std::int64_t>(v);
@@ -413,7 +408,7 @@ private:
     void header_tag(const Tag& t)
     {
         if (t.code == 9) {
-            variable_ = t.text == "$ACADVER" ? Variable::Version
+            variable_ = t.text == "$ACADVER"       ? Variable::Version
                         : t.text == "$DWGCODEPAGE" ? Variable::Codepage
                                                    : Variable::None;
         } else if (t.code == 1 && variable_ == Variable::Version) {
@@ -569,12 +564,10 @@ DxfKind dxf_kind(std::span<const std::uint8_t> head)
     if (s.starts_with(kBinarySentinel.substr(0, std::min(s.size(), kBinarySentinel.size()))) && s.size() >= 18)
         return DxfKind::Binary;
     std::size_t i = s.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
     // The keyword format starts with a word, a comma and a count ("EXTENTS,1").
     std::size_t word = i;
-    while (word < s.size() && s[word] >= 'A' && s[word] <= 'Z')
-        ++word;
+    while (word < s.size() && s[word] >= 'A' && s[word] <= 'Z') ++word;
     if (word > i && word + 1 < s.size() && s[word] == ',' && s[word + 1] >= '0' && s[word + 1] <= '9')
         return DxfKind::Keyword;
     // Group codes: the first line is 0 (a section or an entity) or 999 (a comment).

@@ -422,8 +422,7 @@ bool each_block_b(const Document& doc, Visit visit)
             p.block_table + std::size_t{i} * p.block_record_size, p.block_record_size);
         if (record[0] & 0x80)
             continue;  // erased: empty name, stale offset
-        const std::uint32_t offset =
-            le32_at(record, offset_at) & 0x3FFFFFFF;
+        const std::uint32_t offset = le32_at(record, offset_at) & 0x3FFFFFFF;
         const std::uint64_t address = std::uint64_t{p.blocks_start} + offset;
         if (address >= p.blocks_end)
             continue;
@@ -450,15 +449,16 @@ struct RecordA {
     std::string_view text;  // BLOCK and INSERT: the block name
 };
 
-[[gnu::always_inline]] inline bool read_a(std::span<const std::uint8_t> file, std::uint32_t at, std::uint32_t end, RecordA& rec)
+[[gnu::always_inline]] inline bool read_a(std::span<const std::uint8_t> file, std::uint32_t at, std::uint32_t end,
+                                          RecordA& rec)
 {
     struct Body {
         std::uint8_t before, text, after;
     };
     // By type 1..14: bytes before the string, whether there is one, bytes after.
     static constexpr Body kBodies[] = {
-        {32, 0, 0}, {16, 0, 0}, {24, 0, 0}, {34, 0, 0}, {0, 0, 0}, {20, 0, 0}, {32, 1, 0},
-        {40, 0, 0}, {64, 0, 0}, {0, 1, 0},  {64, 0, 0}, {0, 1, 16}, {0, 0, 0}, {0, 1, 40},
+        {32, 0, 0}, {16, 0, 0}, {24, 0, 0}, {34, 0, 0}, {0, 0, 0},  {20, 0, 0}, {32, 1, 0},
+        {40, 0, 0}, {64, 0, 0}, {0, 1, 0},  {64, 0, 0}, {0, 1, 16}, {0, 0, 0},  {0, 1, 40},
     };
     // Plain offsets, each checked: per-byte reads would cost more than the
     // rest of the walk.
@@ -617,7 +617,8 @@ Error entities_pre_r13(const Document& doc, std::uint64_t block, std::vector<Ent
         // A guess from typical record sizes spares most regrowth.
         out.reserve((p.entities_end - p.entities_start) / 40);
         RecordWalk walk(p, file, p.entities_start, p.entities_end);
-        return collect(doc, walk, false, [&](const Record& r) { return in_paper_space(p, file, r) == paper; }, out);
+        return collect(
+            doc, walk, false, [&](const Record& r) { return in_paper_space(p, file, r) == paper; }, out);
     }
     std::uint32_t address = static_cast<std::uint32_t>(block);
     if (block > UINT32_MAX || named_block(doc, {}, nullptr, address) != Error::Ok)
@@ -626,7 +627,8 @@ Error entities_pre_r13(const Document& doc, std::uint64_t block, std::vector<Ent
     Record first;
     if (!walk.next(first) || first.type != kBlock)
         return Error::Corrupt;
-    return collect(doc, walk, true, [](const Record&) { return true; }, out);
+    return collect(
+        doc, walk, true, [](const Record&) { return true; }, out);
 }
 
 }  // namespace dwg::detail

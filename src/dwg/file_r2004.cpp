@@ -85,29 +85,37 @@ std::uint64_t system_page_limit(std::span<const std::uint8_t> file) { return fil
 Error read_system_page(std::span<const std::uint8_t> file, std::uint64_t address, std::uint32_t type,
                        std::vector<std::uint8_t>& out)
 {
-    if (address > file.size() || file.size() - address < kSystemPageHeader) return Error::Truncated;
+    if (address > file.size() || file.size() - address < kSystemPageHeader)
+        return Error::Truncated;
     const auto h = file.subspan(address, kSystemPageHeader);
     ByteReader r(h);
-    if (r.RL() != type) return Error::Corrupt;
+    if (r.RL() != type)
+        return Error::Corrupt;
     const std::uint32_t decompressed = r.RL();
     const std::uint32_t compressed = r.RL();
     const std::uint32_t method = r.RL();
     const std::uint32_t checksum = r.RL();
-    if (compressed > file.size() - address - kSystemPageHeader) return Error::Truncated;
-    if (decompressed > system_page_limit(file)) return Error::TooLarge;
+    if (compressed > file.size() - address - kSystemPageHeader)
+        return Error::Truncated;
+    if (decompressed > system_page_limit(file))
+        return Error::TooLarge;
     const auto data = file.subspan(address + kSystemPageHeader, compressed);
 
     std::array<std::uint8_t, kSystemPageHeader> header{};
     std::copy_n(h.begin(), 16, header.begin());  // checksum field counts as 0
-    if (page_checksum_r2004(page_checksum_r2004(0, header), data) != checksum) return Error::Corrupt;
+    if (page_checksum_r2004(page_checksum_r2004(0, header), data) != checksum)
+        return Error::Corrupt;
 
     out.assign(decompressed, 0);
     if (method == 2) {
         std::size_t produced = 0;
-        if (Error e = decompress_r2004(data, out, produced); e != Error::Ok) return e;
-        if (produced != decompressed) return Error::Corrupt;
+        if (Error e = decompress_r2004(data, out, produced); e != Error::Ok)
+            return e;
+        if (produced != decompressed)
+            return Error::Corrupt;
     } else if (method == 1) {
-        if (compressed != decompressed) return Error::Corrupt;
+        if (compressed != decompressed)
+            return Error::Corrupt;
         std::copy(data.begin(), data.end(), out.begin());
     } else {
         return Error::Corrupt;
@@ -127,7 +135,8 @@ Error parse_page_map(std::span<const std::uint8_t> map, PageMap& pages)
         const std::uint32_t id = c.RL();
         const std::uint32_t size = c.RL();
         if (static_cast<std::int32_t>(id) < 0) {
-            if (c.bytes(16).empty()) return Error::Corrupt;
+            if (c.bytes(16).empty())
+                return Error::Corrupt;
         } else if (!pages.emplace(id, PageLocation{address, size}).second) {
             return Error::Corrupt;
         }
@@ -149,9 +158,11 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
     ByteReader c(map);
     const std::uint32_t count = c.RL();
     c.bytes(16);
-    if (!c.ok()) return Error::Corrupt;
+    if (!c.ok())
+        return Error::Corrupt;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (c.left() < kDescriptionSize) return Error::Corrupt;
+        if (c.left() < kDescriptionSize)
+            return Error::Corrupt;
         SectionInfo info;
         info.size = c.RLL();
         const std::uint32_t page_count = c.RL();
@@ -161,7 +172,8 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
         info.id = c.RL();
         info.encrypted = c.RL();
         const std::span<const std::uint8_t> name = c.bytes(64);
-        if (page_count > c.left() / kPageEntrySize) return Error::Corrupt;
+        if (page_count > c.left() / kPageEntrySize)
+            return Error::Corrupt;
         info.pages.resize(page_count);
         for (auto& p : info.pages) {
             p.id = c.RL();
@@ -180,7 +192,8 @@ Error parse_section_map(std::span<const std::uint8_t> map, std::array<SectionInf
         }
     }
     for (const auto& w : wanted) {
-        if (!w.found) return Error::Corrupt;
+        if (!w.found)
+            return Error::Corrupt;
     }
     return Error::Ok;
 }
@@ -193,7 +206,8 @@ Error expand_page(std::span<const std::uint8_t> stored, std::span<std::uint8_t> 
     std::size_t produced = 0;
     const Error e = decompress_r2004(stored, target, produced);
     std::fill(target.begin() + static_cast<std::ptrdiff_t>(std::min(produced, target.size())), target.end(), 0);
-    if (e != Error::Ok) return e;
+    if (e != Error::Ok)
+        return e;
     return produced < need ? Error::Corrupt : Error::Ok;
 }
 
@@ -204,9 +218,12 @@ template <class Bytes>
 Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, const SectionInfo& info, Bytes& out,
                    DeferredPages* later = nullptr)
 {
-    if (info.encrypted == 1) return Error::Encrypted;
-    if (info.compressed != 1 && info.compressed != 2) return Error::Corrupt;
-    if (info.max_page_size == 0 || info.max_page_size > kMaxPageSize) return Error::Corrupt;
+    if (info.encrypted == 1)
+        return Error::Encrypted;
+    if (info.compressed != 1 && info.compressed != 2)
+        return Error::Corrupt;
+    if (info.max_page_size == 0 || info.max_page_size > kMaxPageSize)
+        return Error::Corrupt;
     const bool compressed = info.compressed == 2;
 
     // Before allocating: every page must lie in the file, and the section
@@ -214,19 +231,24 @@ Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, con
     std::uint64_t capacity = 0;
     for (const auto& p : info.pages) {
         const auto it = pages.find(p.id);
-        if (it == pages.end()) return Error::Corrupt;
+        if (it == pages.end())
+            return Error::Corrupt;
         const PageLocation& where = it->second;
-        if (where.size < kDataPageHeader || p.data_size > where.size - kDataPageHeader) return Error::Corrupt;
-        if (where.address + kDataPageHeader + p.data_size > file.size()) return Error::Truncated;
+        if (where.size < kDataPageHeader || p.data_size > where.size - kDataPageHeader)
+            return Error::Corrupt;
+        if (where.address + kDataPageHeader + p.data_size > file.size())
+            return Error::Truncated;
         const std::uint64_t most = compressed ? kMaxExpansion * (std::uint64_t{p.data_size} + 8) : p.data_size;
         capacity += std::min<std::uint64_t>(info.max_page_size, most);
     }
-    if (info.size > capacity) return Error::Corrupt;
+    if (info.size > capacity)
+        return Error::Corrupt;
     for (std::size_t k = 1; later && k < info.pages.size(); ++k)
         if (info.pages[k].start < info.pages[k - 1].start ||
             info.pages[k].start - info.pages[k - 1].start < info.max_page_size)
             later = nullptr;
-    if (!compressed) later = nullptr;
+    if (!compressed)
+        later = nullptr;
 
     if (later) {
         // The pages lie apart in order and each fills its room: zero only
@@ -235,7 +257,8 @@ Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, con
         std::size_t covered = 0;
         for (const auto& p : info.pages) {
             const std::size_t at = static_cast<std::size_t>(std::min<std::uint64_t>(p.start, out.size()));
-            std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.begin() + static_cast<std::ptrdiff_t>(at), 0);
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.begin() + static_cast<std::ptrdiff_t>(at),
+                      0);
             covered = std::min(out.size(), at + info.max_page_size);
         }
         std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.end(), 0);
@@ -259,20 +282,23 @@ Error read_section(std::span<const std::uint8_t> file, const PageMap& pages, con
             const std::uint32_t v = k == 6 ? 0 : f[k];
             for (std::size_t b = 0; b < 4; ++b) plain[4 * k + b] = static_cast<std::uint8_t>(v >> (8 * b));
         }
-        if (data_sum != f[7] || page_checksum_r2004(data_sum, plain) != f[6]) return Error::Corrupt;
+        if (data_sum != f[7] || page_checksum_r2004(data_sum, plain) != f[6])
+            return Error::Corrupt;
 
         // The slack behind the section takes the last page's padding.
-        if (p.start > info.size) return Error::Corrupt;
+        if (p.start > info.size)
+            return Error::Corrupt;
         const std::size_t share =
             static_cast<std::size_t>(std::min<std::uint64_t>(info.max_page_size, info.size - p.start));
-        const auto target =
-            std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(p.start), info.max_page_size);
+        const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(p.start), info.max_page_size);
         if (later) {
             later->pages.push_back({static_cast<std::size_t>(p.start), info.max_page_size, share, data});
         } else if (compressed) {
-            if (Error e = expand_page(data, target, share); e != Error::Ok) return e;
+            if (Error e = expand_page(data, target, share); e != Error::Ok)
+                return e;
         } else {
-            if (data.size() < share) return Error::Corrupt;
+            if (data.size() < share)
+                return Error::Corrupt;
             std::copy_n(data.begin(), share, target.begin());
         }
     }
@@ -349,50 +375,63 @@ void unmask_file_header_r2004(std::span<std::uint8_t> data)
 
 Error read_sections_r2004(std::span<const std::uint8_t> file, Sections& out)
 {
-    if (file.size() < 6) return Error::NotDwg;
+    if (file.size() < 6)
+        return Error::NotDwg;
     const std::optional<Version> release = dwg_version(file);
-    if (!release || *release < Version::R2004 || *release == Version::R2007) return Error::UnsupportedVersion;
+    if (!release || *release < Version::R2004 || *release == Version::R2007)
+        return Error::UnsupportedVersion;
     const Version version = *release;
-    if (file.size() < kFirstPageAt) return Error::Truncated;
+    if (file.size() < kFirstPageAt)
+        return Error::Truncated;
     out.version = version;
     out.maintenance = file[0x0B];
 
     std::array<std::uint8_t, kFileHeaderSize> header{};
     std::copy_n(file.begin() + kFileHeaderAt, kFileHeaderSize, header.begin());
     unmask_file_header_r2004(header);
-    if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0) return Error::Corrupt;
+    if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0)
+        return Error::Corrupt;
     const std::uint32_t stored_crc = le32_at(header, 0x68);
     std::fill_n(header.begin() + 0x68, 4, std::uint8_t{0});
-    if (crc32_r2004(0, header) != stored_crc) return Error::Corrupt;
+    if (crc32_r2004(0, header) != stored_crc)
+        return Error::Corrupt;
     // The header's copy ends the file, so a file cut short is known before
     // any page is read, even where the pages left would still do.
     const std::uint64_t copy_at = le64_at(header, 0x34);
-    if (copy_at > file.size() || file.size() - copy_at < kFileHeaderSize) return Error::Truncated;
+    if (copy_at > file.size() || file.size() - copy_at < kFileHeaderSize)
+        return Error::Truncated;
     const std::uint64_t page_map_at = le64_at(header, 0x54);
     const std::uint32_t section_map_id = le32_at(header, 0x5C);
-    if (page_map_at > file.size()) return Error::Truncated;
+    if (page_map_at > file.size())
+        return Error::Truncated;
 
     std::vector<std::uint8_t> buffer;
     if (Error e = read_system_page(file, page_map_at + kFirstPageAt, kPageMapType, buffer); e != Error::Ok) {
         return e;
     }
     PageMap pages;
-    if (Error e = parse_page_map(buffer, pages); e != Error::Ok) return e;
+    if (Error e = parse_page_map(buffer, pages); e != Error::Ok)
+        return e;
 
     const auto map_page = pages.find(section_map_id);
-    if (map_page == pages.end()) return Error::Corrupt;
+    if (map_page == pages.end())
+        return Error::Corrupt;
     if (Error e = read_system_page(file, map_page->second.address, kSectionMapType, buffer); e != Error::Ok) {
         return e;
     }
     std::array<SectionInfo, 4> sections;
-    if (Error e = parse_section_map(buffer, sections); e != Error::Ok) return e;
+    if (Error e = parse_section_map(buffer, sections); e != Error::Ok)
+        return e;
 
-    if (Error e = read_section(file, pages, sections[0], out.header); e != Error::Ok) return e;
-    if (Error e = read_section(file, pages, sections[1], out.classes); e != Error::Ok) return e;
-    if (Error e = read_section(file, pages, sections[2], out.handles); e != Error::Ok) return e;
+    if (Error e = read_section(file, pages, sections[0], out.header); e != Error::Ok)
+        return e;
+    if (Error e = read_section(file, pages, sections[1], out.classes); e != Error::Ok)
+        return e;
+    if (Error e = read_section(file, pages, sections[2], out.handles); e != Error::Ok)
+        return e;
     out.deferred = {};
-    if (Error e = read_section(file, pages, sections[3], out.objects_storage,
-                               out.defer_objects ? &out.deferred : nullptr);
+    if (Error e =
+            read_section(file, pages, sections[3], out.objects_storage, out.defer_objects ? &out.deferred : nullptr);
         e != Error::Ok)
         return e;
     out.objects = std::span<const std::uint8_t>(out.objects_storage).first(static_cast<std::size_t>(sections[3].size));

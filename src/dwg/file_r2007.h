@@ -61,8 +61,8 @@ struct ReadStats {
 Error read_file_header(std::span<const std::uint8_t> file, FileHeader& out, ReadStats* stats = nullptr);
 Error read_pages_map(std::span<const std::uint8_t> file, const FileHeader& header, std::vector<Page>& out,
                      ReadStats* stats = nullptr);
-Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& header,
-                        const std::vector<Page>& pages, std::vector<Section>& out, ReadStats* stats = nullptr);
+Error read_sections_map(std::span<const std::uint8_t> file, const FileHeader& header, const std::vector<Page>& pages,
+                        std::vector<Section>& out, ReadStats* stats = nullptr);
 // Assembles one section from its pages (pages sorted by id); with `later`,
 // may leave pages to be expanded on first use (Sections::load_objects).
 Error read_section(std::span<const std::uint8_t> file, const std::vector<Page>& pages, const Section& section,

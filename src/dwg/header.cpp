@@ -23,7 +23,18 @@ constexpr std::array<std::uint8_t, 16> kClassesBegin = {0x8D, 0xA1, 0xC4, 0xB8, 
                                                         0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
 
 enum class F : std::uint8_t {
-    B, BS, BL, BLL, BD, RC, TV, H, CMC, TIMEBLL, P2RD, P3BD,
+    B,
+    BS,
+    BL,
+    BLL,
+    BD,
+    RC,
+    TV,
+    H,
+    CMC,
+    TIMEBLL,
+    P2RD,
+    P3BD,
     Seed,          // H: HANDSEED, in the data stream also from 2007 on
     BlockControl,  // H: the block control object
     Cepsntype,     // BS; 3 adds a plot-style handle
@@ -37,39 +48,73 @@ struct Run {
 
 // R13 and R14.
 constexpr Run kR13[] = {
-    {F::BD, 4}, {F::TV, 4}, {F::BL, 2}, {F::BS, 1}, {F::H, 1}, {F::B, 26}, {F::BS, 7},
+    {F::BD, 4},
+    {F::TV, 4},
+    {F::BL, 2},
+    {F::BS, 1},
+    {F::H, 1},
+    {F::B, 26},
+    {F::BS, 7},
     {F::BL, 1},  // OSMODE
-    {F::BS, 23}, {F::BD, 21}, {F::TV, 1}, {F::TIMEBLL, 4}, {F::CMC, 1}, {F::H, 6}, {F::P3BD, 3},
-    {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 1}, {F::P3BD, 3}, {F::P2RD, 2}, {F::BD, 1},
-    {F::P3BD, 3}, {F::H, 1}, {F::B, 11},
+    {F::BS, 23},
+    {F::BD, 21},
+    {F::TV, 1},
+    {F::TIMEBLL, 4},
+    {F::CMC, 1},
+    {F::H, 6},
+    {F::P3BD, 3},
+    {F::P2RD, 2},
+    {F::BD, 1},
+    {F::P3BD, 3},
+    {F::H, 1},
+    {F::P3BD, 3},
+    {F::P2RD, 2},
+    {F::BD, 1},
+    {F::P3BD, 3},
+    {F::H, 1},
+    {F::B, 11},
     // Dimension settings: several are single bytes here, BS from 2000 on.
-    {F::RC, 2}, {F::B, 2}, {F::RC, 3}, {F::B, 1}, {F::RC, 4}, {F::BS, 6}, {F::H, 1}, {F::BD, 17},
-    {F::TV, 5}, {F::CMC, 3}, {F::BlockControl, 1}, {F::H, 12}, {F::PaperSpace, 1}, {F::ModelSpace, 1},
+    {F::RC, 2},
+    {F::B, 2},
+    {F::RC, 3},
+    {F::B, 1},
+    {F::RC, 4},
+    {F::BS, 6},
+    {F::H, 1},
+    {F::BD, 17},
+    {F::TV, 5},
+    {F::CMC, 3},
+    {F::BlockControl, 1},
+    {F::H, 12},
+    {F::PaperSpace, 1},
+    {F::ModelSpace, 1},
 };
 
 // 2000 on: the line-weight and style settings after FLAGS are bits of FLAGS,
 // not fields of their own.
 // The part shared by 2000 and 2004 from PSVPSCALE to the table controls.
-#define QV_HEADER_MIDDLE                                                                                    \
-    {F::BD, 1}, {F::P3BD, 3}, {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1},     \
-        {F::P3BD, 9}, {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1},             \
-        {F::P3BD, 6}, {F::TV, 2}, {F::BD, 9}, {F::B, 6}, {F::BS, 3}, {F::BD, 9}, {F::B, 1}, {F::BS, 1},     \
-        {F::B, 4}, {F::CMC, 3}, {F::BS, 11}, {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}, {F::H, 5},       \
-        {F::BS, 2}, {F::BlockControl, 1}
+#define QV_HEADER_MIDDLE                                                                                               \
+    {F::BD, 1}, {F::P3BD, 3}, {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9},  \
+        {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::TV, 2},            \
+        {F::BD, 9}, {F::B, 6}, {F::BS, 3}, {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3}, {F::BS, 11},     \
+        {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}, {F::H, 5}, {F::BS, 2},                                           \
+    {                                                                                                                  \
+        F::BlockControl, 1                                                                                             \
+    }
 
 constexpr Run kR2000[] = {
-    {F::BD, 4}, {F::TV, 4}, {F::BL, 2}, {F::H, 1}, {F::B, 20}, {F::BS, 27}, {F::BD, 21}, {F::TV, 1},
-    {F::TIMEBLL, 4}, {F::CMC, 1}, {F::H, 6}, QV_HEADER_MIDDLE, {F::H, 12}, {F::BS, 2}, {F::TV, 2},
-    {F::H, 3}, {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::TV, 2},
-    {F::PaperSpace, 1}, {F::ModelSpace, 1},
+    {F::BD, 4},        {F::TV, 4}, {F::BL, 2},         {F::H, 1},          {F::B, 20}, {F::BS, 27},
+    {F::BD, 21},       {F::TV, 1}, {F::TIMEBLL, 4},    {F::CMC, 1},        {F::H, 6},  QV_HEADER_MIDDLE,
+    {F::H, 12},        {F::BS, 2}, {F::TV, 2},         {F::H, 3},          {F::BL, 1}, {F::BS, 1},
+    {F::Cepsntype, 1}, {F::TV, 2}, {F::PaperSpace, 1}, {F::ModelSpace, 1},
 };
 
 constexpr Run kR2004[] = {
-    {F::BD, 4}, {F::TV, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21},
-    {F::TV, 1}, {F::TIMEBLL, 2}, {F::BL, 3}, {F::TIMEBLL, 2}, {F::CMC, 1}, {F::H, 6}, QV_HEADER_MIDDLE,
-    {F::H, 11}, {F::BS, 2}, {F::TV, 2}, {F::H, 5}, {F::BL, 1}, {F::BS, 1},
-    {F::Cepsntype, 1}, {F::TV, 2}, {F::RC, 6}, {F::BS, 2}, {F::RC, 2}, {F::TV, 1},
-    {F::PaperSpace, 1}, {F::ModelSpace, 1},
+    {F::BD, 4},  {F::TV, 4},  {F::BL, 2},       {F::B, 21},         {F::BS, 8},         {F::BL, 3},
+    {F::BS, 19}, {F::BD, 21}, {F::TV, 1},       {F::TIMEBLL, 2},    {F::BL, 3},         {F::TIMEBLL, 2},
+    {F::CMC, 1}, {F::H, 6},   QV_HEADER_MIDDLE, {F::H, 11},         {F::BS, 2},         {F::TV, 2},
+    {F::H, 5},   {F::BL, 1},  {F::BS, 1},       {F::Cepsntype, 1},  {F::TV, 2},         {F::RC, 6},
+    {F::BS, 2},  {F::RC, 2},  {F::TV, 1},       {F::PaperSpace, 1}, {F::ModelSpace, 1},
 };
 #undef QV_HEADER_MIDDLE
 
@@ -78,28 +123,32 @@ constexpr Run kR2004[] = {
 // where they fall in the handle stream's order. 2010 adds three dimension
 // settings after DIMFXLON, 2013 REQUIREDVERSIONS first and one more
 // dictionary handle.
-#define QV_HEADER_2007_HEAD                                                                                  \
-    {F::BD, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21}, {F::TIMEBLL, 2},   \
-        {F::BL, 3}, {F::TIMEBLL, 2}, {F::CMC, 1}, {F::Seed, 1}, {F::H, 6}, {F::BD, 1}, {F::P3BD, 3},         \
-        {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9}, {F::P2RD, 2}, \
-        {F::BD, 1}, {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::BD, 11}, {F::BS, 1},   \
-        {F::CMC, 1}, {F::B, 6}, {F::BS, 4}, {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3},      \
-        {F::BS, 11}, {F::B, 2}, {F::BS, 4}, {F::B, 1}, {F::BS, 1}
-#define QV_HEADER_2007_TAIL                                                                                  \
-    {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::RC, 6}, {F::BS, 2}, {F::RC, 2}, {F::PaperSpace, 1},       \
-        {F::ModelSpace, 1}
+#define QV_HEADER_2007_HEAD                                                                                            \
+    {F::BD, 4}, {F::BL, 2}, {F::B, 21}, {F::BS, 8}, {F::BL, 3}, {F::BS, 19}, {F::BD, 21}, {F::TIMEBLL, 2}, {F::BL, 3}, \
+        {F::TIMEBLL, 2}, {F::CMC, 1}, {F::Seed, 1}, {F::H, 6}, {F::BD, 1}, {F::P3BD, 3}, {F::P2RD, 2}, {F::BD, 1},     \
+        {F::P3BD, 3}, {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 9}, {F::P2RD, 2}, {F::BD, 1}, {F::P3BD, 3},          \
+        {F::H, 2}, {F::BS, 1}, {F::H, 1}, {F::P3BD, 6}, {F::BD, 11}, {F::BS, 1}, {F::CMC, 1}, {F::B, 6}, {F::BS, 4},   \
+        {F::BD, 9}, {F::B, 1}, {F::BS, 1}, {F::B, 4}, {F::CMC, 3}, {F::BS, 11}, {F::B, 2}, {F::BS, 4}, {F::B, 1},      \
+    {                                                                                                                  \
+        F::BS, 1                                                                                                       \
+    }
+#define QV_HEADER_2007_TAIL                                                                                            \
+    {F::BL, 1}, {F::BS, 1}, {F::Cepsntype, 1}, {F::RC, 6}, {F::BS, 2}, {F::RC, 2}, {F::PaperSpace, 1},                 \
+    {                                                                                                                  \
+        F::ModelSpace, 1                                                                                               \
+    }
 
 constexpr Run kR2007[] = {
-    QV_HEADER_2007_HEAD, {F::B, 1}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
-    {F::H, 11}, {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
+    QV_HEADER_2007_HEAD, {F::B, 1},  {F::H, 8}, {F::BS, 2},          {F::BlockControl, 1},
+    {F::H, 11},          {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
 };
 constexpr Run kR2010[] = {
-    QV_HEADER_2007_HEAD, {F::B, 2}, {F::BD, 2}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
-    {F::H, 11}, {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
+    QV_HEADER_2007_HEAD,  {F::B, 2},  {F::BD, 2}, {F::H, 8}, {F::BS, 2},
+    {F::BlockControl, 1}, {F::H, 11}, {F::BS, 2}, {F::H, 6}, QV_HEADER_2007_TAIL,
 };
 constexpr Run kR2013[] = {
-    {F::BLL, 1}, QV_HEADER_2007_HEAD, {F::B, 2}, {F::BD, 2}, {F::H, 8}, {F::BS, 2}, {F::BlockControl, 1},
-    {F::H, 11}, {F::BS, 2}, {F::H, 7}, QV_HEADER_2007_TAIL,
+    {F::BLL, 1},          QV_HEADER_2007_HEAD, {F::B, 2},  {F::BD, 2}, {F::H, 8},           {F::BS, 2},
+    {F::BlockControl, 1}, {F::H, 11},          {F::BS, 2}, {F::H, 7},  QV_HEADER_2007_TAIL,
 };
 #undef QV_HEADER_2007_HEAD
 #undef QV_HEADER_2007_TAIL

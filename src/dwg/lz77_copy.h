@@ -17,7 +17,8 @@ namespace dwg::detail::lz77 {
     if (n >= 16) {
         std::size_t i = 0;
         for (; i + 16 <= n; i += 16) std::memcpy(dst + i, src + i, 16);
-        if (i < n) std::memcpy(dst + n - 16, src + n - 16, 16);
+        if (i < n)
+            std::memcpy(dst + n - 16, src + n - 16, 16);
     } else if (n >= 8) {
         std::memcpy(dst, src, 8);
         std::memcpy(dst + n - 8, src + n - 8, 8);

@@ -24,12 +24,16 @@ public:
     Error run()
     {
         std::uint8_t op = 0;
-        if (!next(op)) return Error::Truncated;
+        if (!next(op))
+            return Error::Truncated;
         if ((op & 0xF0) == 0) {
             std::size_t n = 0;
-            if (!long_length(op, 0x0F, 3, n)) return Error::Truncated;
-            if (Error e = literals(n); e != Error::Ok) return e;
-            if (!next(op)) return Error::Truncated;
+            if (!long_length(op, 0x0F, 3, n))
+                return Error::Truncated;
+            if (Error e = literals(n); e != Error::Ok)
+                return e;
+            if (!next(op))
+                return Error::Truncated;
         }
         while (op != 0x11) {
             std::size_t length = 0;
@@ -37,33 +41,42 @@ public:
             unsigned trailing = 0;
             if (op >= 0x40) {
                 std::uint8_t b1 = 0;
-                if (!next(b1)) return Error::Truncated;
+                if (!next(b1))
+                    return Error::Truncated;
                 length = (op >> 4) - 1u;
                 offset = (((op >> 2) & 3u) | (std::size_t{b1} << 2)) + 1;
                 trailing = op & 3u;
             } else if (op >= 0x20) {
                 std::uint8_t b1 = 0, b2 = 0;
-                if (!long_length(op, 0x1F, 2, length) || !next(b1) || !next(b2)) return Error::Truncated;
+                if (!long_length(op, 0x1F, 2, length) || !next(b1) || !next(b2))
+                    return Error::Truncated;
                 offset = ((b1 >> 2) | (std::size_t{b2} << 6)) + 1;
                 trailing = b1 & 3u;
             } else if (op >= 0x10) {
                 std::uint8_t b1 = 0, b2 = 0;
-                if (!long_length(op, 0x07, 2, length) || !next(b1) || !next(b2)) return Error::Truncated;
+                if (!long_length(op, 0x07, 2, length) || !next(b1) || !next(b2))
+                    return Error::Truncated;
                 offset = ((std::size_t{op} & 8) << 11 | b1 >> 2 | std::size_t{b2} << 6) + 0x4000;
                 trailing = b1 & 3u;
             } else {
                 return Error::Corrupt;  // a literal-length opcode where a copy must come
             }
-            if (Error e = copy(offset, length); e != Error::Ok) return e;
+            if (Error e = copy(offset, length); e != Error::Ok)
+                return e;
 
             std::size_t n = trailing;
             if (n == 0) {
-                if (!next(op)) return Error::Truncated;
-                if ((op & 0xF0) != 0) continue;  // another copy, or the end mark
-                if (!long_length(op, 0x0F, 3, n)) return Error::Truncated;
+                if (!next(op))
+                    return Error::Truncated;
+                if ((op & 0xF0) != 0)
+                    continue;  // another copy, or the end mark
+                if (!long_length(op, 0x0F, 3, n))
+                    return Error::Truncated;
             }
-            if (Error e = literals(n); e != Error::Ok) return e;
-            if (!next(op)) return Error::Truncated;
+            if (Error e = literals(n); e != Error::Ok)
+                return e;
+            if (!next(op))
+                return Error::Truncated;
         }
         return Error::Ok;
     }
@@ -73,7 +86,8 @@ public:
 private:
     bool next(std::uint8_t& b)
     {
-        if (pos_ >= in_.size()) return false;
+        if (pos_ >= in_.size())
+            return false;
         b = in_[pos_++];
         return true;
     }
@@ -84,8 +98,10 @@ private:
         if (v == 0) {
             std::uint8_t b = 0;
             for (;;) {
-                if (!next(b)) return false;
-                if (b != 0) break;
+                if (!next(b))
+                    return false;
+                if (b != 0)
+                    break;
                 v += 0xFF;
             }
             v += mask + b;
@@ -96,8 +112,10 @@ private:
 
     Error literals(std::size_t n)
     {
-        if (n > in_.size() - pos_) return Error::Truncated;
-        if (n > out_.size() - written_) return Error::Corrupt;
+        if (n > in_.size() - pos_)
+            return Error::Truncated;
+        if (n > out_.size() - written_)
+            return Error::Corrupt;
         lz77::copy_bytes(out_.data() + written_, in_.data() + pos_, n);
         pos_ += n;
         written_ += n;
@@ -106,7 +124,8 @@ private:
 
     Error copy(std::size_t offset, std::size_t length)
     {
-        if (offset > written_ || length > out_.size() - written_) return Error::Corrupt;
+        if (offset > written_ || length > out_.size() - written_)
+            return Error::Corrupt;
         lz77::copy_match(out_.data() + written_, offset, length);
         written_ += length;
         return Error::Ok;
@@ -120,8 +139,7 @@ private:
 
 }  // namespace
 
-Error decompress_r2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
-                       std::size_t& produced)
+Error decompress_r2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& produced)
 {
     Decoder d(in, out);
     const Error e = d.run();

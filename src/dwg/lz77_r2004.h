@@ -15,7 +15,6 @@ namespace dwg::detail {
 // reading past `in.size()`. `produced` receives the number of bytes written.
 // Truncated: the input ends before its end-of-stream mark.
 // Corrupt:   a copy reaches before the start of the output or past its end.
-Error decompress_r2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
-                       std::size_t& produced);
+Error decompress_r2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& produced);
 
 }  // namespace dwg::detail

@@ -56,7 +56,8 @@ constexpr std::array<Recipe, 33> recipes = {{
     {{{16, 16}, {0, 16}}},
 }};
 
-constexpr LiteralOrder make_order() {
+constexpr LiteralOrder make_order()
+{
     LiteralOrder order{};
     for (std::size_t n = 1; n < recipes.size(); ++n) {
         std::size_t i = 0;
@@ -83,7 +84,8 @@ constexpr LiteralOrder order_table = make_order();
 // order_table, chunk by chunk: one straight piece of code per length
 // instead of a lookup per byte.
 template <std::size_t N, std::size_t C>
-void put_chunk(std::uint8_t* dst, const std::uint8_t* src) {
+void put_chunk(std::uint8_t* dst, const std::uint8_t* src)
+{
     constexpr Chunk c = recipes[N][C];
     constexpr std::size_t at = [] {
         std::size_t sum = 0;
@@ -105,51 +107,67 @@ void put_chunk(std::uint8_t* dst, const std::uint8_t* src) {
 using Tail = void (*)(std::uint8_t*, const std::uint8_t*);
 
 template <std::size_t N>
-void tail(std::uint8_t* dst, const std::uint8_t* src) {
-    [&]<std::size_t... C>(std::index_sequence<C...>) {
-        (put_chunk<N, C>(dst, src), ...);
-    }(std::make_index_sequence<std::tuple_size_v<Recipe>>{});
+void tail(std::uint8_t* dst, const std::uint8_t* src)
+{
+    [&]<std::size_t... C>(std::index_sequence<C...>) { (put_chunk<N, C>(dst, src), ...); }
+    (std::make_index_sequence<std::tuple_size_v<Recipe>>{});
 }
 
-constexpr auto tails = []<std::size_t... N>(std::index_sequence<N...>) {
+constexpr auto tails = []<std::size_t... N>(std::index_sequence<N...>)
+{
     return std::array<Tail, recipes.size()>{&tail<N>...};
-}(std::make_index_sequence<recipes.size()>{});
+}
+(std::make_index_sequence<recipes.size()>{});
 
 class Decoder {
 public:
     Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out) {}
 
-    Error run(std::size_t& produced) {
+    Error run(std::size_t& produced)
+    {
         produced = 0;
-        if (in_.empty()) return Error::Corrupt;
+        if (in_.empty())
+            return Error::Corrupt;
         std::uint8_t op = in_[ip_++];
         std::size_t literals = 0;
         if ((op & 0xF0) == 0x20) {
-            if (!has(3)) return Error::Corrupt;
+            if (!has(3))
+                return Error::Corrupt;
             ip_ += 2;
             literals = in_[ip_++] & 7u;
-            if (literals == 0) return Error::Corrupt;
+            if (literals == 0)
+                return Error::Corrupt;
         }
         while (ip_ < in_.size()) {
-            if (literals == 0 && !literal_length(op, literals)) return Error::Corrupt;
-            if (!copy_literals(literals)) return Error::Corrupt;
+            if (literals == 0 && !literal_length(op, literals))
+                return Error::Corrupt;
+            if (!copy_literals(literals))
+                return Error::Corrupt;
             literals = 0;
-            if (ip_ >= in_.size()) break;
+            if (ip_ >= in_.size())
+                break;
             op = in_[ip_++];
             std::size_t offset = 0, length = 0;
-            if (!instruction(op, offset, length)) return Error::Corrupt;
+            if (!instruction(op, offset, length))
+                return Error::Corrupt;
             for (;;) {
-                if (!copy_match(offset, length)) return Error::Corrupt;
+                if (!copy_match(offset, length))
+                    return Error::Corrupt;
                 literals = op & 7u;
-                if (literals != 0 || ip_ >= in_.size()) break;
+                if (literals != 0 || ip_ >= in_.size())
+                    break;
                 op = in_[ip_++];
-                if ((op >> 4) == 0) break;
-                if ((op >> 4) == 0xF) op &= 0x0F;
-                if (!instruction(op, offset, length)) return Error::Corrupt;
+                if ((op >> 4) == 0)
+                    break;
+                if ((op >> 4) == 0xF)
+                    op &= 0x0F;
+                if (!instruction(op, offset, length))
+                    return Error::Corrupt;
             }
         }
         // A match announcing literals that the input does not hold.
-        if (literals != 0) return Error::Corrupt;
+        if (literals != 0)
+            return Error::Corrupt;
         produced = op_;
         return Error::Ok;
     }
@@ -157,26 +175,34 @@ public:
 private:
     bool has(std::size_t n) const { return in_.size() - ip_ >= n; }
 
-    bool literal_length(std::uint8_t op, std::size_t& length) {
+    bool literal_length(std::uint8_t op, std::size_t& length)
+    {
         length = op + 8u;
-        if (length != 0x17) return true;
-        if (!has(1)) return false;
+        if (length != 0x17)
+            return true;
+        if (!has(1))
+            return false;
         const unsigned n = in_[ip_++];
         length += n;
-        if (n != 0xFF) return true;
+        if (n != 0xFF)
+            return true;
         unsigned w = 0;
         do {
-            if (!has(2)) return false;
+            if (!has(2))
+                return false;
             w = in_[ip_] | (in_[ip_ + 1] << 8);
             ip_ += 2;
             length += w;
-            if (length > in_.size()) return false;  // could never be copied
+            if (length > in_.size())
+                return false;  // could never be copied
         } while (w == 0xFFFF);
         return true;
     }
 
-    bool copy_literals(std::size_t n) {
-        if (!has(n) || out_.size() - op_ < n) return false;
+    bool copy_literals(std::size_t n)
+    {
+        if (!has(n) || out_.size() - op_ < n)
+            return false;
         const std::uint8_t* src = in_.data() + ip_;
         std::uint8_t* dst = out_.data() + op_;
         std::size_t left = n;
@@ -200,9 +226,12 @@ private:
         return true;
     }
 
-    bool copy_match(std::size_t offset, std::size_t length) {
-        if (length == 0) return true;
-        if (offset == 0 || offset > op_ || out_.size() - op_ < length) return false;
+    bool copy_match(std::size_t offset, std::size_t length)
+    {
+        if (length == 0)
+            return true;
+        if (offset == 0 || offset > op_ || out_.size() - op_ < length)
+            return false;
         lz77::copy_match(out_.data() + op_, offset, length);
         op_ += length;
         return true;
@@ -210,10 +239,12 @@ private:
 
     // Decodes one back-reference; `op` becomes the byte whose low three
     // bits give the literal count that follows it.
-    [[gnu::always_inline]] bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+    [[gnu::always_inline]] bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length)
+    {
         switch (op >> 4) {
         case 0: {
-            if (!has(2)) return false;
+            if (!has(2))
+                return false;
             length = (op & 0x0Fu) + 0x13u;
             offset = in_[ip_++];
             op = in_[ip_++];
@@ -222,7 +253,8 @@ private:
             return true;
         }
         case 1: {
-            if (!has(2)) return false;
+            if (!has(2))
+                return false;
             length = (op & 0x0Fu) + 3;
             offset = in_[ip_++];
             op = in_[ip_++];
@@ -230,7 +262,8 @@ private:
             return true;
         }
         case 2: {
-            if (!has(3)) return false;
+            if (!has(3))
+                return false;
             offset = in_[ip_] | (in_[ip_ + 1] << 8);
             ip_ += 2;
             length = op & 7u;
@@ -238,7 +271,8 @@ private:
                 op = in_[ip_++];
                 length += op & 0xF8u;
             } else {
-                if (!has(2)) return false;
+                if (!has(2))
+                    return false;
                 ++offset;
                 length += static_cast<std::size_t>(in_[ip_++]) << 3;
                 op = in_[ip_++];
@@ -247,7 +281,8 @@ private:
             return true;
         }
         default: {
-            if (!has(1)) return false;
+            if (!has(1))
+                return false;
             length = op >> 4;
             offset = op & 0x0Fu;
             op = in_[ip_++];
@@ -267,7 +302,8 @@ private:
 
 const LiteralOrder& literal_order() { return order_table; }
 
-Error decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& produced) {
+Error decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& produced)
+{
     return Decoder(in, out).run(produced);
 }
 

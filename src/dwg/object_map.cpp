@@ -72,8 +72,7 @@ void ObjectMap::sort_keeping_last()
 {
     std::vector<std::pair<std::uint64_t, std::int64_t>> entries;
     entries.reserve(keys_.size());
-    for (std::size_t i = 0; i < keys_.size(); ++i)
-        entries.emplace_back(keys_[i], offsets_[i]);
+    for (std::size_t i = 0; i < keys_.size(); ++i) entries.emplace_back(keys_[i], offsets_[i]);
     // Later entries win, as a writer that appends corrections intends.
     std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     keys_.clear();
@@ -99,8 +98,7 @@ bool ObjectMap::find(std::uint64_t handle, std::int64_t& offset) const
     std::size_t first = 0, count = n;
     if (keys_[last_] <= handle) {
         std::size_t step = 1;
-        while (last_ + step < n && keys_[last_ + step] <= handle)
-            step *= 2;
+        while (last_ + step < n && keys_[last_ + step] <= handle) step *= 2;
         first = last_ + step / 2;
         count = std::min(step - step / 2, n - first);
     }

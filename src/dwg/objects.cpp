@@ -75,10 +75,7 @@ std::string read_T(const Document& doc, ObjectRecord& o)
 // A count of handles must fit in what is left of the handle stream.
 bool plausible_count(const BitReader& handles, std::uint64_t n) { return n <= handles.left() / 8; }
 
-Error stream_error(const ObjectRecord& o)
-{
-    return o.data.ok() && o.handles.ok() ? Error::Ok : Error::Corrupt;
-}
+Error stream_error(const ObjectRecord& o) { return o.data.ok() && o.handles.ok() ? Error::Ok : Error::Corrupt; }
 
 }  // namespace
 
@@ -234,8 +231,7 @@ Error read_entity_common(const Document& doc, ObjectRecord& o, EntityCommon& out
 
     if (out.entmode == 0)
         out.owner = absolute(h.H(), o.handle);
-    for (std::uint32_t i = 0; i < reactors; ++i)
-        h.H();
+    for (std::uint32_t i = 0; i < reactors; ++i) h.H();
     if (!xdic_missing)
         h.H();
     if (!doc.at_least(Version::R2000)) {
@@ -281,8 +277,7 @@ Error read_object_common(const Document& doc, ObjectRecord& o)
     if (!d.ok() || !plausible_count(h, reactors))
         return Error::Corrupt;
     h.H();  // owner
-    for (std::uint32_t i = 0; i < reactors; ++i)
-        h.H();
+    for (std::uint32_t i = 0; i < reactors; ++i) h.H();
     if (!xdic_missing)
         h.H();
     return stream_error(o);
@@ -302,8 +297,8 @@ Error open_table_object(const Document& doc, std::uint64_t handle, std::uint16_t
 
 // Owned objects' handles: before 2004 the first and last of a linked chain,
 // from 2004 on all `count` of them.
-void read_owned(const Document& doc, ObjectRecord& o, std::uint32_t count, std::uint64_t& first,
-                std::uint64_t& last, std::vector<std::uint64_t>& all)
+void read_owned(const Document& doc, ObjectRecord& o, std::uint32_t count, std::uint64_t& first, std::uint64_t& last,
+                std::vector<std::uint64_t>& all)
 {
     BitReader& h = o.handles;
     if (!doc.at_least(Version::R2004)) {
@@ -312,8 +307,7 @@ void read_owned(const Document& doc, ObjectRecord& o, std::uint32_t count, std::
         return;
     }
     all.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        all.push_back(absolute(h.H(), o.handle));
+    for (std::uint32_t i = 0; i < count; ++i) all.push_back(absolute(h.H(), o.handle));
 }
 
 }  // namespace
@@ -330,8 +324,7 @@ Error read_block_control(const Document& doc, std::uint64_t handle, BlockControl
     if (!o.data.ok() || !plausible_count(o.handles, n))
         return Error::Corrupt;
     out.entries.reserve(n);
-    for (std::uint32_t i = 0; i < n; ++i)
-        out.entries.push_back(absolute(o.handles.H(), o.handle));
+    for (std::uint32_t i = 0; i < n; ++i) out.entries.push_back(absolute(o.handles.H(), o.handle));
     out.model_space = absolute(o.handles.H(), o.handle);
     out.paper_space = absolute(o.handles.H(), o.handle);
     return stream_error(o);
@@ -442,8 +435,7 @@ Error read_attrib(const Document& doc, ObjectRecord& o, std::string& tag, std::s
         d.skip_2RD();
         d.skip_2RD();
         d.skip_3BD();
-        for (int i = 0; i < 5; ++i)
-            d.BD();
+        for (int i = 0; i < 5; ++i) d.BD();
         value = read_T(doc, o);
         d.BS();
         d.BS();

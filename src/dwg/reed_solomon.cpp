@@ -18,22 +18,27 @@ constexpr int max_check = 16;
 // every stored word are computed and that is the hot loop of a 2007 file.
 struct Tables {
     int check = 0;
-    int max_errors = 0;  // per word repaired; more are refused
+    int max_errors = 0;                   // per word repaired; more are refused
     std::array<std::uint8_t, 512> exp{};  // doubled so exp[a + b] needs no modulo
     std::array<int, 256> log{};
     std::array<std::array<std::uint8_t, 256>, max_check + 1> times_root{};
 
-    constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
-        if (a == 0 || b == 0) return 0;
+    constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const
+    {
+        if (a == 0 || b == 0)
+            return 0;
         return exp[static_cast<std::size_t>(log[a] + log[b])];
     }
-    constexpr std::uint8_t div(std::uint8_t a, std::uint8_t b) const {  // b != 0
-        if (a == 0) return 0;
+    constexpr std::uint8_t div(std::uint8_t a, std::uint8_t b) const
+    {  // b != 0
+        if (a == 0)
+            return 0;
         return exp[static_cast<std::size_t>(log[a] + 255 - log[b])];
     }
 };
 
-constexpr Tables make_tables(unsigned field_polynomial, int check, int max_errors) {
+constexpr Tables make_tables(unsigned field_polynomial, int check, int max_errors)
+{
     Tables t;
     t.check = check;
     t.max_errors = max_errors;
@@ -42,7 +47,8 @@ constexpr Tables make_tables(unsigned field_polynomial, int check, int max_error
         t.exp[i] = static_cast<std::uint8_t>(x);
         t.log[x] = static_cast<int>(i);
         x <<= 1;
-        if (x & 0x100) x ^= field_polynomial;
+        if (x & 0x100)
+            x ^= field_polynomial;
     }
     for (std::size_t i = 255; i < 512; ++i) t.exp[i] = t.exp[i - 255];
     for (std::size_t j = 1; j <= static_cast<std::size_t>(check); ++j)
@@ -66,7 +72,8 @@ using Word = std::array<std::uint8_t, word_size>;
 // Returns whether all are zero. N fixed at compile time keeps the n running
 // sums in registers.
 template <std::size_t N>
-bool syndromes_n(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+bool syndromes_n(const Tables& t, const std::uint8_t* word, Syndromes& s)
+{
     std::array<std::uint8_t, N> acc{};
     for (std::size_t i = word_size; i-- > 0;) {
         const std::uint8_t c = word[i];
@@ -81,19 +88,22 @@ bool syndromes_n(const Tables& t, const std::uint8_t* word, Syndromes& s) {
     return any == 0;
 }
 
-bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s) {
+bool syndromes(const Tables& t, const std::uint8_t* word, Syndromes& s)
+{
     return t.check == 4 ? syndromes_n<4>(t, word, s) : syndromes_n<16>(t, word, s);
 }
 
 using Poly = std::array<std::uint8_t, max_check + 1>;  // coefficient i of x^i
 
-std::uint8_t eval(const Tables& t, const Poly& p, std::size_t degree, std::uint8_t x) {
+std::uint8_t eval(const Tables& t, const Poly& p, std::size_t degree, std::uint8_t x)
+{
     std::uint8_t y = 0;
     for (std::size_t i = degree + 1; i-- > 0;) y = static_cast<std::uint8_t>(t.mul(y, x) ^ p[i]);
     return y;
 }
 
-int correct_with(const Tables& t, std::uint8_t* word, const Syndromes& s) {
+int correct_with(const Tables& t, std::uint8_t* word, const Syndromes& s)
+{
     const auto n = static_cast<std::size_t>(t.check);
     // Berlekamp-Massey: the shortest error locator Lambda with
     // sum Lambda_i S_{k-i} = 0 for all k.
@@ -121,7 +131,8 @@ int correct_with(const Tables& t, std::uint8_t* word, const Syndromes& s) {
             ++shift;
         }
     }
-    if (length == 0 || length > static_cast<std::size_t>(t.max_errors)) return -1;
+    if (length == 0 || length > static_cast<std::size_t>(t.max_errors))
+        return -1;
 
     // Omega = S * Lambda mod x^n, with S(x) = S_1 + S_2 x + ...
     Poly omega{};
@@ -138,24 +149,29 @@ int correct_with(const Tables& t, std::uint8_t* word, const Syndromes& s) {
     std::size_t found = 0;
     for (std::size_t pos = 0; pos < word_size; ++pos) {
         const std::uint8_t x_inv = t.exp[(255 - pos) % 255];
-        if (eval(t, lambda, length, x_inv) != 0) continue;
+        if (eval(t, lambda, length, x_inv) != 0)
+            continue;
         const std::uint8_t denom = eval(t, derivative, length, x_inv);
-        if (denom == 0 || found == length) return -1;
+        if (denom == 0 || found == length)
+            return -1;
         fixed[pos] ^= t.div(eval(t, omega, n - 1, x_inv), denom);
         ++found;
     }
     Syndromes check{};
-    if (found != length || !syndromes(t, fixed.data(), check)) return -1;
+    if (found != length || !syndromes(t, fixed.data(), check))
+        return -1;
     std::memcpy(word, fixed.data(), word_size);
     return static_cast<int>(found);
 }
 
 }  // namespace
 
-int correct_word(std::span<std::uint8_t, word_size> word, Code code) {
+int correct_word(std::span<std::uint8_t, word_size> word, Code code)
+{
     const Tables& t = tables(code);
     Syndromes s{};
-    if (syndromes(t, word.data(), s)) return 0;
+    if (syndromes(t, word.data(), s))
+        return 0;
     return correct_with(t, word.data(), s);
 }
 
@@ -167,7 +183,8 @@ namespace {
 // waiting on each other.
 template <std::size_t N>
 void horner_syndromes(const Tables& t, const std::uint8_t* stored, std::size_t words, std::size_t first,
-                      std::uint8_t* acc) {
+                      std::uint8_t* acc)
+{
     for (std::size_t j = word_size; j-- > 0;) {
         const std::uint8_t* row = stored + j * words;
         for (std::size_t w = first; w < words; ++w) {
@@ -182,7 +199,8 @@ void horner_syndromes(const Tables& t, const std::uint8_t* stored, std::size_t w
 // positions i of c_i * alpha^(i*k); a table per position gives all four
 // terms of one byte packed in 32 bits, so a byte costs one lookup and no
 // dependency on the previous one.
-const std::vector<std::uint32_t>& data_terms() {
+const std::vector<std::uint32_t>& data_terms()
+{
     static const std::vector<std::uint32_t> terms = [] {
         const Tables& t = data_code;
         std::vector<std::uint32_t> v(word_size * 256);
@@ -199,8 +217,10 @@ const std::vector<std::uint32_t>& data_terms() {
     return terms;
 }
 
-void data_syndromes(const std::uint8_t* stored, std::size_t words, std::size_t first, std::uint8_t* acc) {
-    if (first == words) return;
+void data_syndromes(const std::uint8_t* stored, std::size_t words, std::size_t first, std::uint8_t* acc)
+{
+    if (first == words)
+        return;
     const std::uint32_t* terms = data_terms().data();
     std::vector<std::uint32_t> sums(words, 0);
     for (std::size_t j = 0; j < word_size; ++j) {
@@ -224,7 +244,8 @@ struct NibbleTables {
 };
 
 template <std::size_t N>
-NibbleTables<N> make_nibbles(const Tables& t) {
+NibbleTables<N> make_nibbles(const Tables& t)
+{
     NibbleTables<N> v;
     for (std::size_t k = 0; k < N; ++k)
         for (unsigned x = 0; x < 32; ++x) {
@@ -237,8 +258,9 @@ NibbleTables<N> make_nibbles(const Tables& t) {
 // The N syndromes of words [0, 32 * blocks) by Horner, 32 words side by
 // side in the bytes of a register.
 template <std::size_t N>
-[[gnu::target("avx2")]] void vector_syndromes(const NibbleTables<N>& n, const std::uint8_t* stored,
-                                              std::size_t words, std::size_t blocks, std::uint8_t* acc) {
+[[gnu::target("avx2")]] void vector_syndromes(const NibbleTables<N>& n, const std::uint8_t* stored, std::size_t words,
+                                              std::size_t blocks, std::uint8_t* acc)
+{
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     for (std::size_t b = 0; b < blocks; ++b) {
         __m256i s[N];
@@ -250,7 +272,8 @@ template <std::size_t N>
                 const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n.high[k].data()));
                 const __m256i lo = _mm256_and_si256(s[k], nibble);
                 const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(s[k], 4), nibble);
-                s[k] = _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(low, lo), _mm256_shuffle_epi8(high, hi)), c);
+                s[k] =
+                    _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(low, lo), _mm256_shuffle_epi8(high, hi)), c);
             }
         }
         std::uint8_t lanes[N][32];
@@ -260,7 +283,8 @@ template <std::size_t N>
     }
 }
 
-bool have_avx2() {
+bool have_avx2()
+{
     static const bool yes = __builtin_cpu_supports("avx2");
     return yes;
 }
@@ -268,7 +292,8 @@ bool have_avx2() {
 
 // Transposes 8 rows of 8 bytes held little-endian: afterwards r[i] holds
 // byte i of every row.
-void transpose8(std::uint64_t (&r)[8]) {
+void transpose8(std::uint64_t (&r)[8])
+{
     auto swap = [](std::uint64_t& a, std::uint64_t& b, unsigned shift, std::uint64_t mask) {
         const std::uint64_t t = ((a >> shift) ^ b) & mask;
         b ^= t;
@@ -282,7 +307,8 @@ void transpose8(std::uint64_t (&r)[8]) {
 // Each word's first `keep` bytes into out, word after word. Blocks of 8
 // words by 8 rows go through a transpose in registers, so that reads and
 // writes both move 8 bytes.
-void gather(const std::uint8_t* stored, std::size_t words, std::size_t keep, std::uint8_t* out) {
+void gather(const std::uint8_t* stored, std::size_t words, std::size_t keep, std::uint8_t* out)
+{
     std::size_t w = 0;
     if constexpr (std::endian::native == std::endian::little) {
         for (; w + 8 <= words; w += 8) {
@@ -302,7 +328,8 @@ void gather(const std::uint8_t* stored, std::size_t words, std::size_t keep, std
 }
 
 // The syndromes of every word, n per word (words * 255 bytes at stored).
-std::vector<std::uint8_t> all_syndromes(const std::uint8_t* stored, std::size_t words, Code code, bool portable) {
+std::vector<std::uint8_t> all_syndromes(const std::uint8_t* stored, std::size_t words, Code code, bool portable)
+{
     const Tables& t = tables(code);
     const auto n = static_cast<std::size_t>(t.check);
     std::vector<std::uint8_t> acc(words * n, 0);
@@ -341,13 +368,16 @@ std::vector<std::uint8_t> all_syndromes(const std::uint8_t* stored, std::size_t 
 
 }  // namespace
 
-bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code) {
-    if (stored.size() / word_size < words) return false;
+bool intact_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code)
+{
+    if (stored.size() / word_size < words)
+        return false;
     const std::vector<std::uint8_t> acc = all_syndromes(stored.data(), words, code, false);
     return std::all_of(acc.begin(), acc.end(), [](std::uint8_t v) { return v == 0; });
 }
 
-void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out) {
+void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code code, std::vector<std::uint8_t>& out)
+{
     words = std::min(words, stored.size() / word_size);
     const std::size_t first = out.size();
     out.resize(first + words * data_bytes(code));
@@ -355,9 +385,12 @@ void deinterleave(std::span<const std::uint8_t> stored, std::size_t words, Code 
 }
 
 bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words, Code code,
-                        std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable) {
-    if (words == 0) return true;
-    if (stored.size() / word_size < words) return false;
+                        std::vector<std::uint8_t>& out, std::size_t* corrected, bool portable)
+{
+    if (words == 0)
+        return true;
+    if (stored.size() / word_size < words)
+        return false;
     const Tables& t = tables(code);
     const auto n = static_cast<std::size_t>(t.check);
     const std::size_t keep = data_bytes(code);
@@ -370,12 +403,15 @@ bool decode_interleaved(std::span<const std::uint8_t> stored, std::size_t words,
     Syndromes s{};
     for (std::size_t w = 0; w < words; ++w) {
         const std::uint8_t* a = acc.data() + w * n;
-        if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 0; })) continue;
+        if (std::all_of(a, a + n, [](std::uint8_t v) { return v == 0; }))
+            continue;
         std::copy(a, a + n, s.begin());
         for (std::size_t j = 0; j < word_size; ++j) word[j] = stored[w + j * words];
         const int fixed = correct_with(t, word.data(), s);
-        if (fixed < 0) return false;
-        if (corrected) *corrected += static_cast<std::size_t>(fixed);
+        if (fixed < 0)
+            return false;
+        if (corrected)
+            *corrected += static_cast<std::size_t>(fixed);
         std::copy(word.begin(), word.begin() + static_cast<std::ptrdiff_t>(keep),
                   out.begin() + static_cast<std::ptrdiff_t>(first + w * keep));
     }

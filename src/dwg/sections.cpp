@@ -38,8 +38,7 @@ struct Kept {
     std::array<std::uint8_t*, kSlots> blocks{};
     ~Kept()
     {
-        for (std::uint8_t* p : blocks)
-            free_block(p);
+        for (std::uint8_t* p : blocks) free_block(p);
     }
 };
 thread_local Kept kept;

@@ -74,17 +74,16 @@ using Bytes = std::vector<std::uint8_t, UninitAllocator<std::uint8_t>>;
 // when an object on it is read: attributes need the spaces' entities, rarely
 // the other blocks, tables and dictionaries that make up much of a drawing.
 struct DeferredPage {
-    std::size_t start = 0;  // in the section
-    std::size_t room = 0;   // bytes the page may write from start
-    std::size_t need = 0;   // 2004: bytes it must produce; 2007: its compressed size
+    std::size_t start = 0;                 // in the section
+    std::size_t room = 0;                  // bytes the page may write from start
+    std::size_t need = 0;                  // 2004: bytes it must produce; 2007: its compressed size
     std::span<const std::uint8_t> stored;  // in the file
     bool expanded = false;
     Error result = Error::Ok;  // of the expansion, once expanded
 };
 
 // Expands `stored` into `target` (room bytes).
-using ExpandPage = Error (*)(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target,
-                             std::size_t need);
+using ExpandPage = Error (*)(std::span<const std::uint8_t> stored, std::span<std::uint8_t> target, std::size_t need);
 
 struct DeferredPages {
     std::vector<DeferredPage> pages;  // by start, each within its own room
@@ -95,7 +94,7 @@ struct DeferredPages {
 
 struct Sections {
     Version version = Version::R13;
-    std::uint8_t maintenance = 0;   // maintenance release byte of the file header
+    std::uint8_t maintenance = 0;       // maintenance release byte of the file header
     std::vector<std::uint8_t> header;   // header variables section
     std::vector<std::uint8_t> classes;  // classes section
     std::vector<std::uint8_t> handles;  // object map

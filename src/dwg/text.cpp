@@ -12,26 +12,22 @@ namespace {
 
 // DWGCODEPAGE numbers 0..44 and the code pages they stand for.
 constexpr std::array<const char*, 45> kCharsets = {
-    "CP1252",      // 0: not a code page of its own; see from_codepage for UTF-8
-    "US-ASCII",    "ISO-8859-1", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4",
-    "ISO-8859-5",  "ISO-8859-6", "ISO-8859-7", "ISO-8859-8", "ISO-8859-9",
-    "CP437",       "CP850",      "CP852",      "CP855",      "CP857",
-    "CP860",       "CP861",      "CP863",      "CP864",      "CP865",
-    "CP869",       "CP932",      "MACINTOSH",  "CP950",      "CP949",
-    "JOHAB",       "CP866",      "CP1250",     "CP1251",     "CP1252",
-    "CP936",       "CP1253",     "CP1254",     "CP1255",     "CP1256",
-    "CP1257",      "CP874",      "CP932",      "CP936",      "CP949",
-    "CP950",       "JOHAB",      "UTF-16LE",   "CP1258",
+    "CP1252",  // 0: not a code page of its own; see from_codepage for UTF-8
+    "US-ASCII",   "ISO-8859-1", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4", "ISO-8859-5", "ISO-8859-6", "ISO-8859-7",
+    "ISO-8859-8", "ISO-8859-9", "CP437",      "CP850",      "CP852",      "CP855",      "CP857",      "CP860",
+    "CP861",      "CP863",      "CP864",      "CP865",      "CP869",      "CP932",      "MACINTOSH",  "CP950",
+    "CP949",      "JOHAB",      "CP866",      "CP1250",     "CP1251",     "CP1252",     "CP936",      "CP1253",
+    "CP1254",     "CP1255",     "CP1256",     "CP1257",     "CP874",      "CP932",      "CP936",      "CP949",
+    "CP950",      "JOHAB",      "UTF-16LE",   "CP1258",
 };
 
 // The same numbers' names in DXF headers, written without '_' and '-'.
 constexpr std::array<const char*, 45> kCodepageNames = {
-    "",         "ASCII",    "ISO88591", "ISO88592", "ISO88593", "ISO88594", "ISO88595", "ISO88596",
-    "ISO88597", "ISO88598", "ISO88599", "DOS437",   "DOS850",   "DOS852",   "DOS855",   "DOS857",
-    "DOS860",   "DOS861",   "DOS863",   "DOS864",   "DOS865",   "DOS869",   "DOS932",   "MACINTOSH",
-    "BIG5",     "KSC5601",  "JOHAB",    "DOS866",   "ANSI1250", "ANSI1251", "ANSI1252", "GB2312",
-    "ANSI1253", "ANSI1254", "ANSI1255", "ANSI1256", "ANSI1257", "ANSI874",  "ANSI932",  "ANSI936",
-    "ANSI949",  "ANSI950",  "ANSI1361", "ANSI1200", "ANSI1258",
+    "",         "ASCII",    "ISO88591", "ISO88592", "ISO88593", "ISO88594",  "ISO88595", "ISO88596", "ISO88597",
+    "ISO88598", "ISO88599", "DOS437",   "DOS850",   "DOS852",   "DOS855",    "DOS857",   "DOS860",   "DOS861",
+    "DOS863",   "DOS864",   "DOS865",   "DOS869",   "DOS932",   "MACINTOSH", "BIG5",     "KSC5601",  "JOHAB",
+    "DOS866",   "ANSI1250", "ANSI1251", "ANSI1252", "GB2312",   "ANSI1253",  "ANSI1254", "ANSI1255", "ANSI1256",
+    "ANSI1257", "ANSI874",  "ANSI932",  "ANSI936",  "ANSI949",  "ANSI950",   "ANSI1361", "ANSI1200", "ANSI1258",
 };
 
 // \M+n selects a double-byte code page by digit.
@@ -98,8 +94,7 @@ TextDecoder::TextDecoder(std::uint16_t codepage) : charset_(codepage_charset(cod
 
 std::string TextDecoder::from_codepage(std::string_view bytes)
 {
-    while (!bytes.empty() && bytes.back() == '\0')
-        bytes.remove_suffix(1);
+    while (!bytes.empty() && bytes.back() == '\0') bytes.remove_suffix(1);
     // Text marked 1252 (code page 0, 30 or an unknown one) may be UTF-8 in fact.
     if (text::is_ascii(bytes) || (std::strcmp(charset_, kCharsets[0]) == 0 && text::valid_utf8(bytes)))
         return expand_escapes(std::string(bytes));
@@ -115,8 +110,7 @@ std::string TextDecoder::from_utf8(std::string_view bytes)
 
 std::string TextDecoder::from_utf16(std::u16string_view units)
 {
-    while (!units.empty() && units.back() == 0)
-        units.remove_suffix(1);
+    while (!units.empty() && units.back() == 0) units.remove_suffix(1);
     return expand_escapes(text::utf16_to_utf8(units));
 }
 

@@ -20,18 +20,18 @@ enum class OldLayout : std::uint8_t {
 };
 
 struct Release {
-    char magic[7];  // five characters (then never a digit) or six
+    char magic[7];                       // five characters (then never a digit) or six
     Version version = Version::R13;      // from R13 on
     OldLayout layout = OldLayout::None;  // before R13
-    bool r10 = false;  // entity handles (AC1006 on)
-    bool r11 = false;  // RS linetype, extended flags, CRCs, paper space (AC1007 on)
+    bool r10 = false;                    // entity handles (AC1006 on)
+    bool r11 = false;                    // RS linetype, extended flags, CRCs, paper space (AC1007 on)
 };
 
 enum class FileKind : std::uint8_t {
     Unknown,
-    Dwg,         // R13 on
-    DwgOld,      // before R13
-    DwgUnread,   // "AC" and four digits or dots: a release not read here
+    Dwg,        // R13 on
+    DwgOld,     // before R13
+    DwgUnread,  // "AC" and four digits or dots: a release not read here
     DxfAscii,
     DxfBinary,
     DxfKeyword,  // the pre-group-code format: refused

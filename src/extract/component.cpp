@@ -89,10 +89,7 @@ dwg::Warnings DrawingEngine::Warnings(std::int32_t handle) const
     return it == open_.end() ? dwg::Warnings{} : it->second->drawing.warnings();
 }
 
-void DrawingEngine::CloseDrawing(std::int32_t handle)
-{
-    open_.erase(handle);
-}
+void DrawingEngine::CloseDrawing(std::int32_t handle) { open_.erase(handle); }
 
 std::size_t DrawingEngine::list_of(Open& d, std::uint64_t block)
 {
@@ -103,8 +100,7 @@ std::size_t DrawingEngine::list_of(Open& d, std::uint64_t block)
     const std::size_t index = lists_.size();
     list.first_id = entity_ids_.size();
     entity_ids_.reserve(list.first_id + list.entities.size());
-    for (std::size_t i = 0; i < list.entities.size(); ++i)
-        entity_ids_.emplace_back(index, i);
+    for (std::size_t i = 0; i < list.entities.size(); ++i) entity_ids_.emplace_back(index, i);
     lists_.push_back(std::move(list));
     d.lists.emplace(block, index);
     return index;

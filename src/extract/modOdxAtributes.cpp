@@ -14,10 +14,7 @@ struct Caseless {
     bool operator()(const std::string& a, const std::string& b) const { return text::compare_caseless(a, b) < 0; }
 };
 
-const char* block_name(const std::string& spaceCode)
-{
-    return spaceCode == "P" ? "*Paper_Space" : "*Model_Space";
-}
+const char* block_name(const std::string& spaceCode) { return spaceCode == "P" ? "*Paper_Space" : "*Model_Space"; }
 
 // The component's reading order; `visit` sees every attribute's tag and
 // value in the space's entity order. Returns the engine's LastError.
@@ -90,10 +87,7 @@ SpaceRead ReadSpace(const std::filesystem::path& drawingPath, const std::string&
     return r;
 }
 
-bool GivesRow(std::uint16_t code)
-{
-    return code == 0 || code == static_cast<std::uint16_t>(dwg::Error::BlockNotFound);
-}
+bool GivesRow(std::uint16_t code) { return code == 0 || code == static_cast<std::uint16_t>(dwg::Error::BlockNotFound); }
 
 const std::string* FirstValue(const std::vector<AttributeRecord>& records, const std::string& tag)
 {
@@ -103,7 +97,8 @@ const std::string* FirstValue(const std::vector<AttributeRecord>& records, const
     return nullptr;
 }
 
-std::uint16_t modOdxAtributes::ReadSpaceAttributes(const std::filesystem::path& drawingPath, const std::string& spaceCode)
+std::uint16_t modOdxAtributes::ReadSpaceAttributes(const std::filesystem::path& drawingPath,
+                                                   const std::string& spaceCode)
 {
     SpaceRead r = ReadSpace(drawingPath, spaceCode);
     DrawingAttributes = std::move(r.Records);

@@ -23,17 +23,15 @@
 namespace extract {
 
 // Threads a run uses when not told: one per core.
-inline unsigned DefaultJobs()
-{
-    return std::max(1u, std::thread::hardware_concurrency());
-}
+inline unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 template <class Result>
 class OrderedReadAhead {
 public:
     // jobs 0: DefaultJobs(); window 0: four items per thread. Memory holds at
     // most `window` results that the consumer has not taken yet.
-    OrderedReadAhead(std::size_t count, std::function<Result(std::size_t)> work, unsigned jobs = 0, std::size_t window = 0)
+    OrderedReadAhead(std::size_t count, std::function<Result(std::size_t)> work, unsigned jobs = 0,
+                     std::size_t window = 0)
         : count_(count), work_(std::move(work))
     {
         if (jobs == 0)
@@ -41,8 +39,7 @@ public:
         window_ = window != 0 ? window : std::size_t{4} * jobs;
         slots_.resize(std::min(window_, std::max<std::size_t>(count_, 1)));
         jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(count_, 1)));
-        for (unsigned i = 0; i < jobs; ++i)
-            threads_.emplace_back([this] { serve(); });
+        for (unsigned i = 0; i < jobs; ++i) threads_.emplace_back([this] { serve(); });
     }
 
     OrderedReadAhead(const OrderedReadAhead&) = delete;
@@ -51,8 +48,7 @@ public:
     ~OrderedReadAhead()
     {
         stop();
-        for (auto& t : threads_)
-            t.join();
+        for (auto& t : threads_) t.join();
     }
 
     // The next result in index order, waiting for it if need be; false after

@@ -9,7 +9,12 @@ namespace jet::detail {
 
 // First byte of every page.
 enum PageType : std::uint8_t {
-    page_header = 0, page_data = 1, page_tdef = 2, page_index_node = 3, page_index_leaf = 4, page_usage_bitmap = 5,
+    page_header = 0,
+    page_data = 1,
+    page_tdef = 2,
+    page_index_node = 3,
+    page_index_leaf = 4,
+    page_usage_bitmap = 5,
 };
 
 // Pages whose place is fixed: the header, the global usage map and the
@@ -34,8 +39,15 @@ enum ObjectType : std::uint16_t { object_table = 1, object_database = 2, object_
 enum TableType : std::uint8_t { table_user = 0x4E, table_system = 0x53 };
 
 enum ColumnType : std::uint8_t {
-    col_boolean = 1, col_byte = 2, col_integer = 3, col_long = 4, col_datetime = 8,
-    col_binary = 9, col_text = 10, col_ole = 11, col_memo = 12,
+    col_boolean = 1,
+    col_byte = 2,
+    col_integer = 3,
+    col_long = 4,
+    col_datetime = 8,
+    col_binary = 9,
+    col_text = 10,
+    col_ole = 11,
+    col_memo = 12,
 };
 
 // Limits of a table: columns, and the characters of the text columns written.

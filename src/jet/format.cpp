@@ -16,10 +16,10 @@ const Format& format_of(Version v)
     //                                         size mag num real rel up del kind
     static constexpr LogicalIndexLayout logical3{20, 0, 0, 4, 9, 17, 18, 19};
     static constexpr LogicalIndexLayout logical4{28, 0, 4, 8, 13, 21, 22, 23};
-    static const Format jet3{Version::Jet3, false, 2048, 10, 8, 128, 0x16, 0xF8, 2012, 2032, 1, 1,
-                             tdef3, col3, real3, logical3};
-    static const Format jet4{Version::Jet4, true, 4096, 14, 12, 64, 0x1B, 0x1E0, 4060, 4076, 2, 2,
-                             tdef4, col4, real4, logical4};
+    static const Format jet3{Version::Jet3, false, 2048, 10, 8,     128,  0x16,  0xF8,
+                             2012,          2032,  1,    1,  tdef3, col3, real3, logical3};
+    static const Format jet4{Version::Jet4, true, 4096, 14, 12,    64,   0x1B,  0x1E0,
+                             4060,          4076, 2,    2,  tdef4, col4, real4, logical4};
     return v == Version::Jet3 ? jet3 : jet4;
 }
 
@@ -45,7 +45,8 @@ bool data_fits(const Format& f, const Bytes& page, std::size_t row_len)
 std::size_t data_room(const Format& f, const Bytes& page)
 {
     const unsigned n = data_rows(f, page);
-    if (n >= data_page::max_rows) return 0;
+    if (n >= data_page::max_rows)
+        return 0;
     const std::size_t top = n > 0 ? (data_slot(f, page, n - 1) & data_page::slot_offset) : f.page_size;
     const std::size_t slots_end = f.data_header + 2 * (n + 1);
     return top <= f.page_size && slots_end <= top ? top - slots_end : 0;
@@ -66,7 +67,8 @@ unsigned data_add_row(const Format& f, Bytes& page, const Bytes& row)
 bool data_row_bounds(const Format& f, const Bytes& page, unsigned i, std::size_t& begin, std::size_t& end)
 {
     const unsigned n = data_rows(f, page);
-    if (i >= n || f.data_header + 2 * n > f.page_size) return false;
+    if (i >= n || f.data_header + 2 * n > f.page_size)
+        return false;
     begin = data_slot(f, page, i) & data_page::slot_offset;
     end = i == 0 ? f.page_size : (data_slot(f, page, i - 1) & data_page::slot_offset);
     return begin <= end && end <= f.page_size && begin >= f.data_header + 2 * n;
@@ -80,7 +82,8 @@ void set_bit(Bytes& b, std::size_t bits_at, std::size_t bit)
 Bytes inline_map(const Format& f, const std::vector<std::uint32_t>& pages, std::uint32_t start,
                  std::size_t bitmap_bytes)
 {
-    if (bitmap_bytes == 0) bitmap_bytes = f.map_bytes;
+    if (bitmap_bytes == 0)
+        bitmap_bytes = f.map_bytes;
     Bytes row(usage_map::bits + bitmap_bytes, 0);
     row[usage_map::kind] = map_inline;
     put32(row, usage_map::start, start);

@@ -192,16 +192,16 @@ constexpr std::uint8_t key_present = 0x7F;
 struct Format {
     Version version;
     bool jet4;
-    std::size_t page_size;     // 2048 / 4096
-    std::size_t data_header;   // data page: 10 / 14 bytes before the row offsets
-    std::size_t index_count;   // per real index counter block: 8 / 12
-    std::size_t map_bytes;     // bitmap bytes of an inline usage map row: 128 / 64
-    std::size_t index_mask;    // index page: entry mask offset 0x16 / 0x1B
-    std::size_t index_entries; // 0xF8 / 0x1E0
-    std::size_t max_row;       // longest row the engine stores: 2012 / 4060
-    std::size_t max_lval_row;  // longest long-value row: 2032 / 4076
-    std::size_t text_unit;     // bytes per character: 1 / 2
-    std::size_t row_head;      // column count at a row's start: u8 / u16
+    std::size_t page_size;      // 2048 / 4096
+    std::size_t data_header;    // data page: 10 / 14 bytes before the row offsets
+    std::size_t index_count;    // per real index counter block: 8 / 12
+    std::size_t map_bytes;      // bitmap bytes of an inline usage map row: 128 / 64
+    std::size_t index_mask;     // index page: entry mask offset 0x16 / 0x1B
+    std::size_t index_entries;  // 0xF8 / 0x1E0
+    std::size_t max_row;        // longest row the engine stores: 2012 / 4060
+    std::size_t max_lval_row;   // longest long-value row: 2032 / 4076
+    std::size_t text_unit;      // bytes per character: 1 / 2
+    std::size_t row_head;       // column count at a row's start: u8 / u16
     TdefOffsets tdef;
     ColumnLayout col;
     RealIndexLayout real;
@@ -233,8 +233,16 @@ inline void put32(Bytes& b, std::size_t o, std::uint32_t v)
     put16(b, o + 2, v >> 16);
 }
 inline void add8(Bytes& b, unsigned v) { b.push_back(static_cast<std::uint8_t>(v)); }
-inline void add16(Bytes& b, unsigned v) { add8(b, v & 0xFF); add8(b, (v >> 8) & 0xFF); }
-inline void add32(Bytes& b, std::uint32_t v) { add16(b, v & 0xFFFF); add16(b, v >> 16); }
+inline void add16(Bytes& b, unsigned v)
+{
+    add8(b, v & 0xFF);
+    add8(b, (v >> 8) & 0xFF);
+}
+inline void add32(Bytes& b, std::uint32_t v)
+{
+    add16(b, v & 0xFFFF);
+    add16(b, v >> 16);
+}
 inline void put_bytes(Bytes& b, std::size_t o, const void* p, std::size_t n) { std::memcpy(b.data() + o, p, n); }
 inline void add_bytes(Bytes& b, const void* p, std::size_t n)
 {
@@ -245,14 +253,21 @@ inline void add_bytes(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begi
 
 // Reads of fixed fields of a whole page: the offsets are below any page size.
 inline unsigned get16(const Bytes& b, std::size_t o) { return b[o] | (b[o + 1] << 8); }
-inline std::uint32_t get32(const Bytes& b, std::size_t o) { return get16(b, o) | (std::uint32_t{get16(b, o + 2)} << 16); }
+inline std::uint32_t get32(const Bytes& b, std::size_t o)
+{
+    return get16(b, o) | (std::uint32_t{get16(b, o + 2)} << 16);
+}
 
 // A row pointer: row number in the low byte, page number above it.
 struct RowRef {
     std::uint32_t page = 0;
     unsigned row = 0;
 };
-inline void put_ref(Bytes& b, std::size_t o, RowRef r) { put8(b, o, r.row); put24(b, o + 1, r.page); }
+inline void put_ref(Bytes& b, std::size_t o, RowRef r)
+{
+    put8(b, o, r.row);
+    put24(b, o + 1, r.page);
+}
 
 // Reads of file data at offsets the data itself gave: a read past the end
 // yields 0 and leaves the reader failed, so callers check once at the end.
@@ -268,7 +283,8 @@ public:
     RowRef ref(std::size_t o) { return {u24(o + 1), u8(o)}; }
     bool has(std::size_t o, std::size_t n)
     {
-        if (o > b_.size() || n > b_.size() - o) ok_ = false;
+        if (o > b_.size() || n > b_.size() - o)
+            ok_ = false;
         return ok_;
     }
 

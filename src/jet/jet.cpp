@@ -41,16 +41,20 @@ namespace {
 
 Status validate(Version v, std::string_view table, const std::vector<std::string>& columns)
 {
-    if (Status s = check_name(table, v, Errc::bad_table_name, "table name"); !s.ok()) return s;
+    if (Status s = check_name(table, v, Errc::bad_table_name, "table name"); !s.ok())
+        return s;
     if (text_key(table, v).empty())
-        return {Errc::bad_table_name, "table name \"" + std::string(table) + "\" must consist of letters A-Z and digits"};
-    if (columns.empty()) return {Errc::too_many_columns, "a table needs at least one column"};
+        return {Errc::bad_table_name,
+                "table name \"" + std::string(table) + "\" must consist of letters A-Z and digits"};
+    if (columns.empty())
+        return {Errc::too_many_columns, "a table needs at least one column"};
     if (columns.size() > max_columns)
         return {Errc::too_many_columns,
                 std::to_string(columns.size()) + " columns, the most is " + std::to_string(max_columns)};
     std::vector<std::pair<std::u16string, std::size_t>> folded;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (Status s = check_name(columns[i], v, Errc::bad_column_name, "column name"); !s.ok()) return s;
+        if (Status s = check_name(columns[i], v, Errc::bad_column_name, "column name"); !s.ok())
+            return s;
         std::u16string u;
         utf8_to_utf16(columns[i], u);
         folded.emplace_back(fold_case(u), i);
@@ -78,7 +82,8 @@ public:
     }
     ~FileSink() override
     {
-        if (file_) std::fclose(file_);
+        if (file_)
+            std::fclose(file_);
         if (!done_) {
             std::error_code ec;
             std::filesystem::remove(temp_, ec);
@@ -88,7 +93,8 @@ public:
     {
         errno = 0;
         file_ = text::open_file(temp_, "wb");
-        if (!file_) return {Errc::io_error, "cannot create " + text::path_utf8(temp_) + ": " + std::strerror(errno), errno};
+        if (!file_)
+            return {Errc::io_error, "cannot create " + text::path_utf8(temp_) + ": " + std::strerror(errno), errno};
         return {};
     }
     Status write(const void* data, std::size_t size) override
@@ -102,10 +108,14 @@ public:
         const bool flushed = std::fflush(file_) == 0;
         const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
-        if (!flushed || !closed) return {Errc::io_error, "cannot write " + text::path_utf8(temp_) + ": " + std::strerror(errno), errno};
+        if (!flushed || !closed)
+            return {Errc::io_error, "cannot write " + text::path_utf8(temp_) + ": " + std::strerror(errno), errno};
         std::error_code ec;
         std::filesystem::rename(temp_, target_, ec);
-        if (ec) return {Errc::io_error, "cannot rename " + text::path_utf8(temp_) + " to " + text::path_utf8(target_) + ": " + ec.message(), ec.value()};
+        if (ec)
+            return {Errc::io_error,
+                    "cannot rename " + text::path_utf8(temp_) + " to " + text::path_utf8(target_) + ": " + ec.message(),
+                    ec.value()};
         done_ = true;
         return {};
     }
@@ -118,10 +128,7 @@ private:
 
 }  // namespace
 
-Status check_columns(const std::vector<std::string>& columns)
-{
-    return validate(Version::Jet3, "Main", columns);
-}
+Status check_columns(const std::vector<std::string>& columns) { return validate(Version::Jet3, "Main", columns); }
 
 Status check_columns(Version version, const std::vector<std::string>& columns)
 {
@@ -130,22 +137,28 @@ Status check_columns(Version version, const std::vector<std::string>& columns)
 
 Status create(Sink& sink, Version version, std::string_view table, const std::vector<std::string>& columns)
 {
-    if (Status s = validate(version, table, columns); !s.ok()) return s;
+    if (Status s = validate(version, table, columns); !s.ok())
+        return s;
     std::vector<Bytes> pages;
-    if (Status s = build_database(version, table, columns, pages); !s.ok()) return s;
+    if (Status s = build_database(version, table, columns, pages); !s.ok())
+        return s;
     for (const Bytes& p : pages)
-        if (Status s = sink.write(p.data(), p.size()); !s.ok()) return s;
+        if (Status s = sink.write(p.data(), p.size()); !s.ok())
+            return s;
     return sink.finish();
 }
 
 Status create(const std::filesystem::path& path, Version version, std::string_view table,
               const std::vector<std::string>& columns)
 {
-    if (Status s = validate(version, table, columns); !s.ok()) return s;
+    if (Status s = validate(version, table, columns); !s.ok())
+        return s;
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) return {Errc::file_exists, text::path_utf8(path) + " already exists"};
+    if (std::filesystem::exists(path, ec))
+        return {Errc::file_exists, text::path_utf8(path) + " already exists"};
     FileSink sink(path);
-    if (Status s = sink.start(); !s.ok()) return s;
+    if (Status s = sink.start(); !s.ok())
+        return s;
     return create(sink, version, table, columns);
 }
 

@@ -17,9 +17,9 @@ enum class Version { Jet3, Jet4 };
 // Stable numbers: callers may store or compare them.
 enum class Errc : int {
     ok = 0,
-    io_error = 1,            // the file could not be read, written, renamed or removed
-    file_exists = 2,         // create: the target already exists
-    not_a_database = 3,      // open: not a file this writer made or understands
+    io_error = 1,        // the file could not be read, written, renamed or removed
+    file_exists = 2,     // create: the target already exists
+    not_a_database = 3,  // open: not a file this writer made or understands
     bad_table_name = 4,
     bad_column_name = 5,     // empty, over 64 characters, forbidden characters, leading space
     duplicate_column = 6,    // two names equal ignoring case
@@ -29,15 +29,15 @@ enum class Errc : int {
     record_too_large = 10,   // the record exceeds the engine's record size limit
     not_representable = 11,  // Jet 3: a name with a character outside code page 1252
     invalid_utf8 = 12,
-    not_open = 13,           // append/close on a Database that is not open
-    file_too_large = 14,     // the file would pass the format's size limit
+    not_open = 13,        // append/close on a Database that is not open
+    file_too_large = 14,  // the file would pass the format's size limit
 };
 
 const char* message(Errc code);
 
 struct Status {
     Errc code = Errc::ok;
-    std::string detail;  // names the cause: the column, the file, the system error
+    std::string detail;    // names the cause: the column, the file, the system error
     int system_error = 0;  // errno of the failed system call, for a message without file names
     bool ok() const { return code == Errc::ok; }
     static Status success() { return {}; }
@@ -62,8 +62,7 @@ Status create(const std::filesystem::path& path, Version version, std::string_vi
               const std::vector<std::string>& columns);
 
 // Same, writing the bytes into `sink` (tests).
-Status create(Sink& sink, Version version, std::string_view table,
-              const std::vector<std::string>& columns);
+Status create(Sink& sink, Version version, std::string_view table, const std::vector<std::string>& columns);
 
 // Checks a list of column names the way create() does, without writing.
 // Without a version: the stricter Jet 3 rules (names in code page 1252).

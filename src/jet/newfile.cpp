@@ -113,7 +113,15 @@ Schema system_schema(std::vector<Column> columns, std::vector<IndexDef> indexes)
 
 // MSysObjects columns read by number below.
 enum ObjectsColumn : unsigned {
-    obj_id, obj_parent, obj_name, obj_type, obj_created, obj_updated, obj_owner, obj_flags, obj_lvprop = 14,
+    obj_id,
+    obj_parent,
+    obj_name,
+    obj_type,
+    obj_created,
+    obj_updated,
+    obj_owner,
+    obj_flags,
+    obj_lvprop = 14,
 };
 
 Schema objects_schema()
@@ -139,10 +147,11 @@ Schema aces_schema()
 Schema queries_schema(const Format& f)
 {
     std::vector<Column> columns = {fixed_col("ObjectId", col_long, 4), fixed_col("Attribute", col_byte, 1),
-                                   var_col("Order", col_binary, 255), var_col("Name1", col_text, 255),
-                                   var_col("Name2", col_text, 255), var_col("Expression", col_memo, 0),
+                                   var_col("Order", col_binary, 255),  var_col("Name1", col_text, 255),
+                                   var_col("Name2", col_text, 255),    var_col("Expression", col_memo, 0),
                                    fixed_col("Flag", col_integer, 2)};
-    if (f.jet4) columns.push_back(fixed_col("LvExtra", col_long, 4));
+    if (f.jet4)
+        columns.push_back(fixed_col("LvExtra", col_long, 4));
     return system_schema(std::move(columns), {{{0, 1, 2}, index_unique, "ObjectIdAttribute", index_primary_key}});
 }
 
@@ -166,7 +175,8 @@ std::vector<unsigned> long_value_columns(const Schema& s)
 {
     std::vector<unsigned> out;
     for (const Column& c : s.columns)
-        if (c.type == col_memo || c.type == col_ole) out.push_back(c.number);
+        if (c.type == col_memo || c.type == col_ole)
+            out.push_back(c.number);
     return out;
 }
 
@@ -279,15 +289,19 @@ Bytes property_blob(const Format& f, const std::vector<std::string>& columns)
 // the next. One row per page, from `first`.
 std::vector<Bytes> long_value_rows(const Format& f, const Bytes& value, std::uint32_t first)
 {
-    if (value.size() <= lv_ref::max_in_row) return {};
-    if (value.size() <= f.max_lval_row) return {value};
+    if (value.size() <= lv_ref::max_in_row)
+        return {};
+    if (value.size() <= f.max_lval_row)
+        return {value};
     std::vector<Bytes> rows;
     const std::size_t chunk = f.max_lval_row - lv_ref::chain_pointer;
     for (std::size_t pos = 0; pos < value.size(); pos += chunk) {
         Bytes r(lv_ref::chain_pointer, 0);
         const std::size_t n = std::min(chunk, value.size() - pos);
-        if (pos + n < value.size()) put_ref(r, 0, {first + static_cast<std::uint32_t>(rows.size() + 1), 0});
-        r.insert(r.end(), value.begin() + static_cast<std::ptrdiff_t>(pos), value.begin() + static_cast<std::ptrdiff_t>(pos + n));
+        if (pos + n < value.size())
+            put_ref(r, 0, {first + static_cast<std::uint32_t>(rows.size() + 1), 0});
+        r.insert(r.end(), value.begin() + static_cast<std::ptrdiff_t>(pos),
+                 value.begin() + static_cast<std::ptrdiff_t>(pos + n));
         rows.push_back(std::move(r));
     }
     return rows;
@@ -341,8 +355,8 @@ private:
     Placed place(const Schema& s, std::vector<std::uint32_t> data, std::vector<std::uint32_t> index_pages,
                  std::vector<std::uint32_t> distinct);
     Bytes global_map() const;
-    Bytes object_row(std::int32_t id, std::int32_t parent, std::string_view name, ObjectType type,
-                     const Bytes& owner, std::int32_t flags, std::optional<Bytes> lvprop) const;
+    Bytes object_row(std::int32_t id, std::int32_t parent, std::string_view name, ObjectType type, const Bytes& owner,
+                     std::int32_t flags, std::optional<Bytes> lvprop) const;
     Status catalog(std::vector<Bytes>& pages) const;
     void aces(std::vector<Bytes>& pages) const;
     void put_tdef(std::vector<Bytes>& pages, std::uint32_t at, const Schema& s, std::uint32_t rows,
@@ -367,8 +381,8 @@ private:
 };
 
 NewFile::NewFile(Version v, std::string_view table_name, const std::vector<std::string>& columns)
-    : f(format_of(v)), sid(sids(v)), now(ole_now()), table(table_name), objects(objects_schema()),
-      aces_(aces_schema()), queries(queries_schema(f)), relationships(relationships_schema()),
+    : f(format_of(v)), sid(sids(v)), now(ole_now()), table(table_name), objects(objects_schema()), aces_(aces_schema()),
+      queries(queries_schema(f)), relationships(relationships_schema()),
       props(property_blob(f, columns)), maps{f, page_first_holder, {}}
 {
     for (const std::string& c : columns) main.columns.push_back({c, col_text, text_chars, flag_updatable});
@@ -409,7 +423,8 @@ Placed NewFile::place(const Schema& s, std::vector<std::uint32_t> data, std::vec
         std::vector<std::uint32_t> owned, free;
         if (&s == &objects && c == obj_lvprop) {
             for (std::uint32_t i = 0; i < lval_rows.size(); ++i) owned.push_back(first_lval + i);
-            if (!owned.empty()) free.push_back(owned.back());
+            if (!owned.empty())
+                free.push_back(owned.back());
         }
         LongValuePlace lv{c, maps.add(inline_map(f, owned)), {}};
         lv.free = maps.add(inline_map(f, free));
@@ -475,9 +490,11 @@ Status NewFile::catalog(std::vector<Bytes>& pages) const
     std::vector<Bytes> by_parent_name, by_id;
     for (const ObjectRow& r : rows) {
         const bool user_table = r.flags == 0;
-        const Bytes row = object_row(r.id, r.parent, r.name, r.type, *r.owner, r.flags,
-                                     user_table ? std::optional<Bytes>(long_value_ref(props, lval_rows, first_lval)) : std::nullopt);
-        if (!data_fits(f, data, row.size())) return {Errc::io_error, "catalog page overflow"};
+        const Bytes row =
+            object_row(r.id, r.parent, r.name, r.type, *r.owner, r.flags,
+                       user_table ? std::optional<Bytes>(long_value_ref(props, lval_rows, first_lval)) : std::nullopt);
+        if (!data_fits(f, data, row.size()))
+            return {Errc::io_error, "catalog page overflow"};
         const RowRef at{objects_data, data_add_row(f, data, row)};
         Bytes key = long_key(r.parent);
         add_bytes(key, text_key(r.name, f.version));
@@ -530,7 +547,8 @@ void NewFile::aces(std::vector<Bytes>& pages) const
         cells[0] = le32(ace.object);
         cells[1] = *ace.sid;
         cells[2] = le32(ace.acm);
-        if (ace.inheritable) cells[3] = Bytes{};
+        if (ace.inheritable)
+            cells[3] = Bytes{};
         const RowRef at{aces_data, data_add_row(f, data, build_row(f, aces_, cells))};
         by_object.push_back(index_entry(long_key(ace.object), at));
     }
@@ -577,7 +595,8 @@ Status NewFile::build(std::vector<Bytes>& pages)
     pages.assign(total, Bytes{});
     pages[0] = header_page(f);
     pages[page_global_map] = global_map();
-    if (Status s = catalog(pages); !s.ok()) return s;
+    if (Status s = catalog(pages); !s.ok())
+        return s;
     aces(pages);
     pages[leaves + 3] = index_leaf(f, page_queries, {});
     for (std::uint32_t i = 0; i < 3; ++i) pages[leaves + 4 + i] = index_leaf(f, page_relationships, {});

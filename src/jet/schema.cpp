@@ -30,8 +30,10 @@ Bytes encode_name(const Format& f, const std::string& utf8)
     Bytes text;
     encode_text(f, utf8, text);
     Bytes out;
-    if (f.jet4) add16(out, static_cast<unsigned>(text.size()));
-    else add8(out, static_cast<unsigned>(text.size()));
+    if (f.jet4)
+        add16(out, static_cast<unsigned>(text.size()));
+    else
+        add8(out, static_cast<unsigned>(text.size()));
     add_bytes(out, text);
     return out;
 }
@@ -70,14 +72,16 @@ void Schema::finish()
 
 unsigned Schema::var_count() const
 {
-    return static_cast<unsigned>(std::count_if(columns.begin(), columns.end(), [](const Column& c) { return !c.fixed(); }));
+    return static_cast<unsigned>(
+        std::count_if(columns.begin(), columns.end(), [](const Column& c) { return !c.fixed(); }));
 }
 
 std::size_t Schema::fixed_area() const
 {
     std::size_t n = 0;
     for (const Column& c : columns)
-        if (c.fixed() && !is_boolean(c)) n += c.size;
+        if (c.fixed() && !is_boolean(c))
+            n += c.size;
     return n;
 }
 
@@ -139,7 +143,8 @@ Bytes real_index_block(const Format& f, const IndexDef& d, const IndexPlace& pla
 {
     const RealIndexLayout& l = f.real;
     Bytes b(l.size, 0);
-    if (f.jet4) put32(b, l.magic, jet4_magic_index);
+    if (f.jet4)
+        put32(b, l.magic, jet4_magic_index);
     for (std::size_t k = 0; k < RealIndexLayout::column_slots; ++k) {
         const std::size_t at = l.columns + k * RealIndexLayout::slot_size;
         const bool used = k < d.columns.size();
@@ -156,7 +161,8 @@ Bytes logical_index_block(const Format& f, const IndexDef& d, std::uint32_t numb
 {
     const LogicalIndexLayout& l = f.logical;
     Bytes b(l.size, 0);
-    if (f.jet4) put32(b, l.magic, jet4_magic_column);
+    if (f.jet4)
+        put32(b, l.magic, jet4_magic_column);
     put32(b, l.number, number);
     put32(b, l.real, number);
     put32(b, l.related, LogicalIndexLayout::no_related);
@@ -193,7 +199,8 @@ Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef ow
 
     std::vector<std::size_t> order(s.columns.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    if (s.system && f.jet4) order = order_by_name(s.columns, [](const Column& c) { return c.name; });
+    if (s.system && f.jet4)
+        order = order_by_name(s.columns, [](const Column& c) { return c.name; });
     for (const std::size_t i : order) add_bytes(b, column_descriptor(f, s, s.columns[i]));
     for (const std::size_t i : order) add_bytes(b, encode_name(f, s.columns[i].name));
 
@@ -214,7 +221,8 @@ Bytes build_tdef(const Format& f, const Schema& s, std::uint32_t rows, RowRef ow
 std::size_t tdef_pages(const Format& f, std::size_t stream_size)
 {
     const std::size_t per_page = f.page_size - tdef_page::header;
-    if (stream_size <= f.page_size) return 1;
+    if (stream_size <= f.page_size)
+        return 1;
     return 1 + (stream_size - f.page_size + per_page - 1) / per_page;
 }
 
@@ -232,12 +240,13 @@ std::vector<Bytes> split_tdef(const Format& f, const Bytes& stream, std::uint32_
             at = tdef_page::header;
         }
         const std::size_t n = std::min(f.page_size - at, stream.size() - pos);
-        std::copy(stream.begin() + static_cast<std::ptrdiff_t>(pos), stream.begin() + static_cast<std::ptrdiff_t>(pos + n),
-                  p.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(stream.begin() + static_cast<std::ptrdiff_t>(pos),
+                  stream.begin() + static_cast<std::ptrdiff_t>(pos + n), p.begin() + static_cast<std::ptrdiff_t>(at));
         pos += n;
         const std::size_t used = at + n;
         if (f.jet4) {
-            const std::size_t room = used + tdef_page::header <= f.page_size ? f.page_size - used - tdef_page::header : 0;
+            const std::size_t room =
+                used + tdef_page::header <= f.page_size ? f.page_size - used - tdef_page::header : 0;
             put16(p, tdef_page::free_space, static_cast<unsigned>(room));
         } else {
             put_bytes(p, tdef_page::free_space, "VC", 2);
@@ -275,7 +284,8 @@ void finish_row(const Format& f, Bytes& r, const std::vector<std::size_t>& offse
         const std::size_t real = eod / 256;
         const std::size_t base = eod + 1 + n + 1 + mask.size();
         std::size_t jumps = real;
-        if (base > 0 && (base + jumps - 1) / 256 > jumps) ++jumps;
+        if (base > 0 && (base + jumps - 1) / 256 > jumps)
+            ++jumps;
         add8(r, eod & 0xFF);
         for (std::size_t i = n; i-- > 0;) add8(r, offsets[i] & 0xFF);
         for (std::size_t k = jumps; k-- > 0;) {
@@ -304,21 +314,27 @@ Bytes build_row(const Format& f, const Schema& s, const std::vector<Cell>& cells
     const std::size_t ncols = s.columns.size();
     const std::size_t head = f.row_head;
     Bytes r(head + s.fixed_area(), 0);
-    if (f.jet4) put16(r, 0, static_cast<unsigned>(ncols));
-    else r[0] = static_cast<std::uint8_t>(ncols);
+    if (f.jet4)
+        put16(r, 0, static_cast<unsigned>(ncols));
+    else
+        r[0] = static_cast<std::uint8_t>(ncols);
     Bytes mask((ncols + 7) / 8, 0);
     std::vector<const Column*> var(s.var_count(), nullptr);
     for (const Column& c : s.columns) {
         const Cell& v = cells[c.number];
-        if (v) mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
-        if (!c.fixed()) var[c.var_index] = &c;
-        else if (v && !is_boolean(c)) std::copy(v->begin(), v->begin() + c.size, r.begin() + static_cast<std::ptrdiff_t>(head + c.fixed_offset));
+        if (v)
+            mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
+        if (!c.fixed())
+            var[c.var_index] = &c;
+        else if (v && !is_boolean(c))
+            std::copy(v->begin(), v->begin() + c.size, r.begin() + static_cast<std::ptrdiff_t>(head + c.fixed_offset));
     }
     std::vector<std::size_t> offsets;
     for (const Column* c : var) {
         offsets.push_back(r.size());
         const Cell& v = cells[c->number];
-        if (v) r.insert(r.end(), v->begin(), v->end());
+        if (v)
+            r.insert(r.end(), v->begin(), v->end());
     }
     finish_row(f, r, offsets, mask);
     return r;
@@ -328,8 +344,10 @@ Bytes build_var_row(const Format& f, const std::vector<const Bytes*>& values)
 {
     const std::size_t n = values.size();
     Bytes r;
-    if (f.jet4) add16(r, static_cast<unsigned>(n));
-    else add8(r, static_cast<unsigned>(n));
+    if (f.jet4)
+        add16(r, static_cast<unsigned>(n));
+    else
+        add8(r, static_cast<unsigned>(n));
     Bytes mask((n + 7) / 8, 0);
     std::vector<std::size_t> offsets;
     offsets.reserve(n);
@@ -350,11 +368,13 @@ std::size_t var_row_size(const Format& f, const std::vector<std::size_t>& length
     std::size_t data = 0;
     for (const std::size_t l : lengths) data += l;
     const std::size_t mask = (n + 7) / 8;
-    if (f.jet4) return 2 + data + 2 + 2 * n + 2 + mask;
+    if (f.jet4)
+        return 2 + data + 2 + 2 * n + 2 + mask;
     const std::size_t eod = 1 + data;
     const std::size_t base = eod + 1 + n + 1 + mask;
     std::size_t jumps = eod / 256;
-    if ((base + jumps - 1) / 256 > jumps) ++jumps;
+    if ((base + jumps - 1) / 256 > jumps)
+        ++jumps;
     return base + jumps;
 }
 

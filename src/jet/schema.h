@@ -11,7 +11,7 @@
 namespace jet::detail {
 
 struct Column {
-    std::string name;      // UTF-8
+    std::string name;  // UTF-8
     std::uint8_t type = col_text;
     std::uint16_t size = text_chars;  // fixed: bytes; text/binary: characters; memo/OLE: 0
     std::uint8_t flags = flag_updatable;
@@ -24,7 +24,7 @@ struct IndexDef {
     std::vector<unsigned> columns;  // column numbers, all ascending
     std::uint8_t flags = 0;         // index_unique, index_ignore_nulls, index_required
     std::string name;
-    std::uint8_t kind = 0;          // index_primary_key or 0
+    std::uint8_t kind = 0;  // index_primary_key or 0
 };
 
 struct Schema {

@@ -7,22 +7,24 @@
 #include "jet/jet.h"
 
 namespace output {
-Status FromJet(Errc code, const jet::Status& status) {
+Status FromJet(Errc code, const jet::Status& status)
+{
     // The engine's details name its own files (a temporary name while the
     // database is made); the user is told the system's reason or the kind
     // of fault, with the field names where they are the cause.
-    if (status.system_error != 0) return {code, std::generic_category().message(status.system_error)};
+    if (status.system_error != 0)
+        return {code, std::generic_category().message(status.system_error)};
     switch (status.code) {
     case jet::Errc::bad_column_name:
     case jet::Errc::duplicate_column:
     case jet::Errc::too_many_columns:
-    case jet::Errc::not_representable:
-        return {code, std::string(jet::message(status.code)) + ": " + status.detail};
+    case jet::Errc::not_representable: return {code, std::string(jet::message(status.code)) + ": " + status.detail};
     default: return {code, jet::message(status.code)};
     }
 }
 
-std::string_view KindText(OutputKind kind) {
+std::string_view KindText(OutputKind kind)
+{
     switch (kind) {
     case OutputKind::Access97:
     case OutputKind::Access2000: return "mdb";
@@ -32,11 +34,13 @@ std::string_view KindText(OutputKind kind) {
     return "";
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
+std::filesystem::path PathFromUtf8(std::string_view utf8)
+{
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-const char* message(Errc code) {
+const char* message(Errc code)
+{
     switch (code) {
     case Errc::ok: return "no error";
     case Errc::no_fields: return "no field is ticked";
@@ -52,18 +56,22 @@ const char* message(Errc code) {
     return "unknown error";
 }
 
-Status modUtilities::CollectOutputFields(const std::vector<TemplateRow>& rows) {
+Status modUtilities::CollectOutputFields(const std::vector<TemplateRow>& rows)
+{
     OutputFields.clear();
     OutputFields.reserve(rows.size());
     for (const auto& row : rows) {
-        if (row.Checked) OutputFields.push_back({row.FieldName, row.Tag, row.SpaceCode});
+        if (row.Checked)
+            OutputFields.push_back({row.FieldName, row.Tag, row.SpaceCode});
     }
     OutputFields.shrink_to_fit();
-    if (OutputFields.empty()) return {Errc::no_fields, {}};
+    if (OutputFields.empty())
+        return {Errc::no_fields, {}};
     return {};
 }
 
-Status modUtilities::CheckDatabaseColumns() const {
+Status modUtilities::CheckDatabaseColumns() const
+{
     // The engine compares column names without regard to case; finding the
     // pair here lets the message name both.
     std::vector<QString> seen{QString::fromLatin1(kLocationColumn)};
@@ -71,7 +79,8 @@ Status modUtilities::CheckDatabaseColumns() const {
     for (const auto& field : OutputFields) {
         const QString name = QString::fromStdString(field.FieldName);
         for (std::size_t i = 0; i < seen.size(); ++i) {
-            if (seen[i].compare(name, Qt::CaseInsensitive) == 0) return {Errc::duplicate_field, names[i] + '\n' + field.FieldName};
+            if (seen[i].compare(name, Qt::CaseInsensitive) == 0)
+                return {Errc::duplicate_field, names[i] + '\n' + field.FieldName};
         }
         seen.push_back(name);
         names.push_back(field.FieldName);
@@ -85,22 +94,26 @@ Status modUtilities::CheckDatabaseColumns() const {
     }
 }
 
-std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings,
-                             OutputKind kind) {
+std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::size_t maxDrawings, OutputKind kind)
+{
     auto section = [&](const char* heading, auto member) {
         std::string text;
         std::size_t listed = 0, total = 0;
         for (const auto& adjustment : adjustments) {
             const auto& columns = adjustment.*member;
-            if (columns.empty()) continue;
+            if (columns.empty())
+                continue;
             ++total;
-            if (maxDrawings != 0 && listed == maxDrawings) continue;
+            if (maxDrawings != 0 && listed == maxDrawings)
+                continue;
             ++listed;
             text += "\n" + adjustment.Drawing + ": ";
             for (std::size_t i = 0; i < columns.size(); ++i) text += (i ? ", " : "") + columns[i];
         }
-        if (total == 0) return std::string();
-        if (total > listed) text += "\n... and " + std::to_string(total - listed) + " more drawings.";
+        if (total == 0)
+            return std::string();
+        if (total > listed)
+            text += "\n... and " + std::to_string(total - listed) + " more drawings.";
         return heading + text;
     };
     const bool workbook = kind == OutputKind::Xlsx;
@@ -109,13 +122,14 @@ std::string AdjustmentReport(const std::vector<Adjustment>& adjustments, std::si
                    "(drawing: columns):"
                  : "Some values were longer than the database holds and were shortened (drawing: fields):",
         &Adjustment::Shortened);
-    const std::string replaced = section(
-        workbook ? "Some values held bytes that are not text, or control characters a workbook cannot hold; "
-                   "they were written with \"\xEF\xBF\xBD\" in their place (drawing: columns):"
-                 : "Some values held characters that an Access 97 database cannot hold; they were written with "
-                   "\"?\" in their place (drawing: fields):",
-        &Adjustment::Replaced);
-    if (!report.empty() && !replaced.empty()) report += "\n\n";
+    const std::string replaced =
+        section(workbook ? "Some values held bytes that are not text, or control characters a workbook cannot hold; "
+                           "they were written with \"\xEF\xBF\xBD\" in their place (drawing: columns):"
+                         : "Some values held characters that an Access 97 database cannot hold; they were written with "
+                           "\"?\" in their place (drawing: fields):",
+                &Adjustment::Replaced);
+    if (!report.empty() && !replaced.empty())
+        report += "\n\n";
     return report + replaced;
 }
 

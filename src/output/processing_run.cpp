@@ -11,12 +11,11 @@
 namespace output {
 namespace {
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // What the user reads when the run stops; `drawing` is empty before the loop.
-std::string FailureMessage(const Status& status, const std::string& outputPath, const std::string& drawing) {
+std::string FailureMessage(const Status& status, const std::string& outputPath, const std::string& drawing)
+{
     switch (status.code) {
     case Errc::no_fields:
         return "No field is ticked in the template list, so there is nothing to write. "
@@ -55,7 +54,8 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
             return "The output file " + outputPath + " could not be written: " + status.detail +
                    ". Make room on the disk or choose another folder, and process again.";
         return "The output file " + outputPath + " could not be written while processing " + drawing + ": " +
-               status.detail + ". The rows of the drawings before it are kept in the file. Make room on the disk "
+               status.detail +
+               ". The rows of the drawings before it are kept in the file. Make room on the disk "
                "or choose another folder, and process again.";
     case Errc::cannot_read:
     case Errc::bad_part:
@@ -64,17 +64,21 @@ std::string FailureMessage(const Status& status, const std::string& outputPath, 
     return "The run stopped: " + std::string(message(status.code)) + ".";
 }
 
-constexpr std::uint16_t kFileNotFound = 3;   // dwg::Error::FileNotFound
+constexpr std::uint16_t kFileNotFound = 3;  // dwg::Error::FileNotFound
 
-std::string Count(std::size_t n, const char* one, const char* many) {
+std::string Count(std::size_t n, const char* one, const char* many)
+{
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string WarningText(const dwg::Warnings& w) {
+std::string WarningText(const dwg::Warnings& w)
+{
     std::string text;
-    if (w.skipped_objects) text = Count(w.skipped_objects, "damaged object skipped", "damaged objects skipped");
+    if (w.skipped_objects)
+        text = Count(w.skipped_objects, "damaged object skipped", "damaged objects skipped");
     if (w.checksum_mismatches) {
-        if (!text.empty()) text += ", ";
+        if (!text.empty())
+            text += ", ";
         text += Count(w.checksum_mismatches, "page checksum did not match", "page checksums did not match");
     }
     return text;
@@ -82,9 +86,7 @@ std::string WarningText(const dwg::Warnings& w) {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // A reading as the writer takes it, with the time it took.
 struct TimedRead {
@@ -94,7 +96,8 @@ struct TimedRead {
 
 }  // namespace
 
-std::string DurationText(double seconds) {
+std::string DurationText(double seconds)
+{
     const long total = seconds > 0 ? std::lround(seconds) : 0;
     char text[32];
     if (total >= 3600)
@@ -104,24 +107,27 @@ std::string DurationText(double seconds) {
     return text;
 }
 
-std::string DrawingReason(std::uint16_t code) {
-    return dwg::message(static_cast<dwg::Error>(code));
-}
+std::string DrawingReason(std::uint16_t code) { return dwg::message(static_cast<dwg::Error>(code)); }
 
-std::string DrawingMessage(std::uint16_t code, const std::string& drawingPath) {
-    if (code == 0) return {};
-    if (code == kFileNotFound) return "The file " + drawingPath + " was not found and could not be processed.";
+std::string DrawingMessage(std::uint16_t code, const std::string& drawingPath)
+{
+    if (code == 0)
+        return {};
+    if (code == kFileNotFound)
+        return "The file " + drawingPath + " was not found and could not be processed.";
     return "There was an unknown error processing " + drawingPath + ": " + DrawingReason(code) + ".";
 }
 
-bool RunResult::HasNotes() const {
+bool RunResult::HasNotes() const
+{
     return Cancelled || !Error.ok() || !NotProcessed.empty() || !PartsSkipped.empty() || !Adjustments.empty();
 }
 
-std::string RunReport(const RunResult& r) {
+std::string RunReport(const RunResult& r)
+{
     std::string report;
-    const std::string rows = Count(static_cast<std::size_t>(r.RowsWritten), "row", "rows") + " written to " +
-                             r.OutputPath + ".";
+    const std::string rows =
+        Count(static_cast<std::size_t>(r.RowsWritten), "row", "rows") + " written to " + r.OutputPath + ".";
     const std::string of = std::to_string(r.DrawingsHandled) + " of " +
                            Count(static_cast<std::size_t>(r.DrawingsTicked), "drawing", "drawings");
     if (!r.Error.ok())
@@ -132,28 +138,37 @@ std::string RunReport(const RunResult& r) {
         report = of + " processed: " + rows;
 
     auto section = [&report](const std::string& heading, const std::vector<DrawingNote>& notes, auto text) {
-        if (notes.empty()) return;
+        if (notes.empty())
+            return;
         report += "\n\n" + heading + " (" + std::to_string(notes.size()) + "):";
         for (const auto& note : notes) report += "\n" + note.Path + ": " + text(note);
     };
     section("Drawings not processed", r.NotProcessed, [](const DrawingNote& n) { return DrawingReason(n.Code); });
     section("Drawings read with parts skipped; their rows were written", r.PartsSkipped,
             [](const DrawingNote& n) { return WarningText(n.Warnings); });
-    if (const std::string changed = AdjustmentReport(r.Adjustments, 0, r.Kind); !changed.empty()) report += "\n\n" + changed;
+    if (const std::string changed = AdjustmentReport(r.Adjustments, 0, r.Kind); !changed.empty())
+        report += "\n\n" + changed;
     return report + "\n";
 }
 
 ProcessingRun::ProcessingRun()
-    : Reader([](const std::string& path, const std::string& space) { return extract::ReadSpace(PathFromUtf8(path), space); }),
-      MakeWriter(MakeRowWriter) {}
-
-void ProcessingRun::Cancel() {
-    cancelled_ = true;
-    std::lock_guard lock(reading_mutex_);
-    if (stop_reading_) stop_reading_();
+    : Reader([](const std::string& path, const std::string& space) {
+          return extract::ReadSpace(PathFromUtf8(path), space);
+      }),
+      MakeWriter(MakeRowWriter)
+{
 }
 
-RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& callbacks) {
+void ProcessingRun::Cancel()
+{
+    cancelled_ = true;
+    std::lock_guard lock(reading_mutex_);
+    if (stop_reading_)
+        stop_reading_();
+}
+
+RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& callbacks)
+{
     const auto start = Clock::now();
     RunResult result;
     result.OutputPath = request.OutputPath;
@@ -163,21 +178,25 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     bool progressShown = false;
 
     auto finish = [&](Status error, const std::string& drawing) {
-        if (progressShown && callbacks.HideProgress) callbacks.HideProgress();
+        if (progressShown && callbacks.HideProgress)
+            callbacks.HideProgress();
         result.Error = std::move(error);
         if (!result.Error.ok()) {
             result.FailureMessage = FailureMessage(result.Error, request.OutputPath, drawing);
-            if (callbacks.RunFailed) callbacks.RunFailed(result.FailureMessage);
+            if (callbacks.RunFailed)
+                callbacks.RunFailed(result.FailureMessage);
         }
         result.SecondsTotal = SecondsSince(start);
         return result;
     };
 
     // Everything that can be known wrong is checked before the old file goes.
-    if (Status fields = u.CollectOutputFields(request.TemplateItems); !fields.ok()) return finish(fields, {});
+    if (Status fields = u.CollectOutputFields(request.TemplateItems); !fields.ok())
+        return finish(fields, {});
     const bool database = request.Kind == OutputKind::Access97 || request.Kind == OutputKind::Access2000;
     if (database) {
-        if (Status columns = u.CheckDatabaseColumns(); !columns.ok()) return finish(columns, {});
+        if (Status columns = u.CheckDatabaseColumns(); !columns.ok())
+            return finish(columns, {});
     }
     const std::string space = u.OutputFields.front().SpaceCode;
 
@@ -188,7 +207,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     // A workbook replaces the old file only once it is complete.
     if (request.Kind != OutputKind::Xlsx && std::filesystem::exists(output, ec)) {
         std::filesystem::remove(output, ec);
-        if (ec) return finish({Errc::cannot_replace, ec.message()}, {});
+        if (ec)
+            return finish({Errc::cannot_replace, ec.message()}, {});
     }
 
     std::unique_ptr<RowWriter> writer = MakeWriter(request.Kind, request.CsvAlwaysUtf8);
@@ -197,13 +217,15 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
             return finish(started, {});
     }
 
-    if (callbacks.ShowProgress) callbacks.ShowProgress(static_cast<int>(request.Drawings.size()));
+    if (callbacks.ShowProgress)
+        callbacks.ShowProgress(static_cast<int>(request.Drawings.size()));
     progressShown = true;
 
     std::vector<const std::string*> paths;
     if (writer) {
         for (const auto& row : request.Drawings)
-            if (row.Checked) paths.push_back(&row.Path);
+            if (row.Checked)
+                paths.push_back(&row.Path);
     }
     result.Jobs = request.Jobs ? request.Jobs : extract::DefaultJobs();
     extract::OrderedReadAhead<TimedRead> ahead(
@@ -219,7 +241,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
         std::lock_guard lock(reading_mutex_);
         stop_reading_ = [&ahead] { ahead.stop(); };
     }
-    if (cancelled_) ahead.stop();
+    if (cancelled_)
+        ahead.stop();
 
     Status failure;
     std::string failedDrawing;
@@ -231,7 +254,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
         TimedRead next;
         if (writer) {
             const auto waiting = Clock::now();
-            if (!ahead.next(next)) break;
+            if (!ahead.next(next))
+                break;
             result.SecondsWaiting += SecondsSince(waiting);
             result.SecondsReading += next.seconds;
             const std::string& path = *paths[static_cast<std::size_t>(handled)];
@@ -250,7 +274,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
                 ++result.RowsWritten;
                 if (!changed.Shortened.empty() || !changed.Replaced.empty())
                     result.Adjustments.push_back(std::move(changed));
-                if (read.Warnings.any()) result.PartsSkipped.push_back({path, 0, read.Warnings});
+                if (read.Warnings.any())
+                    result.PartsSkipped.push_back({path, 0, read.Warnings});
             }
             if (read.Code != 0) {
                 ++result.DrawingsNotProcessed;
@@ -265,7 +290,8 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
             }
         }
         ++result.DrawingsHandled;
-        if (callbacks.SetProgress) callbacks.SetProgress(result.DrawingsHandled);
+        if (callbacks.SetProgress)
+            callbacks.SetProgress(result.DrawingsHandled);
         if (callbacks.Progress)
             callbacks.Progress({result.DrawingsHandled, result.DrawingsTicked, SecondsSince(rowsBegan)},
                                writer ? *paths[static_cast<std::size_t>(handled)] : std::string());
@@ -278,10 +304,13 @@ RunResult ProcessingRun::Run(const RunRequest& request, const RunCallbacks& call
     result.Cancelled = cancelled_ && failure.ok() && result.DrawingsHandled < result.DrawingsTicked;
     if (writer) {
         const Status closed = writer->Close();
-        if (failure.ok() && !closed.ok()) failure = closed;
+        if (failure.ok() && !closed.ok())
+            failure = closed;
     }
-    if (!failure.ok()) return finish(failure, failedDrawing);
-    if (callbacks.HideProgress) callbacks.HideProgress();
+    if (!failure.ok())
+        return finish(failure, failedDrawing);
+    if (callbacks.HideProgress)
+        callbacks.HideProgress();
     progressShown = false;
     return finish({}, {});
 }

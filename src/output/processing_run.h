@@ -75,14 +75,14 @@ struct DrawingNote {
 };
 
 struct RunResult {
-    Status Error;                   // ok: the run went through every drawing, or was cancelled
-    std::string FailureMessage;     // the words of Error, as RunFailed was given them
+    Status Error;                // ok: the run went through every drawing, or was cancelled
+    std::string FailureMessage;  // the words of Error, as RunFailed was given them
     bool Cancelled = false;
     std::string OutputPath;
     OutputKind Kind = OutputKind::Csv;
     int DrawingsTicked = 0;
-    int DrawingsHandled = 0;        // ticked drawings taken in turn, written or not
-    int DrawingsNotProcessed = 0;   // of those, missing or unreadable
+    int DrawingsHandled = 0;       // ticked drawings taken in turn, written or not
+    int DrawingsNotProcessed = 0;  // of those, missing or unreadable
     int RowsWritten = 0;
     std::vector<DrawingNote> NotProcessed;  // list order
     std::vector<DrawingNote> PartsSkipped;  // read, with objects or checks passed over; rows written

@@ -17,17 +17,21 @@ class CsvWriter final : public RowWriter {
 public:
     explicit CsvWriter(bool alwaysUtf8) : always_utf8_(alwaysUtf8) {}
 
-    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override
+    {
         fields_ = fields;
         file_.emplace(PathFromUtf8(outputPath));
         Status written = always_utf8_ ? file_->StartUtf8() : Status{};
-        if (written.ok()) written = file_->WriteLine(HeaderCells(fields_));
-        if (!written.ok()) written.code = Errc::cannot_create;
+        if (written.ok())
+            written = file_->WriteLine(HeaderCells(fields_));
+        if (!written.ok())
+            written.code = Errc::cannot_create;
         return written;
     }
 
     Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
-                  Adjustment&) override {
+                  Adjustment&) override
+    {
         return file_->WriteLine(RowCells(drawingPath, fields_, records));
     }
 
@@ -44,7 +48,8 @@ class DatabaseWriter final : public RowWriter {
 public:
     explicit DatabaseWriter(jet::Version version) : version_(version) {}
 
-    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override
+    {
         fields_ = fields;
         std::vector<std::string> columns{kLocationColumn};
         for (const auto& field : fields) columns.push_back(field.FieldName);
@@ -61,7 +66,8 @@ public:
     Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
                   Adjustment& changed) override;
 
-    Status Close() override {
+    Status Close() override
+    {
         const jet::Status closed = db_.close();
         return closed.ok() ? Status{} : FromJet(Errc::cannot_write, closed);
     }
@@ -73,15 +79,18 @@ private:
 };
 
 Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
-                              Adjustment& changed) {
+                              Adjustment& changed)
+{
     // Values are looked up by the field's tag, whatever its column is called;
     // "Location" always holds the path.
     std::vector<std::optional<std::string>> values;
     values.reserve(fields_.size() + 1);
     values.emplace_back(drawingPath);
     for (const auto& field : fields_) {
-        if (const std::string* value = extract::FirstValue(records, field.Tag)) values.emplace_back(*value);
-        else values.emplace_back(std::nullopt);
+        if (const std::string* value = extract::FirstValue(records, field.Tag))
+            values.emplace_back(*value);
+        else
+            values.emplace_back(std::nullopt);
     }
     auto columnName = [this](std::size_t i) -> std::string {
         return i == 0 ? std::string(kLocationColumn) : fields_[i - 1].FieldName;
@@ -90,7 +99,8 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
     // Access 97 keeps to the ANSI code page; neither version takes malformed
     // UTF-8 (a path's bytes may be), which would otherwise fit at no length.
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!values[i]) continue;
+        if (!values[i])
+            continue;
         bool replaced = false;
         std::string fitted;
         if (version_ == jet::Version::Jet3) {
@@ -109,7 +119,8 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
     auto capped = [&values](std::size_t cap) {
         std::vector<std::optional<std::string>> out = values;
         for (auto& value : out) {
-            if (value) value = std::string(truncate_utf16(*value, cap));
+            if (value)
+                value = std::string(truncate_utf16(*value, cap));
         }
         return out;
     };
@@ -119,8 +130,10 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
         std::size_t high = cap;
         while (low + 1 < high) {
             const std::size_t mid = (low + high) / 2;
-            if (jet::row_fits(version_, capped(mid))) low = mid;
-            else high = mid;
+            if (jet::row_fits(version_, capped(mid)))
+                low = mid;
+            else
+                high = mid;
         }
         cap = low;
     }
@@ -130,19 +143,22 @@ Status DatabaseWriter::Append(const std::string& drawingPath, const std::vector<
             changed.Shortened.push_back(columnName(i));
         }
     }
-    if (const jet::Status appended = db_.append(values); !appended.ok()) return FromJet(Errc::cannot_write, appended);
+    if (const jet::Status appended = db_.append(values); !appended.ok())
+        return FromJet(Errc::cannot_write, appended);
     return {};
 }
 
 class XlsxWriter final : public RowWriter {
 public:
-    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override {
+    Status Create(const std::string& outputPath, const std::vector<OutputField>& fields) override
+    {
         fields_ = fields;
         return file_.Create(PathFromUtf8(outputPath), HeaderCells(fields_));
     }
 
     Status Append(const std::string& drawingPath, const std::vector<extract::AttributeRecord>& records,
-                  Adjustment& changed) override {
+                  Adjustment& changed) override
+    {
         CellChanges changes;
         Status appended = file_.Append(RowCells(drawingPath, fields_, records), changes);
         changed.Shortened = std::move(changes.Shortened);
@@ -159,7 +175,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8) {
+std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8)
+{
     switch (kind) {
     case OutputKind::Access97: return std::make_unique<DatabaseWriter>(jet::Version::Jet3);
     case OutputKind::Access2000: return std::make_unique<DatabaseWriter>(jet::Version::Jet4);
@@ -169,14 +186,16 @@ std::unique_ptr<RowWriter> MakeRowWriter(OutputKind kind, bool csvAlwaysUtf8) {
     return nullptr;
 }
 
-std::vector<std::string_view> HeaderCells(const std::vector<OutputField>& fields) {
+std::vector<std::string_view> HeaderCells(const std::vector<OutputField>& fields)
+{
     std::vector<std::string_view> cells{"File Name"};
     for (const auto& field : fields) cells.push_back(field.Tag);
     return cells;
 }
 
 std::vector<std::string_view> RowCells(const std::string& drawingPath, const std::vector<OutputField>& fields,
-                                       const std::vector<extract::AttributeRecord>& records) {
+                                       const std::vector<extract::AttributeRecord>& records)
+{
     std::vector<std::string_view> cells{drawingPath};
     for (const auto& field : fields) {
         const std::string* value = extract::FirstValue(records, field.Tag);

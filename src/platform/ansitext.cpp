@@ -4,20 +4,11 @@
 
 namespace platform {
 
-std::optional<std::string> utf8ToAnsi(std::string_view utf8)
-{
-    return text::convert(utf8, "UTF-8", "CP1252");
-}
+std::optional<std::string> utf8ToAnsi(std::string_view utf8) { return text::convert(utf8, "UTF-8", "CP1252"); }
 
-std::string ansiToUtf8(std::string_view ansi)
-{
-    return text::cp1252_to_utf8_lenient(ansi);
-}
+std::string ansiToUtf8(std::string_view ansi) { return text::cp1252_to_utf8_lenient(ansi); }
 
-std::string replaceOutsideAnsi(std::string_view utf8, bool& replaced)
-{
-    return text::keep_cp1252(utf8, replaced);
-}
+std::string replaceOutsideAnsi(std::string_view utf8, bool& replaced) { return text::keep_cp1252(utf8, replaced); }
 
 std::optional<QByteArray> toAnsi(const QString& text)
 {
@@ -52,11 +43,9 @@ QStringView trimSpaces(QStringView line)
 {
     qsizetype begin = 0;
     qsizetype end = line.size();
-    while (begin < end && line[begin] == u' ')
-        ++begin;
-    while (end > begin && line[end - 1] == u' ')
-        --end;
+    while (begin < end && line[begin] == u' ') ++begin;
+    while (end > begin && line[end - 1] == u' ') --end;
     return line.sliced(begin, end - begin);
 }
 
-} // namespace platform
+}  // namespace platform

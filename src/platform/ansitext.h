@@ -63,4 +63,4 @@ void forEachLine(QStringView text, Fn&& fn)
 // The line without the spaces at either end (tabs stay: they part fields).
 QStringView trimSpaces(QStringView line);
 
-} // namespace platform
+}  // namespace platform

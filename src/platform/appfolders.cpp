@@ -15,7 +15,7 @@ ApplicationFolders applicationFolders(const QString& programFolder)
         return {programFolder + QStringLiteral("/Files"), programFolder + QStringLiteral("/Samples"), programFolder,
                 false};
     QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (data.isEmpty()) // no home folder: the temporary folder keeps the program usable
+    if (data.isEmpty())  // no home folder: the temporary folder keeps the program usable
         data = QDir::tempPath() + QStringLiteral("/quorvane");
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty() || !QFileInfo(documents).isDir())
@@ -23,4 +23,4 @@ ApplicationFolders applicationFolders(const QString& programFolder)
     return {data + QStringLiteral("/Files"), packageData + QStringLiteral("/Samples"), documents, true};
 }
 
-} // namespace platform
+}  // namespace platform

@@ -13,13 +13,13 @@
 namespace platform {
 
 struct ApplicationFolders {
-    QString files;   // no trailing separator
-    QString samples; // no trailing separator
-    QString outputs; // where "Save Output File As" opens unless a setting says otherwise
+    QString files;    // no trailing separator
+    QString samples;  // no trailing separator
+    QString outputs;  // where "Save Output File As" opens unless a setting says otherwise
     bool installed = false;
 };
 
 // programFolder: the folder of the program file, without trailing separator.
 ApplicationFolders applicationFolders(const QString& programFolder);
 
-} // namespace platform
+}  // namespace platform

@@ -5,7 +5,7 @@
 
 namespace platform {
 
-bool listFolder(const QString &folder, const std::function<void(const FolderEntry &)> &visit)
+bool listFolder(const QString& folder, const std::function<void(const FolderEntry&)>& visit)
 {
     const QFileInfo self(folder);
     if (!self.isDir() || !self.isReadable())
@@ -24,4 +24,4 @@ bool listFolder(const QString &folder, const std::function<void(const FolderEntr
     return true;
 }
 
-} // namespace platform
+}  // namespace platform

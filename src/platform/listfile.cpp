@@ -18,7 +18,8 @@ constexpr qint64 maxListBytes = qint64(256) * 1024 * 1024;
 
 ListFileStatus tooLarge()
 {
-    return {ListFileError::TooLarge, QStringLiteral("It is larger than any list (over %1 MB).").arg(maxListBytes >> 20)};
+    return {ListFileError::TooLarge,
+            QStringLiteral("It is larger than any list (over %1 MB).").arg(maxListBytes >> 20)};
 }
 
 QString oneLine(const QString& field)
@@ -31,7 +32,7 @@ QString oneLine(const QString& field)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<bool> readCheckMark(QStringView field)
 {
@@ -154,8 +155,7 @@ ListFileStatus ensureListFolder(const QString& folder)
 
 QStringList listFileNames(const QString& folder, const QString& extension)
 {
-    return QDir(folder).entryList({QStringLiteral("*.") + extension}, QDir::Files,
-                                  QDir::Name | QDir::IgnoreCase);
+    return QDir(folder).entryList({QStringLiteral("*.") + extension}, QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
-} // namespace platform
+}  // namespace platform

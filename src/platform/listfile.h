@@ -25,19 +25,19 @@ namespace platform {
 // Stable numbers: they may be logged or compared by callers.
 enum class ListFileError : int {
     None = 0,
-    FileNotFound = 1,     // no file of that name
-    CannotOpen = 2,       // exists but cannot be opened for reading (a folder, no rights)
-    ReadFailed = 3,       // opened, then reading failed
-    TooLarge = 4,         // far larger than any list could be
-    CannotCreate = 5,     // the new file cannot be created (folder missing or read-only, a folder of that name)
-    WriteFailed = 6,      // writing the new file failed (disk full); any old file is untouched
-    CannotReplace = 7,    // the existing file is held open or read-only and cannot be replaced
-    FolderNotCreated = 8, // the folder of saved lists is missing and cannot be created
+    FileNotFound = 1,      // no file of that name
+    CannotOpen = 2,        // exists but cannot be opened for reading (a folder, no rights)
+    ReadFailed = 3,        // opened, then reading failed
+    TooLarge = 4,          // far larger than any list could be
+    CannotCreate = 5,      // the new file cannot be created (folder missing or read-only, a folder of that name)
+    WriteFailed = 6,       // writing the new file failed (disk full); any old file is untouched
+    CannotReplace = 7,     // the existing file is held open or read-only and cannot be replaced
+    FolderNotCreated = 8,  // the folder of saved lists is missing and cannot be created
 };
 
 struct ListFileStatus {
     ListFileError error = ListFileError::None;
-    QString detail; // the system's own words, when it gave any
+    QString detail;  // the system's own words, when it gave any
 
     bool ok() const { return error == ListFileError::None; }
 };
@@ -45,7 +45,7 @@ struct ListFileStatus {
 template <typename Row>
 struct ListFileContent {
     QList<Row> rows;
-    int skippedLines = 0; // lines the format never holds, left out of rows
+    int skippedLines = 0;  // lines the format never holds, left out of rows
     ListFileError error = ListFileError::None;
     QString detail;
 
@@ -118,4 +118,4 @@ ListFileStatus ensureListFolder(const QString& folder);
 // sorted by name the same way. Empty when the folder cannot be listed.
 QStringList listFileNames(const QString& folder, const QString& extension);
 
-} // namespace platform
+}  // namespace platform

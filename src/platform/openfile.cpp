@@ -68,14 +68,16 @@ OpenResult openWithAssociatedProgram(const QString& path, const DesktopCommands&
     if (!file.isFile())
         return OpenResult::Failed;
     const QString absolute = file.absoluteFilePath();
-    const auto type = commands.query(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), absolute});
+    const auto type =
+        commands.query(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), absolute});
     if (!type)
         return OpenResult::Failed;
     // Some versions append parameters ("text/plain; charset=us-ascii").
     const QString mime = type->section(QLatin1Char(';'), 0, 0).trimmed();
     if (mime.isEmpty())
         return OpenResult::Failed;
-    const auto program = commands.query(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mime});
+    const auto program =
+        commands.query(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mime});
     if (!program)
         return OpenResult::Failed;
     if (program->trimmed().isEmpty())
@@ -87,4 +89,4 @@ OpenResult openWithAssociatedProgram(const QString& path, const DesktopCommands&
 
 #endif
 
-} // namespace platform
+}  // namespace platform

@@ -11,9 +11,9 @@
 namespace platform {
 
 enum class OpenResult {
-    Opened,              // a program was started with the file
-    NoAssociatedProgram, // the desktop knows no program for the file's type
-    Failed,              // anything else: missing file, no desktop tools, access denied
+    Opened,               // a program was started with the file
+    NoAssociatedProgram,  // the desktop knows no program for the file's type
+    Failed,               // anything else: missing file, no desktop tools, access denied
 };
 
 // The external commands used on desktops without a shell API of their own.
@@ -32,4 +32,4 @@ DesktopCommands systemDesktopCommands();
 OpenResult openWithAssociatedProgram(const QString& path);
 OpenResult openWithAssociatedProgram(const QString& path, const DesktopCommands& commands);
 
-} // namespace platform
+}  // namespace platform

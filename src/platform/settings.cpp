@@ -4,8 +4,7 @@
 
 namespace platform {
 
-QString readSetting(const QString& application, const QString& section, const QString& key,
-                    const QString& defaultValue)
+QString readSetting(const QString& application, const QString& section, const QString& key, const QString& defaultValue)
 {
     // QSettings only writes back what was changed, so reading leaves the store untouched.
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
@@ -15,4 +14,4 @@ QString readSetting(const QString& application, const QString& section, const QS
     return value.toString();
 }
 
-} // namespace platform
+}  // namespace platform

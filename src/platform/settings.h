@@ -12,4 +12,4 @@ namespace platform {
 QString readSetting(const QString& application, const QString& section, const QString& key,
                     const QString& defaultValue);
 
-} // namespace platform
+}  // namespace platform

@@ -44,4 +44,4 @@ QList<TemplateItem> importSampleAttributes(const QString& drawingPath, const QSt
     return importSampleAttributes(attributes, drawingPath, spaceCode, failure);
 }
 
-} // namespace templates
+}  // namespace templates

@@ -36,4 +36,4 @@ QList<TemplateItem> importSampleAttributes(extract::modOdxAtributes& attributes,
 QList<TemplateItem> importSampleAttributes(const QString& drawingPath, const QString& spaceCode,
                                            SampleReadFailure* failure = nullptr);
 
-} // namespace templates
+}  // namespace templates

@@ -14,30 +14,22 @@ bool takeLine(const platform::ListLine& fields, QList<TemplateItem>& items)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 QString templateErrorMessage(platform::ListFileError error)
 {
     using platform::ListFileError;
     switch (error) {
-    case ListFileError::None:
-        return QStringLiteral("no error");
-    case ListFileError::FileNotFound:
-        return QStringLiteral("the template file does not exist");
-    case ListFileError::CannotOpen:
-        return QStringLiteral("the template file cannot be opened");
-    case ListFileError::ReadFailed:
-        return QStringLiteral("the template file cannot be read");
-    case ListFileError::TooLarge:
-        return QStringLiteral("the file is too large to be a template");
-    case ListFileError::CannotCreate:
-        return QStringLiteral("the template file cannot be created");
-    case ListFileError::WriteFailed:
-        return QStringLiteral("the template file cannot be written");
+    case ListFileError::None: return QStringLiteral("no error");
+    case ListFileError::FileNotFound: return QStringLiteral("the template file does not exist");
+    case ListFileError::CannotOpen: return QStringLiteral("the template file cannot be opened");
+    case ListFileError::ReadFailed: return QStringLiteral("the template file cannot be read");
+    case ListFileError::TooLarge: return QStringLiteral("the file is too large to be a template");
+    case ListFileError::CannotCreate: return QStringLiteral("the template file cannot be created");
+    case ListFileError::WriteFailed: return QStringLiteral("the template file cannot be written");
     case ListFileError::CannotReplace:
         return QStringLiteral("the existing template file is in use and cannot be replaced");
-    case ListFileError::FolderNotCreated:
-        return QStringLiteral("the template folder cannot be created");
+    case ListFileError::FolderNotCreated: return QStringLiteral("the template folder cannot be created");
     }
     return QStringLiteral("unknown error");
 }
@@ -66,4 +58,4 @@ platform::ListFileStatus writeTemplateFile(const QString& path, const QList<Temp
     return platform::writeListFile(path, formatTemplate(items));
 }
 
-} // namespace templates
+}  // namespace templates

@@ -49,4 +49,4 @@ TemplateReadResult readTemplateFile(const QString& path, const std::function<voi
 QByteArray formatTemplate(const QList<TemplateItem>& items);
 platform::ListFileStatus writeTemplateFile(const QString& path, const QList<TemplateItem>& items);
 
-} // namespace templates
+}  // namespace templates

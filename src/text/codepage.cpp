@@ -87,8 +87,7 @@ std::string decode_lossy(std::string_view in, const char* from)
         run(cd, in, out, [](std::string& o) { return o += kReplacement, true; });
         return out;
     }
-    for (const char c : in)
-        static_cast<unsigned char>(c) < 0x80 ? void(out += c) : void(out += kReplacement);
+    for (const char c : in) static_cast<unsigned char>(c) < 0x80 ? void(out += c) : void(out += kReplacement);
     return out;
 }
 
@@ -143,8 +142,7 @@ std::string cp1252_to_utf8_lenient(std::string_view in)
     for (std::size_t i = 0; i < in.size();) {
         // Runs of defined bytes go through iconv, which refuses the others.
         std::size_t j = i;
-        while (j < in.size() && !undefined_in_1252(static_cast<unsigned char>(in[j])))
-            ++j;
+        while (j < in.size() && !undefined_in_1252(static_cast<unsigned char>(in[j]))) ++j;
         if (j > i) {
             out += convert(in.substr(i, j - i), "CP1252", "UTF-8").value_or(std::string(j - i, '?'));
             i = j;

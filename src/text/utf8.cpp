@@ -177,8 +177,7 @@ char32_t fold_case(char32_t c)
 std::u16string fold_case(std::u16string_view units)
 {
     std::u16string out(units);
-    for (char16_t& c : out)
-        c = static_cast<char16_t>(fold_case(char32_t{c}));
+    for (char16_t& c : out) c = static_cast<char16_t>(fold_case(char32_t{c}));
     return out;
 }
 

@@ -48,9 +48,6 @@ std::u16string fold_case(std::u16string_view units);
 // Caseless order and equality of UTF-8 texts; malformed bytes compare as
 // themselves.
 int compare_caseless(std::string_view a, std::string_view b);
-inline bool equal_caseless(std::string_view a, std::string_view b)
-{
-    return a == b || compare_caseless(a, b) == 0;
-}
+inline bool equal_caseless(std::string_view a, std::string_view b) { return a == b || compare_caseless(a, b) == 0; }
 
 }  // namespace text

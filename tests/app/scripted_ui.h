@@ -20,7 +20,7 @@ public:
     std::vector<QString> questions;
     std::deque<bool> questionAnswers;
     std::vector<QString> choicesAsked;
-    std::function<void()> whileChoosing; // runs before a choice is answered
+    std::function<void()> whileChoosing;  // runs before a choice is answered
     std::vector<QString> reports;
     std::vector<FileDialogRequest> openRequests;
     std::deque<FileDialogResult> openAnswers;
@@ -43,8 +43,14 @@ public:
         return 0;
     }
     void report(const QString& text) override { reports.push_back(text); }
-    FileDialogResult openFile(const FileDialogRequest& r) override { return openRequests.push_back(r), next(openAnswers, {}); }
-    FileDialogResult saveFile(const FileDialogRequest& r) override { return saveRequests.push_back(r), next(saveAnswers, {}); }
+    FileDialogResult openFile(const FileDialogRequest& r) override
+    {
+        return openRequests.push_back(r), next(openAnswers, {});
+    }
+    FileDialogResult saveFile(const FileDialogRequest& r) override
+    {
+        return saveRequests.push_back(r), next(saveAnswers, {});
+    }
     platform::OpenResult openWithAssociatedProgram(const QString& path) override
     {
         return openedFiles.push_back(path), openResult;

@@ -40,26 +40,26 @@ struct FakeDesktop {
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-    }
+    void initTestCase() { QVERIFY(dir_.isValid()); }
 
     void applicationFolders_data()
     {
-        QTest::addColumn<QString>("program"); // below the temporary folder
-        QTest::addColumn<QString>("made");    // folders made beforehand
+        QTest::addColumn<QString>("program");  // below the temporary folder
+        QTest::addColumn<QString>("made");     // folders made beforehand
         QTest::addColumn<bool>("installed");
-        QTest::newRow("build tree") << "build/bin" << "build/bin/Samples" << false;
-        QTest::newRow("a bin without the package's data") << "usr/bin" << "usr/share/other" << false;
-        QTest::newRow("installed") << "usr/bin" << "usr/share/quorvane/Samples" << true;
+        QTest::newRow("build tree") << "build/bin"
+                                    << "build/bin/Samples" << false;
+        QTest::newRow("a bin without the package's data") << "usr/bin"
+                                                          << "usr/share/other" << false;
+        QTest::newRow("installed") << "usr/bin"
+                                   << "usr/share/quorvane/Samples" << true;
     }
 
     void applicationFolders()

@@ -23,7 +23,7 @@ namespace {
 constexpr int TemplateLink = 2;
 constexpr int FileListLink = 3;
 
-} // namespace
+}  // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -39,11 +39,10 @@ class WindowTest : public QObject {
     QStringList messages() const
     {
         QStringList texts;
-        for (const auto& m : ui_.messages)
-            texts << m.text;
+        for (const auto& m : ui_.messages) texts << m.text;
         return texts;
     }
-    static QStringList shown(const CheckList* list) // "1 first column" / "0 first column"
+    static QStringList shown(const CheckList* list)  // "1 first column" / "0 first column"
     {
         QStringList rows;
         for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -86,7 +85,7 @@ class WindowTest : public QObject {
             auto* browser = qobject_cast<frmBrowse*>(QApplication::activeModalWidget());
             if (!browser) {
                 if (QWidget* other = QApplication::activeModalWidget())
-                    other->close(); // never leave a modal loop behind a failed check
+                    other->close();  // never leave a modal loop behind a failed check
                 QFAIL("the folder browser is not the modal window");
             }
             browser->chkSubDir->setChecked(subfolders);
@@ -143,21 +142,21 @@ private slots:
     {
         if (!haveCorpus())
             QSKIP("corpus not present");
-        w_->cmdOpenTemplateFile->click(); // cancelled
+        w_->cmdOpenTemplateFile->click();  // cancelled
         QCOMPARE(ui_.openRequests.at(0).folder, app_->path() + "/Samples");
 
         importSample(corpus("generated/d_paper_only.dwg"), true);
         QCOMPARE(w_->TemplateItems(), (QList<TemplateItem>{{true, "DWG_NO", "DWG_NO", "P-200", "P"},
-                                                            {true, "TITLE", "TITLE", "PAPER ONLY", "P"},
-                                                            {true, "REV", "REV", "B", "P"}}));
-        importSample(corpus("generated/d_paper_only.dwg"), false); // its model space holds none: rows replaced
+                                                           {true, "TITLE", "TITLE", "PAPER ONLY", "P"},
+                                                           {true, "REV", "REV", "B", "P"}}));
+        importSample(corpus("generated/d_paper_only.dwg"), false);  // its model space holds none: rows replaced
         QCOMPARE(w_->lsvTemplateItems->topLevelItemCount(), 0);
         importSample(corpus("generated/a_title_block.dwg"), false);
         QCOMPARE(w_->TemplateItems().size(), 5);
         QCOMPARE(w_->TemplateItems()[0], (TemplateItem{true, "DWG_NO", "DWG_NO", "A-1001", "M"}));
         QVERIFY(w_->cmdOpenDirectory->isEnabled());
-        QVERIFY(templateLinkShown()); // an import is a template not yet saved
-        w_->chkSelectAllTags->click(); // "Check All" clears every row, then ticks every row
+        QVERIFY(templateLinkShown());   // an import is a template not yet saved
+        w_->chkSelectAllTags->click();  // "Check All" clears every row, then ticks every row
         QVERIFY(!w_->lsvTemplateItems->isChecked(0) && !w_->lsvTemplateItems->isChecked(4));
         w_->chkSelectAllTags->click();
         // Space ticks the current row from any column, and the template has changed.
@@ -211,8 +210,8 @@ private slots:
     {
         QTest::addColumn<bool>("given");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes"); // empty: no file
-        QTest::addColumn<QString>("message");  // empty: none; %1 the path
+        QTest::addColumn<QByteArray>("bytes");  // empty: no file
+        QTest::addColumn<QString>("message");   // empty: none; %1 the path
         QTest::addColumn<int>("icon");
         const QString unread = "The drawing %1 could not be read: ";
         QTest::newRow("dialog, missing") << false << "s.dwg" << QByteArray() << unread + "the file does not exist."
@@ -247,7 +246,7 @@ private slots:
             QCOMPARE(int(ui_.messages[0].icon), icon);
         QCOMPARE(w_->lsvTemplateItems->topLevelItemCount(), 0);
         if (!given) {
-            QVERIFY(w_->cmdOpenDirectory->isEnabled()); // Step 3 opens all the same
+            QVERIFY(w_->cmdOpenDirectory->isEnabled());  // Step 3 opens all the same
             return;
         }
         QCOMPARE(w_->txtTemplateDwg->text(), message.isEmpty() ? path : QString());
@@ -300,7 +299,7 @@ private slots:
             QVERIFY(writeBytes(drawings.path() + name, "x"));
         const QString root = QDir::toNativeSeparators(drawings.path()) + QDir::separator();
         w_->EnableStepThree(true);
-        QCOMPARE(w_->folders.ImportDrawingsFolder, QString("/i")); // as stored
+        QCOMPARE(w_->folders.ImportDrawingsFolder, QString("/i"));  // as stored
 
         // Cancelled: the list stays, the folder chosen is remembered.
         w_->lsvDrawingsToProcess->addRow({"kept.dwg"}, false);
@@ -314,8 +313,8 @@ private slots:
         const QString sub = root + "sub" + QDir::separator();
         QCOMPARE(drawingRows(*w_), (QStringList{"1 " + root + "a.dwg", "1 " + root + "B.DWG", "1 " + sub + "c.dwg"}));
         QVERIFY(w_->cmdProcess->isEnabled());
-        QVERIFY(fileListLinkShown()); // a search is a list not yet saved
-        w_->chkSelectAllDrawings->click(); // "Check All" clears every row, then ticks every row
+        QVERIFY(fileListLinkShown());       // a search is a list not yet saved
+        w_->chkSelectAllDrawings->click();  // "Check All" clears every row, then ticks every row
         QCOMPARE(drawingRows(*w_), (QStringList{"0 " + root + "a.dwg", "0 " + root + "B.DWG", "0 " + sub + "c.dwg"}));
         w_->chkSelectAllDrawings->click();
 
@@ -378,7 +377,7 @@ private slots:
         QVERIFY(QDir().mkpath(files()) && writeBytes(path, bytes));
         const CheckList* list = fileList ? w_->lsvDrawingsToProcess : w_->lsvTemplateItems;
         w_->EnableStepThree(true);
-        int nested = 0; // a save or a second open asked for while a template is read does nothing
+        int nested = 0;  // a save or a second open asked for while a template is read does nothing
         if (!fileList) {
             QTimer::singleShot(0, w_.get(), [&] {
                 ++nested;
@@ -392,7 +391,7 @@ private slots:
         QVERIFY(ui_.saveRequests.empty());
         QCOMPARE(shown(list), rows);
         QCOMPARE(messages(), QStringList{message.arg(QDir::toNativeSeparators(path))});
-        QVERIFY(QFile::remove(path)); // chosen again from the same list
+        QVERIFY(QFile::remove(path));  // chosen again from the same list
         fileList ? emit w_->cmbFileList->activated(w_->cmbFileList->currentIndex()) : w_->cmdImport->click();
         QCOMPARE(shown(list), rows);
         QCOMPARE(ui_.messages.size(), std::size_t(1));
@@ -441,7 +440,7 @@ private slots:
         QTest::addColumn<bool>("templateChanged");
         QTest::addColumn<bool>("fileListChanged");
         QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("question"); // empty: not asked
+        QTest::addColumn<QString>("question");  // empty: not asked
         QTest::newRow("nothing changed") << false << false << false << QString();
         QTest::newRow("template, yes") << true << false << true
                                        << "The template has changes that were not saved. Close Quorvane anyway?";
@@ -481,16 +480,18 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("written");
-        QTest::addColumn<QByteArray>("start"); // the file's first bytes, at `at`
+        QTest::addColumn<QByteArray>("start");  // the file's first bytes, at `at`
         QTest::addColumn<int>("at");
         QTest::addColumn<bool>("open");
         // A Jet file's version: 0 Access 97, 1 Access 2000.
-        QTest::newRow("CSV, opened") << 3 << "result" << "result.csv" << QByteArray("\"File Name\"") << 0 << true;
-        QTest::newRow("Access 97, no program") << 1 << "looks-like.csv" << "looks-like.csv"
-                                               << QByteArray("\0\0\0\0", 4) << 0x14 << true;
-        QTest::newRow("Access 2000, unopened") << 2 << "looks-like.csv" << "looks-like.csv"
-                                               << QByteArray("\1\0\0\0", 4) << 0x14 << false;
-        QTest::newRow("workbook") << 4 << "sheet" << "sheet.xlsx" << QByteArray("PK\3\4") << 0 << true;
+        QTest::newRow("CSV, opened") << 3 << "result"
+                                     << "result.csv" << QByteArray("\"File Name\"") << 0 << true;
+        QTest::newRow("Access 97, no program") << 1 << "looks-like.csv"
+                                               << "looks-like.csv" << QByteArray("\0\0\0\0", 4) << 0x14 << true;
+        QTest::newRow("Access 2000, unopened") << 2 << "looks-like.csv"
+                                               << "looks-like.csv" << QByteArray("\1\0\0\0", 4) << 0x14 << false;
+        QTest::newRow("workbook") << 4 << "sheet"
+                                  << "sheet.xlsx" << QByteArray("PK\3\4") << 0 << true;
     }
 
     void runWritesTheTickedRows()
@@ -528,11 +529,10 @@ private slots:
         QCOMPARE(w_->lblProcessStatus->text(), QString("3 drawings written to %1.").arg(path));
         if (type != 3)
             return;
-        const QByteArray expected = "\"File Name\",\"TITLE\",\"DWG_NO\",\r\n\"" +
-                                    corpus("generated/a_title_block.dwg").toUtf8() +
-                                    "\",\"GENERAL ARRANGEMENT\",\"A-1001\",\r\n\"" +
-                                    corpus("generated/g_no_attributes.dwg").toUtf8() + "\",\"\",\"\",\r\n\"" +
-                                    corpus("generated/b_duplicate_tags.dwg").toUtf8() + "\",\"Title 01\",\"\",\r\n";
+        const QByteArray expected =
+            "\"File Name\",\"TITLE\",\"DWG_NO\",\r\n\"" + corpus("generated/a_title_block.dwg").toUtf8() +
+            "\",\"GENERAL ARRANGEMENT\",\"A-1001\",\r\n\"" + corpus("generated/g_no_attributes.dwg").toUtf8() +
+            "\",\"\",\"\",\r\n\"" + corpus("generated/b_duplicate_tags.dwg").toUtf8() + "\",\"Title 01\",\"\",\r\n";
         QCOMPARE(readAll(path), expected);
     }
 
@@ -583,12 +583,12 @@ private slots:
         bool checked = false;
         QList<bool> enabledBefore;
         const QList<QWidget*> all = w_->findChildren<QWidget*>();
-        for (QWidget* control : all)
-            enabledBefore.append(control->isEnabled());
+        for (QWidget* control : all) enabledBefore.append(control->isEnabled());
         ui_.whileChoosing = [&] {
-            QWidget* const inputs[] = {w_->cmdProcess, w_->chkOpenDataBase, w_->chkSelectAllDrawings,
-                                       w_->chkSelectAllTags, w_->cmdImport, w_->cmdOpenDirectory,
-                                       w_->cmdOpenTemplateFile, w_->lblURL[TemplateLink], w_->lblURL[FileListLink]};
+            QWidget* const inputs[] = {
+                w_->cmdProcess,          w_->chkOpenDataBase,  w_->chkSelectAllDrawings, w_->chkSelectAllTags,
+                w_->cmdImport,           w_->cmdOpenDirectory, w_->cmdOpenTemplateFile,  w_->lblURL[TemplateLink],
+                w_->lblURL[FileListLink]};
             for (QWidget* control : inputs) {
                 QVERIFY(!control->isEnabled());
                 QTest::mouseClick(control, Qt::LeftButton);
@@ -612,7 +612,7 @@ private slots:
         QCOMPARE(readAll(path).count("\r\n"), 2);
         QVERIFY(ui_.openedFiles.empty());
         if (ending == "cancel") {
-            for (qsizetype i = 0; i < all.size(); ++i) // every control back as it was
+            for (qsizetype i = 0; i < all.size(); ++i)  // every control back as it was
                 QVERIFY2(all[i]->isEnabled() == enabledBefore[i], qPrintable(all[i]->objectName()));
             QCOMPARE(ui_.reports.size(), std::size_t(1));
             QVERIFY(ui_.reports[0].startsWith(
@@ -640,7 +640,7 @@ private slots:
             QVERIFY(dialog);
             preselected = dialog->selectedNameFilter();
             dialog->selectNameFilter(request.filters[2]);
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(app_->filePath("out")); // typed
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(app_->filePath("out"));  // typed
             QMetaObject::invokeMethod(dialog, "accept");
         });
         const FileDialogResult result = real.saveFile(request);
@@ -660,10 +660,10 @@ private slots:
         const QPointF at(5, 5);
         auto click = [&] {
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(&button, new QMouseEvent(type, at, button.mapToGlobal(at), Qt::LeftButton,
-                                                                     type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                                                      : Qt::NoButton,
-                                                                     Qt::NoModifier));
+                QCoreApplication::postEvent(
+                    &button,
+                    new QMouseEvent(type, at, button.mapToGlobal(at), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
         };
         {
             const BusyInput busy;

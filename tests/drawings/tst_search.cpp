@@ -25,7 +25,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    QString m_root; // native separators, no trailing separator
+    QString m_root;  // native separators, no trailing separator
 };
 
 // root/
@@ -46,7 +46,7 @@ void TestSearch::initTestCase()
     QVERIFY(QDir().mkpath(r + "/.archive"));
     QVERIFY(QDir().mkpath(r + "/sub/nested"));
     QVERIFY(QDir().mkpath(r + "/empty"));
-    for (const char *name : {"A.DWG", "b.dwg", "c.dwg.bak", ".hidden.dwg", "x.dwg/inner.dwg", ".archive/secret.dwg",
+    for (const char* name : {"A.DWG", "b.dwg", "c.dwg.bak", ".hidden.dwg", "x.dwg/inner.dwg", ".archive/secret.dwg",
                              "sub/s.dwg", "sub/nested/deep.dwg", "empty/notes.txt"})
         QVERIFY(writeBytes(r + "/" + QString::fromLatin1(name), "x"));
     QVERIFY(writeBytes(r + QString::fromUtf8("/Zeichnung_äé_日本.dwg"), "x"));
@@ -62,18 +62,27 @@ void TestSearch::matchSpec_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("upper case") << "A.DWG" << "*.dwg" << true;
-    QTest::newRow("whole name only") << "c.dwg.bak" << "*.dwg" << false;
-    QTest::newRow("no dot") << "dwg" << "*.dwg" << false;
-    QTest::newRow("twice") << "a.dwg.dwg" << "*.dwg" << true;
+    QTest::newRow("upper case") << "A.DWG"
+                                << "*.dwg" << true;
+    QTest::newRow("whole name only") << "c.dwg.bak"
+                                     << "*.dwg" << false;
+    QTest::newRow("no dot") << "dwg"
+                            << "*.dwg" << false;
+    QTest::newRow("twice") << "a.dwg.dwg"
+                           << "*.dwg" << true;
     QTest::newRow("non-ASCII case") << QString::fromUtf8("ÄÉ.DWG") << QString::fromUtf8("äé.dwg") << true;
-    QTest::newRow("question mark needs one") << "ac" << "a?c" << false;
+    QTest::newRow("question mark needs one") << "ac"
+                                             << "a?c" << false;
     QTest::newRow("question mark, astral") << QString::fromUtf8("😀.dwg") << "?.dwg" << true;
     QTest::newRow("star before astral") << QString::fromUtf8("a😀b.dwg") << QString::fromUtf8("*😀?.DWG") << true;
-    QTest::newRow("stars, no match") << "abcabe" << "*ab*d" << false;
-    QTest::newRow("star only, empty") << "" << "*" << true;
-    QTest::newRow("empty pattern") << "a" << "" << false;
-    QTest::newRow("brackets are plain") << "[a].dwg" << "[a].dwg" << true;
+    QTest::newRow("stars, no match") << "abcabe"
+                                     << "*ab*d" << false;
+    QTest::newRow("star only, empty") << ""
+                                      << "*" << true;
+    QTest::newRow("empty pattern") << "a"
+                                   << "" << false;
+    QTest::newRow("brackets are plain") << "[a].dwg"
+                                        << "[a].dwg" << true;
 }
 
 void TestSearch::matchSpec()
@@ -89,11 +98,16 @@ void TestSearch::searchWithSubfolders()
     const QString p = m_root + QDir::separator();
     QStringList rows;
     // A pattern with capitals finds lower-case names: both are case-folded.
-    drawings::DrawingSearch search(true, [&](const QString &path) { rows.append(path); }, "*.DWG");
+    drawings::DrawingSearch search(
+        true, [&](const QString& path) { rows.append(path); }, "*.DWG");
     search.SearchFolder(p);
     rows.sort();
-    QStringList expected{p + "A.DWG", p + "b.dwg", p + ".hidden.dwg", p + QString::fromUtf8("Zeichnung_äé_日本.dwg"),
-                         p + "x.dwg" + QDir::separator() + "inner.dwg", p + "sub" + QDir::separator() + "s.dwg",
+    QStringList expected{p + "A.DWG",
+                         p + "b.dwg",
+                         p + ".hidden.dwg",
+                         p + QString::fromUtf8("Zeichnung_äé_日本.dwg"),
+                         p + "x.dwg" + QDir::separator() + "inner.dwg",
+                         p + "sub" + QDir::separator() + "s.dwg",
                          p + "sub" + QDir::separator() + "nested" + QDir::separator() + "deep.dwg"};
 #ifndef Q_OS_WIN
     expected << p + "alias.dwg";
@@ -126,12 +140,12 @@ void TestSearch::searchInNameOrder()
     if (!QFileInfo::exists(folder)) {
         QVERIFY(QDir().mkpath(folder + "/m"));
         // Made in an order unlike the expected one, so the disk's order cannot pass for it.
-        for (const char *name : {"Z.dwg", "b.dwg", "m/1.dwg", "A_B.dwg", "B2.dxf", "9.dwg", "ab.DWG", "a.dwg", "10.dwg"})
+        for (const char* name :
+             {"Z.dwg", "b.dwg", "m/1.dwg", "A_B.dwg", "B2.dxf", "9.dwg", "ab.DWG", "a.dwg", "10.dwg"})
             QVERIFY(writeBytes(folder + "/" + QString::fromLatin1(name), "x"));
     }
     QStringList expected;
-    for (const QString &row : rows)
-        expected << QDir::toNativeSeparators(folder + "/" + row);
+    for (const QString& row : rows) expected << QDir::toNativeSeparators(folder + "/" + row);
     QCOMPARE(drawings::findDrawings(folder, true, drawings::DrawingPattern(pattern)), expected);
 }
 

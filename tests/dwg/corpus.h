@@ -24,9 +24,9 @@ namespace corpus {
 // the others.
 inline const std::set<std::string>& read_versions()
 {
-    static const std::set<std::string> v = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006", "AC1009", "AC1012",
-                                             "AC1013", "AC1014", "AC1015", "AC1018", "AC1021", "AC1024", "AC1027",
-                                             "AC1032"};
+    static const std::set<std::string> v = {"AC1.40", "AC2.10", "AC1003", "AC1004", "AC1006",
+                                            "AC1009", "AC1012", "AC1013", "AC1014", "AC1015",
+                                            "AC1018", "AC1021", "AC1024", "AC1027", "AC1032"};
     return v;
 }
 
@@ -50,8 +50,7 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& p)
 inline Pairs pairs(const nlohmann::json& list)
 {
     Pairs out;
-    for (const auto& item : list)
-        out.emplace_back(item.at(0).get<std::string>(), item.at(1).get<std::string>());
+    for (const auto& item : list) out.emplace_back(item.at(0).get<std::string>(), item.at(1).get<std::string>());
     return out;
 }
 
@@ -92,8 +91,7 @@ inline std::vector<DxfTwin> dxf_twins()
     std::getline(in, line);  // column heads: id, dxf_version, dxf_kind, size, agrees_with_dwg_reference, file
     for (std::string cell[6]; std::getline(in, line);) {
         std::istringstream row(line);
-        for (std::string& c : cell)
-            std::getline(row, c, '\t');
+        for (std::string& c : cell) std::getline(row, c, '\t');
         out.push_back({cell[0], cell[1], cell[2], cell[5], cell[4] == "yes"});
     }
     return out;

@@ -103,8 +103,7 @@ TEST_P(Damage, AnErrorOrAResult)
             Bytes copy = whole;
             const std::size_t at = rng() % copy.size();
             const std::size_t n = i % 4 == 3 ? std::min<std::size_t>(64, copy.size() - at) : 1;
-            for (std::size_t k = 0; k < n; ++k)
-                copy[at + k] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+            for (std::size_t k = 0; k < n; ++k) copy[at + k] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
             const Read r = read_all(std::move(copy));
             EXPECT_TRUE(known(r.error)) << "flip at " << at;
             // Where every byte is covered, damage is noticed or changes nothing.
@@ -180,7 +179,8 @@ TEST(Refusals, NameTheirReason)
         {"a release not decoded", text("AC1010" + std::string(200, '\0')), dwg::Error::UnsupportedVersion},
         {"R12 header of zeros", text("AC1009" + std::string(200, '\0')), dwg::Error::Corrupt},
         {"R2000 cut", {r2000.begin(), r2000.begin() + 0x30}, dwg::Error::Truncated},
-        {"2004 cut", {r2004.begin(), r2004.begin() + static_cast<std::ptrdiff_t>(r2004.size() / 2)},
+        {"2004 cut",
+         {r2004.begin(), r2004.begin() + static_cast<std::ptrdiff_t>(r2004.size() / 2)},
          dwg::Error::Truncated},
         {"R2000 records' sentinel", changed(r2000, 0x19 + 6 * 9 + 2, 0x40), dwg::Error::Corrupt},
         {"2004 file header", changed(r2004, 0x85, 0x40), dwg::Error::Corrupt},

@@ -36,8 +36,7 @@ inline std::string binary(const Tags& tags, bool two_byte_codes)
 {
     std::string out("AutoCAD Binary DXF\r\n\x1a\0", 22);
     auto le = [&out](std::uint64_t v, int size) {
-        for (int i = 0; i < size; ++i)
-            out += static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < size; ++i) out += static_cast<char>(v >> (8 * i));
     };
     for (const Tag& t : tags) {
         if (two_byte_codes)
@@ -92,7 +91,8 @@ inline Tags insert(const std::vector<Attribute>& attributes, bool paper = false,
     if (attributes.empty())
         return t;
     for (const Attribute& a : attributes)
-        append(t, {{0, "ATTRIB"}, {8, "0"}, {10, "1.5"}, {20, "2.5"}, {40, "2.5"}, {1, a.value}, {2, a.tag}, {70, "0"}});
+        append(t,
+               {{0, "ATTRIB"}, {8, "0"}, {10, "1.5"}, {20, "2.5"}, {40, "2.5"}, {1, a.value}, {2, a.tag}, {70, "0"}});
     t.push_back({0, "SEQEND"});
     return t;
 }

@@ -103,8 +103,7 @@ const Fixture kFixtures[] = {
     // Also in the space's chain (generated files): each appears once, after its reference.
     {"ownerless attributes",
      [](Drawing& d) {
-         for (std::uint64_t h : {0x42, 0x43, 0x44})
-             d.entities[h].entmode = 2;
+         for (std::uint64_t h : {0x42, 0x43, 0x44}) d.entities[h].entmode = 2;
      },
      kBoth},
     {"MINSERT", [](Drawing& d) { d.entities[0x41].type = 8; }, kBoth},
@@ -113,7 +112,8 @@ const Fixture kFixtures[] = {
          d.paper_first = d.model_first, d.paper_last = d.model_last;
          d.model_first = d.model_last = 0;
      },
-     {}, kBoth},
+     {},
+     kBoth},
     // An attribute chain that runs into another reference's attribute stops there.
     {"foreign attribute",
      [](Drawing& d) {
@@ -155,7 +155,11 @@ const Fixture kFixtures[] = {
          d.bad_map_crc = true;
          d.offset_shift[0x45] = 1 << 20;
      },
-     {}, {}, 0, 0, dwg::Error::Corrupt},
+     {},
+     {},
+     0,
+     0,
+     dwg::Error::Corrupt},
 };
 
 TEST(Format, SyntheticDrawings)

@@ -63,8 +63,11 @@ std::vector<Fixture> fixtures()
         auto d = title_block("AC1004");
         d.entities.push_back(insert({{"A", "1"}, {"B", "2"}, {"C", "3"}}));
         d.entities.push_back(insert({{"A", "4"}}));
-        f.push_back({"several inserts", d, dwg::Error::Ok,
-                     {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}, {"A", "1"}, {"B", "2"}, {"C", "3"}, {"A", "4"}}, {}});
+        f.push_back({"several inserts",
+                     d,
+                     dwg::Error::Ok,
+                     {{"DWG_NO", "A-1"}, {"TITLE", "PLAN"}, {"A", "1"}, {"B", "2"}, {"C", "3"}, {"A", "4"}},
+                     {}});
     }
     {
         // Without the 0x80 flag the records after it are no attribute run.
@@ -76,8 +79,11 @@ std::vector<Fixture> fixtures()
         auto d = title_block();
         d.codepage = 29;  // Windows-1251
         d.entities[1].attribs[1] = {"\xCD\xC0\xC7\xC2", "\xCF\xEB\xE0\xED"};
-        f.push_back({"code page 1251", d, dwg::Error::Ok,
-                     {{"DWG_NO", "A-1"}, {"\xD0\x9D\xD0\x90\xD0\x97\xD0\x92", "\xD0\x9F\xD0\xBB\xD0\xB0\xD0\xBD"}}, {}});
+        f.push_back({"code page 1251",
+                     d,
+                     dwg::Error::Ok,
+                     {{"DWG_NO", "A-1"}, {"\xD0\x9D\xD0\x90\xD0\x97\xD0\x92", "\xD0\x9F\xD0\xBB\xD0\xB0\xD0\xBD"}},
+                     {}});
         d.codepage = 0;  // none recorded: Windows-1252
         d.entities[1].attribs[1] = {"TITLE", "Caf\xE9"};
         f.push_back({"no code page", d, dwg::Error::Ok, {{"DWG_NO", "A-1"}, {"TITLE", "Caf\xC3\xA9"}}, {}});
@@ -88,8 +94,11 @@ std::vector<Fixture> fixtures()
         d.entities.insert(d.entities.begin(), insert({{"FIRST", "1"}}));
         d.entities.push_back(insert({{"LAST", "3"}}));
         d.entities[2].moved = true;
-        f.push_back({std::string("moved records ") + v, d, dwg::Error::Ok,
-                     {{"FIRST", "1"}, {"DWG_NO", "A-1"}, {"TITLE", "PLAN"}, {"LAST", "3"}}, {}});
+        f.push_back({std::string("moved records ") + v,
+                     d,
+                     dwg::Error::Ok,
+                     {{"FIRST", "1"}, {"DWG_NO", "A-1"}, {"TITLE", "PLAN"}, {"LAST", "3"}},
+                     {}});
         d.entities[2].jump_target = 0x80FFFFFF;
         f.push_back({std::string("jump to nowhere ") + v, d, dwg::Error::Ok, {{"FIRST", "1"}, {"LAST", "3"}}, {}, 1});
     }
@@ -159,7 +168,8 @@ TEST(PreR13, NamedBlocks)
         EXPECT_EQ(list.size(), 5u);
         EXPECT_EQ(d.entities(frame + 1, list), dwg::Error::BadArgument);
         EXPECT_EQ(d.find_block("NO_SUCH_BLOCK", frame), dwg::Error::BlockNotFound);
-        EXPECT_EQ(d.find_block("*Paper_Space", frame), std::string(v) == "AC1009" ? dwg::Error::Ok : dwg::Error::BlockNotFound);
+        EXPECT_EQ(d.find_block("*Paper_Space", frame),
+                  std::string(v) == "AC1009" ? dwg::Error::Ok : dwg::Error::BlockNotFound);
     }
 }
 

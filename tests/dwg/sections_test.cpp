@@ -37,8 +37,7 @@ Bytes operator+(Bytes a, const Bytes& b)
 Bytes series(std::size_t n, int step, int from = 0)
 {
     Bytes b;
-    for (std::size_t i = 0; i < n; ++i)
-        b.push_back(static_cast<std::uint8_t>(from + static_cast<int>(i) * step));
+    for (std::size_t i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(from + static_cast<int>(i) * step));
     return b;
 }
 
@@ -52,17 +51,23 @@ TEST(ReedSolomon, RepairsWhatTheCodeCanAndRefusesTheRest)
         std::vector<std::size_t> positions;
         int expected;  // corrected count, or -1
     } cases[] = {
-        {rs::Code::System, {}, 0}, {rs::Code::System, {0}, 1}, {rs::Code::System, {254}, 1},
-        {rs::Code::System, {3, 100, 240}, 3}, {rs::Code::System, {0, 1, 2, 3, 4, 5, 6, 7}, 8},
+        {rs::Code::System, {}, 0},
+        {rs::Code::System, {0}, 1},
+        {rs::Code::System, {254}, 1},
+        {rs::Code::System, {3, 100, 240}, 3},
+        {rs::Code::System, {0, 1, 2, 3, 4, 5, 6, 7}, 8},
         {rs::Code::System, {9, 30, 77, 120, 121, 200, 238, 239}, 8},
-        {rs::Code::System, {0, 1, 2, 3, 4, 5, 6, 7, 8}, -1}, {rs::Code::Data, {}, 0}, {rs::Code::Data, {17}, 1},
-        {rs::Code::Data, {250}, 1}, {rs::Code::Data, {250, 254}, -1}, {rs::Code::Data, {0, 128, 254}, -1},
+        {rs::Code::System, {0, 1, 2, 3, 4, 5, 6, 7, 8}, -1},
+        {rs::Code::Data, {}, 0},
+        {rs::Code::Data, {17}, 1},
+        {rs::Code::Data, {250}, 1},
+        {rs::Code::Data, {250, 254}, -1},
+        {rs::Code::Data, {0, 128, 254}, -1},
     };
     for (const auto& c : cases) {
         std::array<std::uint8_t, rs::word_size> word{};
         std::uint8_t v = 0x5A;
-        for (std::size_t p : c.positions)
-            word[p] ^= v++;
+        for (std::size_t p : c.positions) word[p] ^= v++;
         const auto damaged = word;
         EXPECT_EQ(rs::correct_word(word, c.code), c.expected) << c.positions.size() << " bytes";
         EXPECT_EQ(word, c.expected < 0 ? damaged : decltype(word){});
@@ -77,7 +82,8 @@ TEST(Lz77R2007, LongLiteralRuns)
 {
     const auto& order = lz77_r2007::literal_order();
     for (std::size_t n = 9; n < 64; ++n) {
-        const Bytes head = n < 0x17 ? Bytes{static_cast<std::uint8_t>(n - 8)} : Bytes{0x0F, static_cast<std::uint8_t>(n - 0x17)};
+        const Bytes head =
+            n < 0x17 ? Bytes{static_cast<std::uint8_t>(n - 8)} : Bytes{0x0F, static_cast<std::uint8_t>(n - 0x17)};
         const Bytes in = head + series(n, 1, 1);
         Bytes out(n);
         std::size_t produced = 0;
@@ -122,14 +128,14 @@ TEST(Lz77R2007, Streams)
         if (c.error == Error::Ok) {
             EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(produced)), c.out);
         }
-        EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<long>(c.room), buffer.end(), [](auto b) { return b == 0xEE; }));
+        EXPECT_TRUE(
+            std::all_of(buffer.begin() + static_cast<long>(c.room), buffer.end(), [](auto b) { return b == 0xEE; }));
     }
     // Garbage that a weak data code let through: an error or a result, within the room.
     std::mt19937 rng(2007);
     for (int round = 0; round < 300; ++round) {
         Bytes in(rng() % 200), out(128 + 16, 0xEE);
-        for (auto& b : in)
-            b = static_cast<std::uint8_t>(rng() % 4 ? rng() % 0x40 : rng());
+        for (auto& b : in) b = static_cast<std::uint8_t>(rng() % 4 ? rng() % 0x40 : rng());
         std::size_t produced = 0;
         const Error e = lz77_r2007::decompress(in, std::span(out).first(128), produced);
         EXPECT_TRUE(e == Error::Ok || e == Error::Corrupt);
@@ -153,11 +159,17 @@ TEST(Lz77R2004, Streams)
         // Literal length 0x0F + 0xFF (one zero byte) + 1 + 3 = 274.
         {"long literal run", Bytes{0x00, 0x00, 0x01} + series(274, 1) + Bytes{0x11}, 300, Error::Ok, series(274, 1)},
         // 0x52: copy 4 from offset 1 (repeats the last byte), then 2 literals.
-        {"overlapping copy and trailing literals", abcd + Bytes{0x52, 0x00, 'p', 'q', 0x11}, 16, Error::Ok,
+        {"overlapping copy and trailing literals",
+         abcd + Bytes{0x52, 0x00, 'p', 'q', 0x11},
+         16,
+         Error::Ok,
          {'a', 'b', 'c', 'd', 'd', 'd', 'd', 'd', 'p', 'q'}},
         // 0x22: copy 4 from offset 2, then a literal-length opcode (4 literals).
-        {"copy then literal opcode", Bytes{0x01, 'w', 'x', 'y', 'z', 0x22, 0x04, 0x00, 0x01, '1', '2', '3', '4', 0x11},
-         32, Error::Ok, {'w', 'x', 'y', 'z', 'y', 'z', 'y', 'z', '1', '2', '3', '4'}},
+        {"copy then literal opcode",
+         Bytes{0x01, 'w', 'x', 'y', 'z', 0x22, 0x04, 0x00, 0x01, '1', '2', '3', '4', 0x11},
+         32,
+         Error::Ok,
+         {'w', 'x', 'y', 'z', 'y', 'z', 'y', 'z', '1', '2', '3', '4'}},
         // 0x4001 literals (0x00, 64 zero bytes, 47), then 0x12: copy 4 from the far offset 0x4000.
         {"far copy", Bytes{0x00} + Bytes(64, 0) + Bytes{47} + far + Bytes{0x12, 0x00, 0x00, 0x11}, 0x5000, Error::Ok,
          far + Bytes(far.begin() + 1, far.begin() + 5)},
@@ -183,14 +195,14 @@ TEST(Lz77R2004, Streams)
 // misreading.
 TEST(Damaged2004, FlipsInTheMapsAreErrors)
 {
-    for (const char* name : {"archimed_examples_dwg_circle2004.dwg", "acs_sample_AC1024.dwg", "acs_sample_AC1032.dwg"}) {
+    for (const char* name :
+         {"archimed_examples_dwg_circle2004.dwg", "acs_sample_AC1024.dwg", "acs_sample_AC1032.dwg"}) {
         const Bytes file = corpus::read_file(corpus::dir() / "dwg" / name);
         ASSERT_GT(file.size(), 0x100u) << name;
         Bytes header(file.begin() + 0x80, file.begin() + 0x80 + 0x6C);
         unmask_file_header_r2004(header);
         std::size_t map_at = 0x100;
-        for (int i = 7; i >= 0; --i)
-            map_at += std::size_t{header[0x54 + static_cast<std::size_t>(i)]} << (8 * i);
+        for (int i = 7; i >= 0; --i) map_at += std::size_t{header[0x54 + static_cast<std::size_t>(i)]} << (8 * i);
         for (std::size_t at : {std::size_t{0x80}, std::size_t{0x80 + 0x55}, std::size_t{0x80 + 0x5C}, map_at + 4,
                                map_at + 8, map_at + 20, map_at + 24, map_at + 30}) {
             Bytes copy = file;
@@ -205,8 +217,7 @@ TEST(Damaged2004, FlipsInTheMapsAreErrors)
 void damage_word(Bytes& file, std::size_t address, std::size_t words, std::size_t word, std::size_t count,
                  std::size_t first = 0)
 {
-    for (std::size_t j = 0; j < count; ++j)
-        file[address + word + (first + j * 7) % rs::word_size * words] ^= 0xA5;
+    for (std::size_t j = 0; j < count; ++j) file[address + word + (first + j * 7) % rs::word_size * words] ^= 0xA5;
 }
 
 struct Layout2007 {

@@ -37,9 +37,9 @@ struct Entity {
     bool follows = true;         // INSERT: flag 0x80 (attributes follow)
     std::uint16_t block = 0;     // INSERT: BLOCK table record number
     std::vector<Attribute> attribs;
-    bool moved = false;                 // into the extras section
-    std::uint16_t length = 0;           // replaces the record length when set
-    std::uint32_t jump_target = 0;      // replaces a moved entity's forward jump target when set
+    bool moved = false;             // into the extras section
+    std::uint16_t length = 0;       // replaces the record length when set
+    std::uint32_t jump_target = 0;  // replaces a moved entity's forward jump target when set
 };
 
 struct Block {
@@ -95,8 +95,7 @@ public:
         set16(file, 0x11, variables_);
         if (r10_)
             set16(file, 0x3F9, d_.codepage);
-        for (const Entity& e : d_.entities)
-            unit(file, e, true, true);
+        for (const Entity& e : d_.entities) unit(file, e, true, true);
         const auto entities_end = static_cast<std::uint32_t>(file.size());
 
         // Blocks section apart first: the table records its offsets.
@@ -109,8 +108,7 @@ public:
             if (r11_)
                 put_text(body, b.name, static_cast<std::uint16_t>(b.name.size()));
             record(blocks, kBlock, 0, false, false, r11_ ? 0x004 : 0, body);
-            for (const Entity& e : b.entities)
-                unit(blocks, e, false, false);
+            for (const Entity& e : b.entities) unit(blocks, e, false, false);
             record(blocks, kEndblk, 0, false, false, 0, {});
         }
         const std::uint16_t size = r11_ ? 45 : 37;

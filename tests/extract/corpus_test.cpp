@@ -22,8 +22,7 @@ namespace {
 corpus::Pairs pairs(const extract::SpaceRead& r)
 {
     corpus::Pairs out;
-    for (const auto& a : r.Records)
-        out.emplace_back(a.Tag, a.Value);
+    for (const auto& a : r.Records) out.emplace_back(a.Tag, a.Value);
     return out;
 }
 
@@ -59,7 +58,9 @@ TEST(Corpus, EveryDrawingGivesItsReference)
 
     extract::OrderedReadAhead<std::pair<extract::SpaceRead, extract::SpaceRead>> ahead(
         cases.size(),
-        [&](std::size_t i) { return std::pair{extract::ReadSpace(cases[i].file, "M"), extract::ReadSpace(cases[i].file, "P")}; },
+        [&](std::size_t i) {
+            return std::pair{extract::ReadSpace(cases[i].file, "M"), extract::ReadSpace(cases[i].file, "P")};
+        },
         4);
     std::pair<extract::SpaceRead, extract::SpaceRead> got;
     for (std::size_t i = 0; ahead.next(got); ++i) {
@@ -82,8 +83,7 @@ int dwgattrs(const std::string& args, std::string& out)
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     out.clear();
     char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0;)
-        out.append(buf, n);
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0;) out.append(buf, n);
     const int status = pclose(pipe.release());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -15,12 +15,16 @@ namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-std::filesystem::path generated(const char* name) { return std::filesystem::path(QUORVANE_CORPUS_DIR) / "generated" / name; }
+std::filesystem::path generated(const char* name)
+{
+    return std::filesystem::path(QUORVANE_CORPUS_DIR) / "generated" / name;
+}
 
 // Several checkouts may run these tests at once.
 std::filesystem::path temp_file(const std::string& name)
 {
-    return std::filesystem::temp_directory_path() / ("quorvane_extract_test_" + std::to_string(getpid()) + "_" + name + ".dwg");
+    return std::filesystem::temp_directory_path() /
+           ("quorvane_extract_test_" + std::to_string(getpid()) + "_" + name + ".dwg");
 }
 
 TEST(ReadDrawingAttributes, OneRecordPerTagFirstValueWins)
@@ -115,8 +119,7 @@ TEST(Component, CallsOutOfOrderAreErrors)
     const std::int32_t id = it.OpenIterator(h, reader.EntityListKey());
     const std::int32_t count = it.CountEntities(h, reader.EntityListKey());
     it.Rewind(id);
-    for (std::int32_t i = 0; i <= count; ++i)
-        it.StepNext(id);
+    for (std::int32_t i = 0; i <= count; ++i) it.StepNext(id);
     // Past the end: an error on the step, nothing current; a rewind starts again.
     EXPECT_NE(it.LastError(), 0);
     EXPECT_EQ(it.CurrentKind(), 0);

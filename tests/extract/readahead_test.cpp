@@ -53,8 +53,7 @@ TEST(ReadAhead, StopEndsTheRunAndStartsNothingNew)
             },
             2, 4);
         int r = 0;
-        for (int i = 0; i < 10; ++i)
-            ASSERT_TRUE(ahead.next(r));
+        for (int i = 0; i < 10; ++i) ASSERT_TRUE(ahead.next(r));
         ahead.stop();
         EXPECT_FALSE(ahead.next(r));
         EXPECT_EQ(ahead.taken(), 10u);

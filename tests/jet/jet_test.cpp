@@ -40,7 +40,8 @@ Outcome run(const std::string& command)
 {
     Outcome r;
     std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
+    if (!p)
+        return r;
     std::array<char, 4096> buf{};
     for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) r.out.append(buf.data(), n);
     const int st = pclose(p);
@@ -73,15 +74,20 @@ Columns names(std::size_t n, const std::string& stem)
     for (std::size_t i = 0; s.ok() && i < records.size(); ++i) {
         jet::Database db;
         s = jet::Database::open(file, db);
-        if (s.ok()) s = db.append(records[i]);
-        if (const jet::Status closed = db.close(); s.ok()) s = closed;
+        if (s.ok())
+            s = db.append(records[i]);
+        if (const jet::Status closed = db.close(); s.ok())
+            s = closed;
         const bool fits = jet::row_fits(v, records[i]);
         if (fits != s.ok() || fits != (jet::row_size(v, records[i]) <= jet::max_row_size(v)))
             return ::testing::AssertionFailure() << "record " << i << ": row_fits disagrees with append";
-        if (s.ok() && kept) kept->push_back(records[i]);
-        if (!fits && kept && s.code == jet::Errc::record_too_large) s = {};
+        if (s.ok() && kept)
+            kept->push_back(records[i]);
+        if (!fits && kept && s.code == jet::Errc::record_too_large)
+            s = {};
     }
-    if (s.ok()) return ::testing::AssertionSuccess();
+    if (s.ok())
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << jet::message(s.code) << ": " << s.detail;
 }
 
@@ -90,7 +96,8 @@ Columns names(std::size_t n, const std::string& stem)
     const char* codes = v == jet::Version::Jet3 ? "index_codes_gen_97.txt" : "index_codes_genleg.txt";
     const Outcome r = run(std::string(PYTHON_EXECUTABLE) + " " + quote(shared_dir / "tools" / "jetdump.py") + " " +
                           quote(file) + " --check --codes " + quote(shared_dir / "codes" / codes));
-    if (r.status == 0) return ::testing::AssertionSuccess();
+    if (r.status == 0)
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "jetdump --check failed:\n" << r.out;
 }
 
@@ -99,7 +106,8 @@ Columns names(std::size_t n, const std::string& stem)
 bool read_with_libmdb(const fs::path& file, std::vector<Columns>& rows)
 {
     MdbHandle* mdb = mdb_open(file.string().c_str(), MDB_NOFLAGS);
-    if (!mdb) return false;
+    if (!mdb)
+        return false;
     char main_name[] = "Main";
     MdbTableDef* t = mdb_read_catalog(mdb, MDB_ANY) ? mdb_read_table_by_name(mdb, main_name, MDB_TABLE) : nullptr;
     if (t) {
@@ -107,7 +115,8 @@ bool read_with_libmdb(const fs::path& file, std::vector<Columns>& rows)
         mdb_rewind_table(t);
         std::vector<std::vector<char>> bufs(t->num_cols, std::vector<char>(MDB_BIND_SIZE));
         std::vector<int> lens(t->num_cols);
-        for (unsigned c = 0; c < t->num_cols; ++c) mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
+        for (unsigned c = 0; c < t->num_cols; ++c)
+            mdb_bind_column(t, static_cast<int>(c + 1), bufs[c].data(), &lens[c]);
         while (mdb_fetch_row(t)) {
             rows.emplace_back();
             for (unsigned c = 0; c < t->num_cols; ++c) rows.back().emplace_back(bufs[c].data(), lens[c]);
@@ -124,7 +133,8 @@ std::string as_libmdb_reads(const std::string& s)
     for (std::size_t i = 0; i < s.size(); ++i) {
         const bool four_bytes = (static_cast<unsigned char>(s[i]) & 0xF8) == 0xF0;
         o += four_bytes ? "??" : s.substr(i, 1);
-        if (four_bytes) i += 3;
+        if (four_bytes)
+            i += 3;
     }
     return o;
 }
@@ -136,9 +146,12 @@ std::string json_string(const std::string& s)
     for (const char ch : s) {
         char u[8];
         std::snprintf(u, sizeof u, "\\u%04x", static_cast<unsigned char>(ch));
-        o += ch == '"' || ch == '\\' ? std::string{'\\', ch}
-             : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : ch == '\t' ? "\\t"
-             : static_cast<unsigned char>(ch) < 0x20 ? u : std::string(1, ch);
+        o += ch == '"' || ch == '\\'                 ? std::string{'\\', ch}
+             : ch == '\n'                            ? "\\n"
+             : ch == '\r'                            ? "\\r"
+             : ch == '\t'                            ? "\\t"
+             : static_cast<unsigned char>(ch) < 0x20 ? u
+                                                     : std::string(1, ch);
     }
     return o + "\"";
 }
@@ -154,7 +167,8 @@ std::string expected_json(jet::Version v, const Columns& columns, const std::vec
     for (std::size_t r = 0; r < records.size(); ++r) {
         j += r ? ",{" : "{";
         for (std::size_t i = 0; i < columns.size(); ++i)
-            j += (i ? "," : "") + json_string(columns[i]) + ":" + (records[r][i] ? json_string(*records[r][i]) : "null");
+            j +=
+                (i ? "," : "") + json_string(columns[i]) + ":" + (records[r][i] ? json_string(*records[r][i]) : "null");
         j += "}";
     }
     return j + "]}";
@@ -228,7 +242,9 @@ Content random_content(jet::Version v, unsigned seed)
         for (std::size_t i = 0; i < c.columns.size(); ++i) {
             const unsigned pick = rng() % 8;
             c.records.back().push_back(pick == 0 ? std::nullopt
-                                                 : std::optional<std::string>(text(pick == 1 ? 0 : pick == 2 ? 120 : 20)));
+                                                 : std::optional<std::string>(text(pick == 1   ? 0
+                                                                                   : pick == 2 ? 120
+                                                                                               : 20)));
         }
     }
     return c;
@@ -238,10 +254,12 @@ TEST_P(Writer, ReadersSeeExactlyWhatWasWritten)
 {
     std::vector<Content> contents = {
         {"no record", {"Location", "Tag"}, {}},
-        {"nulls, empty texts, quotes and separators", {"Location", "A", "B"},
+        {"nulls, empty texts, quotes and separators",
+         {"Location", "A", "B"},
          {{"x", std::nullopt, ""}, {"a,b", "", "say \"hi\"\r\nnext\ttab"}, {std::nullopt, std::nullopt, std::nullopt}}},
-        jet3() ? Content{"Latin-1", {"Location", "Größe", "Prix €"}, {{"C:\\Pläne\\Ü.dwg", "Straße", "12,50 €"}}}
-               : Content{"any Unicode", {"Location", "図面番号", "Имя"}, {{"C:\\図面\\平面図.dwg", "A-001 😀", "Пётр ∑"}}},
+        jet3()
+            ? Content{"Latin-1", {"Location", "Größe", "Prix €"}, {{"C:\\Pläne\\Ü.dwg", "Straße", "12,50 €"}}}
+            : Content{"any Unicode", {"Location", "図面番号", "Имя"}, {{"C:\\図面\\平面図.dwg", "A-001 😀", "Пётр ∑"}}},
         // Full-length values, one record a page: past 512 (Jet 4) / 1024
         // (Jet 3) pages the table's page map turns into bitmap pages and the
         // file's page map grows.
@@ -258,10 +276,12 @@ TEST_P(Writer, ReadersSeeExactlyWhatWasWritten)
     contents.push_back(std::move(many));
     // The table definition over several pages, the properties chained.
     Content wide{"255 columns", {}, {Record(255, std::string("")), Record(255, std::nullopt)}};
-    for (int i = 0; i < 255; ++i) wide.columns.push_back("Attribute tag number " + std::to_string(i + 1) + " of the title block");
+    for (int i = 0; i < 255; ++i)
+        wide.columns.push_back("Attribute tag number " + std::to_string(i + 1) + " of the title block");
     for (int i = 0; i < 255; i += 3) wide.records[1][i] = std::to_string(i);
     contents.push_back(std::move(wide));
-    for (unsigned round = 0; round < 3; ++round) contents.push_back(random_content(v(), 20240501u + 7 * round + jet3()));
+    for (unsigned round = 0; round < 3; ++round)
+        contents.push_back(random_content(v(), 20240501u + 7 * round + jet3()));
 
     for (const Content& c : contents) {
         SCOPED_TRACE(c.label);
@@ -278,8 +298,9 @@ TEST_P(Writer, EnginePartMatchesTheEngineReference)
     const fs::path f = file("ref");
     ASSERT_TRUE(write_db(f, v(), {"Location", "Tag"}, {{"a", "b"}}));
     auto compare = [&](const char* ref, const char* how) {
-        const Outcome r = run(std::string(PYTHON_EXECUTABLE) + " " + quote(fs::path(JET_TEST_DIR) / "compare_ref.py") +
-                              " " + quote(shared_dir / "tools") + " " + quote(f) + " " + quote(shared_dir / ref) + " " + how);
+        const Outcome r =
+            run(std::string(PYTHON_EXECUTABLE) + " " + quote(fs::path(JET_TEST_DIR) / "compare_ref.py") + " " +
+                quote(shared_dir / "tools") + " " + quote(f) + " " + quote(shared_dir / ref) + " " + how);
         EXPECT_EQ(r.status, 0) << ref << ":\n" << r.out;
     };
     // Engine-only references exist for Jet 4 alone; Access-made files hold the
@@ -444,15 +465,18 @@ TEST_P(Writer, DamagedPagesGiveAnErrorOrAResult)
     const std::size_t page = jet3() ? 2048 : 4096, head = jet3() ? 10 : 14, last = good.size() - page;
     // Free space, the last row's slot, the row count of the table's page; the
     // global map's row count.
-    for (const auto& [at, value] : std::vector<std::pair<std::size_t, unsigned>>{
-             {last + 2, 0xFFFF}, {last + head + 2, 0}, {last + head + 2, 0x1FFF}, {last + head - 2, 0xFFFF},
-             {page + head - 2, 0xFFFF}}) {
+    for (const auto& [at, value] : std::vector<std::pair<std::size_t, unsigned>>{{last + 2, 0xFFFF},
+                                                                                 {last + head + 2, 0},
+                                                                                 {last + head + 2, 0x1FFF},
+                                                                                 {last + head - 2, 0xFFFF},
+                                                                                 {page + head - 2, 0xFFFF}}) {
         std::string d = good;
         d[at] = static_cast<char>(value & 0xFF);
         d[at + 1] = static_cast<char>(value >> 8);
         std::ofstream(f, std::ios::binary | std::ios::trunc) << d;
         jet::Database db;
-        if (jet::Database::open(f, db).ok()) db.append({"c"});
+        if (jet::Database::open(f, db).ok())
+            db.append({"c"});
     }
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 // `program script file`'s standard output as JSON; nothing when it fails.
 std::optional<QJsonObject> RunJsonDump(const QString& program, const char* script, const std::filesystem::path& file,
-                                       std::string& error) {
+                                       std::string& error)
+{
     QProcess process;
     process.start(program, {QString::fromUtf8(script), QString::fromStdString(file.string())});
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
@@ -25,14 +26,16 @@ std::optional<QJsonObject> RunJsonDump(const QString& program, const char* scrip
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
 }
 
-std::vector<std::string> Texts(const QJsonValue& array) {
+std::vector<std::string> Texts(const QJsonValue& array)
+{
     std::vector<std::string> out;
     for (const QJsonValue v : array.toArray()) out.push_back(v.toString().toStdString());
     return out;
 }
 
 // Each cell quoted, quotes doubled, a comma after every cell, CR LF after every line.
-Rows ParseCsv(const std::string& bytes) {
+Rows ParseCsv(const std::string& bytes)
+{
     const std::string_view bom = platform::utf8ByteOrderMark;
     const std::string text = bytes.starts_with(bom) ? bytes.substr(bom.size()) : platform::ansiToUtf8(bytes);
     Rows rows(1);
@@ -44,8 +47,10 @@ Rows ParseCsv(const std::string& bytes) {
         }
         std::string cell;
         for (i += 1; i < text.size(); ++i) {  // past the opening quote
-            if (text[i] == '"' && text.compare(i, 2, "\"\"") != 0) break;
-            if (text[i] == '"') ++i;
+            if (text[i] == '"' && text.compare(i, 2, "\"\"") != 0)
+                break;
+            if (text[i] == '"')
+                ++i;
             cell += text[i];
         }
         rows.back().push_back(cell);
@@ -57,9 +62,11 @@ Rows ParseCsv(const std::string& bytes) {
 
 }  // namespace
 
-std::optional<MdbTable> ReadWithMdbReader(const std::filesystem::path& file, std::string& error) {
+std::optional<MdbTable> ReadWithMdbReader(const std::filesystem::path& file, std::string& error)
+{
     const auto doc = RunJsonDump("node", MDB_READER_SCRIPT, file, error);
-    if (!doc) return std::nullopt;
+    if (!doc)
+        return std::nullopt;
     // Rows come keyed by column name; the columns give their order.
     MdbTable table;
     QStringList names;
@@ -73,16 +80,20 @@ std::optional<MdbTable> ReadWithMdbReader(const std::filesystem::path& file, std
         Cells& cells = table.rows.emplace_back();
         for (const QString& name : names) {
             const QJsonValue cell = row.toObject().value(name);
-            if (cell.isNull()) cells.emplace_back(std::nullopt);
-            else cells.emplace_back(cell.toString().toStdString());
+            if (cell.isNull())
+                cells.emplace_back(std::nullopt);
+            else
+                cells.emplace_back(cell.toString().toStdString());
         }
     }
     return table;
 }
 
-std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& file, std::string& error) {
+std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& file, std::string& error)
+{
     const auto doc = RunJsonDump("/usr/bin/python3", XLSX_READER_SCRIPT, file, error);
-    if (!doc) return std::nullopt;
+    if (!doc)
+        return std::nullopt;
     Workbook book;
     book.sheets = Texts(doc->value("sheets"));
     book.freeze = doc->value("freeze").toString().toStdString();
@@ -93,13 +104,16 @@ std::optional<Workbook> ReadWithOpenpyxl(const std::filesystem::path& file, std:
     return book;
 }
 
-std::optional<Rows> ReadRows(output::OutputKind kind, const std::filesystem::path& file) {
+std::optional<Rows> ReadRows(output::OutputKind kind, const std::filesystem::path& file)
+{
     std::optional<Rows> rows;
     std::string error;
     if (kind == output::OutputKind::Csv) {
-        if (std::filesystem::exists(file)) rows = ParseCsv(read_bytes(file));
+        if (std::filesystem::exists(file))
+            rows = ParseCsv(read_bytes(file));
     } else if (kind == output::OutputKind::Xlsx) {
-        if (auto book = ReadWithOpenpyxl(file, error)) rows = std::move(book->rows);
+        if (auto book = ReadWithOpenpyxl(file, error))
+            rows = std::move(book->rows);
     } else if (auto table = ReadWithMdbReader(file, error)) {
         Rows texts;
         for (const Cells& row : table->rows) {
@@ -108,7 +122,8 @@ std::optional<Rows> ReadRows(output::OutputKind kind, const std::filesystem::pat
         }
         return texts;
     }
-    if (rows && !rows->empty()) rows->erase(rows->begin());
+    if (rows && !rows->empty())
+        rows->erase(rows->begin());
     return rows;
 }
 

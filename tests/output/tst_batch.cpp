@@ -13,24 +13,28 @@ using namespace output_test;
 
 namespace {
 
-std::string Describe(const batch::Options& o) {
+std::string Describe(const batch::Options& o)
+{
     std::ostringstream s;
     s << "t=" << o.templatePath << " l=" << o.fileListPath << " f=" << o.folder << (o.subfolders ? "/**" : "")
       << " p=" << static_cast<int>(o.pattern) << " o=" << o.outputPath << " k=" << static_cast<int>(o.kind)
       << " j=" << o.jobs << " s=" << o.shard << "/" << o.shards << (o.quiet ? " quiet" : "")
       << (o.verbose ? " verbose" : "");
-    if (!o.mergeOutput.empty()) s << " merge=" << o.mergeOutput;
+    if (!o.mergeOutput.empty())
+        s << " merge=" << o.mergeOutput;
     for (const auto& part : o.mergeParts) s << " " << part;
     return s.str();
 }
 
-std::string Generated(const std::string& name) {
+std::string Generated(const std::string& name)
+{
     return (std::filesystem::path(QUORVANE_CORPUS_DIR) / "generated" / name).string();
 }
 
 }  // namespace
 
-TEST(BatchArguments, TheDocumentedFormsAndAReasonForEveryWrongOne) {
+TEST(BatchArguments, TheDocumentedFormsAndAReasonForEveryWrongOne)
+{
     const struct {
         std::vector<std::string> args;
         std::string parsed;  // Describe's text, or the error
@@ -81,10 +85,13 @@ TEST(BatchArguments, TheDocumentedFormsAndAReasonForEveryWrongOne) {
 
 class BatchCommand : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const QList<templates::TemplateItem> items = {
-            {true, "TITLE", "TITLE", "GENERAL ARRANGEMENT", "M"}, {false, "DATE", "DATE", "", "M"},
-            {true, "Quote", "QUOTE", "", "M"}, {true, "CJK", "CJK", "", "M"}, {true, "Rev", "REV", "", "M"}};
+    void SetUp() override
+    {
+        const QList<templates::TemplateItem> items = {{true, "TITLE", "TITLE", "GENERAL ARRANGEMENT", "M"},
+                                                      {false, "DATE", "DATE", "", "M"},
+                                                      {true, "Quote", "QUOTE", "", "M"},
+                                                      {true, "CJK", "CJK", "", "M"},
+                                                      {true, "Rev", "REV", "", "M"}};
         ASSERT_TRUE(templates::writeTemplateFile(QString::fromStdString(dir.file("t.xat")), items).ok());
         const QList<drawings::FileListRow> rows = {
             {true, QString::fromStdString(Generated("a_title_block.dwg"))},
@@ -97,13 +104,15 @@ protected:
                   drawings::FileListError::None);
     }
 
-    int Batch(std::vector<std::string> args, bool terminal = false) {
+    int Batch(std::vector<std::string> args, bool terminal = false)
+    {
         out.str("");
         err.str("");
         return batch::Main(args, out, err, terminal);
     }
     std::vector<std::string> FromList(const std::string& output, const std::string& kind,
-                                      std::vector<std::string> more = {}) {
+                                      std::vector<std::string> more = {})
+    {
         more.insert(more.begin(), {"--template", dir.file("t.xat"), "--file-list", dir.file("l.xal"), "--output",
                                    output, "--kind", kind});
         return more;
@@ -113,7 +122,8 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(BatchCommand, NoRunWithExitCodeTwoWhenItCannotStart) {
+TEST_F(BatchCommand, NoRunWithExitCodeTwoWhenItCannotStart)
+{
     const std::string output = dir.file("out.csv");
     write_bytes(output, "kept");
     write_bytes(dir.file("none-ticked.xat"), "0\tTITLE\tTITLE\t\tM\r\n");
@@ -141,19 +151,28 @@ TEST_F(BatchCommand, NoRunWithExitCodeTwoWhenItCannotStart) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAndExitsWithOne) {
+TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAndExitsWithOne)
+{
     const std::string output = dir.file("out.csv");
     ASSERT_EQ(Batch(FromList(output, "csv")), batch::kSomeNotRead) << err.str();
     // Not a terminal: the problem as it came, then the report, nothing else.
-    EXPECT_EQ(err.str(), "The file " + dir.file("gone.dwg") + " was not found and could not be processed.\n"
-                         "4 of 4 drawings processed: 3 rows written to " + output + ".\n\n"
-                         "Drawings not processed (1):\n" + dir.file("gone.dwg") + ": the file does not exist\n");
+    EXPECT_EQ(err.str(), "The file " + dir.file("gone.dwg") +
+                             " was not found and could not be processed.\n"
+                             "4 of 4 drawings processed: 3 rows written to " +
+                             output +
+                             ".\n\n"
+                             "Drawings not processed (1):\n" +
+                             dir.file("gone.dwg") + ": the file does not exist\n");
     const std::string cjk = "\xE5\x9B\xBE\xE7\xBA\xB8\xE6\xA0\x87\xE9\xA2\x98 \xE5\x9B\xB3\xE9\x9D\xA2";
     EXPECT_EQ(read_bytes(output), "\xEF\xBB\xBF\"File Name\",\"TITLE\",\"QUOTE\",\"CJK\",\"REV\",\r\n"
-                                  "\"" + Generated("a_title_block.dwg") + "\",\"GENERAL ARRANGEMENT\",\"\",\"\",\"C\",\r\n"
-                                  "\"" + Generated("f_awkward_values.dwg") + "\",\"\",\"say \"\"hi\"\"\",\"" + cjk +
-                                  "\",\"\",\r\n"
-                                  "\"" + Generated("c_case_variants.dwg") + "\",\"\",\"\",\"\",\"upper\",\r\n");
+                                  "\"" +
+                                      Generated("a_title_block.dwg") +
+                                      "\",\"GENERAL ARRANGEMENT\",\"\",\"\",\"C\",\r\n"
+                                      "\"" +
+                                      Generated("f_awkward_values.dwg") + "\",\"\",\"say \"\"hi\"\"\",\"" + cjk +
+                                      "\",\"\",\r\n"
+                                      "\"" +
+                                      Generated("c_case_variants.dwg") + "\",\"\",\"\",\"\",\"upper\",\r\n");
 
     // The kind reaches the run, Access 97 in its code page. On a terminal a
     // progress line is redrawn in place and wiped before anything else is
@@ -164,7 +183,8 @@ TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAn
     EXPECT_NE(err.str().find("\r4 of 4 drawings, "), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("[4/4] " + Generated("c_case_variants.dwg") + "\n"), std::string::npos);
     EXPECT_TRUE(err.str().find("\r\033[KThe file " + dir.file("gone.dwg")) != std::string::npos ||
-                err.str().find("\r\033[K[") != std::string::npos) << err.str();
+                err.str().find("\r\033[K[") != std::string::npos)
+        << err.str();
     ASSERT_EQ(Batch(FromList(dir.file("out.mdb"), "access97", {"--quiet"}), true), batch::kSomeNotRead);
     rows[1][3] = "???? ??";
     EXPECT_EQ(ReadRows(output::OutputKind::Access97, dir.file("out.mdb")), rows);
@@ -173,10 +193,12 @@ TEST_F(BatchCommand, ARunFromTheTemplateAndTheFileListReportsTheMissingDrawingAn
 }
 
 // Shards of a folder and its sub-folders, merged, are the whole run's file.
-TEST_F(BatchCommand, ShardsOfAFolderMergedAreTheWholeRun) {
+TEST_F(BatchCommand, ShardsOfAFolderMergedAreTheWholeRun)
+{
     auto run = [&](const std::string& output, std::vector<std::string> more) {
-        std::vector<std::string> args = {"--template", dir.file("t.xat"), "--folder", Generated(""), "--subfolders",
-                                         "--output", output, "--kind", "csv", "--quiet"};
+        std::vector<std::string> args = {"--template",   dir.file("t.xat"), "--folder", Generated(""),
+                                         "--subfolders", "--output",        output,     "--kind",
+                                         "csv",          "--quiet"};
         args.insert(args.end(), more.begin(), more.end());
         return Batch(args);
     };
@@ -185,7 +207,8 @@ TEST_F(BatchCommand, ShardsOfAFolderMergedAreTheWholeRun) {
     // The folder's path is cleaned of "..".
     for (const char* name : {"a_title_block.dwg", "batch/batch_001.dwg"})
         EXPECT_NE(whole.find("\"" + std::filesystem::path(Generated(name)).lexically_normal().string() + "\""),
-                  std::string::npos) << name;
+                  std::string::npos)
+            << name;
     for (const char* shard : {"1/2", "2/2"}) {
         run(dir.file(std::string("part") + shard[0] + ".csv"), {"--shard", shard});
         EXPECT_TRUE(read_bytes(dir.file(std::string("part") + shard[0] + ".csv")).starts_with("\xEF\xBB\xBF"));

@@ -9,18 +9,23 @@ using namespace output;
 using namespace output_test;
 
 // The last line is written by another CsvFile, as a later run part does.
-TEST(CsvFile, QuotedCellsInCp1252UntilALineNeedsUtf8) {
+TEST(CsvFile, QuotedCellsInCp1252UntilALineNeedsUtf8)
+{
     const struct {
         std::vector<std::vector<std::string_view>> lines;
         bool utf8;
         std::string bytes;
     } cases[] = {
-        {{{"C:\\d\\a.dwg", "Pump", ""}, {"a,b,c", "say \"hi\"", "\""}, {"two\r\nlines", "a\tb", "  padded  ", "x;y"},
-          {}, {"a.dwg", "Caf\xC3\xA9 25\xC2\xB0"}},
+        {{{"C:\\d\\a.dwg", "Pump", ""},
+          {"a,b,c", "say \"hi\"", "\""},
+          {"two\r\nlines", "a\tb", "  padded  ", "x;y"},
+          {},
+          {"a.dwg", "Caf\xC3\xA9 25\xC2\xB0"}},
          false,
          "\"C:\\d\\a.dwg\",\"Pump\",\"\",\r\n\"a,b,c\",\"say \"\"hi\"\"\",\"\"\"\",\r\n"
          "\"two\r\nlines\",\"a\tb\",\"  padded  \",\"x;y\",\r\n\r\n\"a.dwg\",\"Caf\xE9 25\xB0\",\r\n"},
-        {{{"File Name", "T"}, {"a.dwg", "Caf\xC3\xA9"}, {"b.dwg", "\xE5\x9B\xBE"}, {"c.dwg", "\xC3\xA9"}}, true,
+        {{{"File Name", "T"}, {"a.dwg", "Caf\xC3\xA9"}, {"b.dwg", "\xE5\x9B\xBE"}, {"c.dwg", "\xC3\xA9"}},
+         true,
          "\xEF\xBB\xBF\"File Name\",\"T\",\r\n\"a.dwg\",\"Caf\xC3\xA9\",\r\n\"b.dwg\",\"\xE5\x9B\xBE\",\r\n"
          "\"c.dwg\",\"\xC3\xA9\",\r\n"},
     };

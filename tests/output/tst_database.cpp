@@ -17,16 +17,20 @@ protected:
 
 }  // namespace
 
-TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
+TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts)
+{
     const std::string cjk = "\xE5\x9B\xBE\xE7\xBA\xB8";  // two CJK characters
     drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"REV", "", ""}, {"TITLE", "second", ""}}};
     drawings["/d/empty.dwg"] = {0, {}};
-    drawings["/d/c.dwg"] = {0, {{"REV", "Caf\xC3\xA9 " + cjk, ""}, {"Location", "not the path", ""}, {"rev", "x", ""},
-                                {"TITLE", "bad\xFF", ""}}};
+    drawings["/d/c.dwg"] = {0,
+                            {{"REV", "Caf\xC3\xA9 " + cjk, ""},
+                             {"Location", "not the path", ""},
+                             {"rev", "x", ""},
+                             {"TITLE", "bad\xFF", ""}}};
     request.OutputPath = dir.file("out.csv");  // the extension does not decide the kind
     request.TemplateItems = {Field("TITLE"), Field("REV"), Field("SHEET", false), {true, "Sheet title", "TITLE", "M"}};
-    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/missing.dwg"}, {false, "/d/a.dwg"},
-                        {true, "/d/empty.dwg"}, {true, "/d/c.dwg"}};
+    request.Drawings = {
+        {true, "/d/a.dwg"}, {true, "/d/missing.dwg"}, {false, "/d/a.dwg"}, {true, "/d/empty.dwg"}, {true, "/d/c.dwg"}};
     const RunResult result = Process(GetParam());
     ASSERT_TRUE(result.completed()) << result.Error.detail;
     EXPECT_EQ(result.DrawingsNotProcessed, 1);
@@ -35,8 +39,8 @@ TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
     const std::string rev = "Caf\xC3\xA9 " + (jet3() ? std::string("??") : cjk);
     const std::string bad = jet3() ? "bad?" : "bad\xEF\xBF\xBD";
     ASSERT_EQ(result.Adjustments.size(), 1u);
-    const std::vector<std::string> replaced =
-        jet3() ? std::vector<std::string>{"TITLE", "REV", "Sheet title"} : std::vector<std::string>{"TITLE", "Sheet title"};
+    const std::vector<std::string> replaced = jet3() ? std::vector<std::string>{"TITLE", "REV", "Sheet title"}
+                                                     : std::vector<std::string>{"TITLE", "Sheet title"};
     EXPECT_EQ(result.Adjustments[0].Replaced, replaced);
     EXPECT_TRUE(result.Adjustments[0].Shortened.empty());
 
@@ -44,14 +48,15 @@ TEST_P(DatabaseTest, OneRecordPerOpenedDrawingWithNullsAndEmptyTexts) {
     const auto table = ReadWithMdbReader(request.OutputPath, error);
     ASSERT_TRUE(table) << error;
     const std::string text = jet3() ? " text 255" : " text 510";
-    EXPECT_EQ(table->columns, (std::vector<std::string>{"Location" + text, "TITLE" + text, "REV" + text,
-                                                        "Sheet title" + text}));
+    EXPECT_EQ(table->columns,
+              (std::vector<std::string>{"Location" + text, "TITLE" + text, "REV" + text, "Sheet title" + text}));
     EXPECT_EQ(table->rows, (std::vector<Cells>{{"/d/a.dwg", "Pump", "", "Pump"},
                                                {"/d/empty.dwg", std::nullopt, std::nullopt, std::nullopt},
                                                {"/d/c.dwg", bad, rev, bad}}));
 }
 
-TEST_P(DatabaseTest, LongValuesAndLargeRecordsAreShortened) {
+TEST_P(DatabaseTest, LongValuesAndLargeRecordsAreShortened)
+{
     std::string v300;
     while (v300.size() < 300) v300 += "0123456789";
     drawings["/d/long.dwg"] = {0, {{"F0", v300, ""}, {"F1", "short", ""}}};

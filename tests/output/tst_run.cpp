@@ -12,17 +12,28 @@
 using namespace output;
 using namespace output_test;
 
-TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
-    drawings["/d/a.dwg"] = {0, {{"TITLE", "Pump", ""}, {"Title of sheet", "wrong", ""}, {"Rev", "lower-camel", ""},
-                                {"REV", "upper", ""}, {"REV", "second", ""}, {"rev", "lower", ""},
-                                {"LONG", std::string(1000, 'y'), ""}}};
+TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs)
+{
+    drawings["/d/a.dwg"] = {0,
+                            {{"TITLE", "Pump", ""},
+                             {"Title of sheet", "wrong", ""},
+                             {"Rev", "lower-camel", ""},
+                             {"REV", "upper", ""},
+                             {"REV", "second", ""},
+                             {"rev", "lower", ""},
+                             {"LONG", std::string(1000, 'y'), ""}}};
     drawings["/d/empty.dwg"] = {0, {}};
     drawings["/d/broken.dwg"] = {13, {}};
     drawings["/d/c.dwg"] = {0, {{"REV", "C-3", ""}}};
     // The header shows tags, so names that would clash as columns are fine;
     // every drawing is read in the first ticked field's space.
-    request.TemplateItems = {Field("DATE", false), {true, "Title of sheet", "TITLE", "P"}, Field("REV"), Field("rev"),
-                             {true, "Rev", "REV", "M"}, Field("LONG"), Field("NONE")};
+    request.TemplateItems = {Field("DATE", false),
+                             {true, "Title of sheet", "TITLE", "P"},
+                             Field("REV"),
+                             Field("rev"),
+                             {true, "Rev", "REV", "M"},
+                             Field("LONG"),
+                             Field("NONE")};
     request.Drawings = {{true, "/d/a.dwg"},     {true, "/d/missing.dwg"}, {false, "/d/c.dwg"},
                         {true, "/d/empty.dwg"}, {true, "/d/broken.dwg"},  {true, "/d/c.dwg"}};
     // Reads end in another order than they began.
@@ -44,16 +55,18 @@ TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
         EXPECT_EQ(result.DrawingsNotProcessed, 2);
         EXPECT_EQ(read_bytes(request.OutputPath),
                   "\"File Name\",\"TITLE\",\"REV\",\"rev\",\"REV\",\"LONG\",\"NONE\",\r\n"
-                  "\"/d/a.dwg\",\"Pump\",\"upper\",\"lower\",\"upper\",\"" + std::string(1000, 'y') + "\",\"\",\r\n"
-                  "\"/d/empty.dwg\",\"\",\"\",\"\",\"\",\"\",\"\",\r\n"
-                  "\"/d/c.dwg\",\"\",\"C-3\",\"\",\"C-3\",\"\",\"\",\r\n");
-        EXPECT_EQ(recorder.events, (std::vector<std::string>{
-                                       "show 6", "value 1",
-                                       "critical The file /d/missing.dwg was not found and could not be processed.",
-                                       "value 2", "value 3",
-                                       "critical There was an unknown error processing /d/broken.dwg: the drawing "
-                                       "is damaged.",
-                                       "value 4", "value 5", "hide"}));
+                  "\"/d/a.dwg\",\"Pump\",\"upper\",\"lower\",\"upper\",\"" +
+                      std::string(1000, 'y') +
+                      "\",\"\",\r\n"
+                      "\"/d/empty.dwg\",\"\",\"\",\"\",\"\",\"\",\"\",\r\n"
+                      "\"/d/c.dwg\",\"\",\"C-3\",\"\",\"C-3\",\"\",\"\",\r\n");
+        EXPECT_EQ(recorder.events,
+                  (std::vector<std::string>{
+                      "show 6", "value 1", "critical The file /d/missing.dwg was not found and could not be processed.",
+                      "value 2", "value 3",
+                      "critical There was an unknown error processing /d/broken.dwg: the drawing "
+                      "is damaged.",
+                      "value 4", "value 5", "hide"}));
         // Unticked rows are never read.
         std::sort(reads.begin(), reads.end());
         EXPECT_EQ(reads, (std::vector<std::string>{"/d/a.dwg P", "/d/broken.dwg P", "/d/c.dwg P", "/d/empty.dwg P",
@@ -61,7 +74,8 @@ TEST_F(RunTest, OneRowPerTickedDrawingInListOrderForAnyNumberOfJobs) {
     }
 }
 
-TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
+TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone)
+{
     const struct {
         OutputKind kind;
         std::vector<TemplateRow> fields;
@@ -69,23 +83,40 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
         Errc error;
         std::string message;  // "@" stands for the output's path
     } cases[] = {
-        {OutputKind::Csv, {Field("A", false)}, "keep.csv", Errc::no_fields,
+        {OutputKind::Csv,
+         {Field("A", false)},
+         "keep.csv",
+         Errc::no_fields,
          "No field is ticked in the template list, so there is nothing to write. Tick the tags to extract and "
          "process again. No file was changed."},
-        {OutputKind::Access2000, {{true, "Rev", "REV", "M"}, {true, "REV", "rev", "M"}}, "keep.mdb",
+        {OutputKind::Access2000,
+         {{true, "Rev", "REV", "M"}, {true, "REV", "rev", "M"}},
+         "keep.mdb",
          Errc::duplicate_field,
          "The fields \"Rev\" and \"REV\" would give two database columns of the same name. Give one of them another "
          "name in the template list and process again. No file was changed."},
-        {OutputKind::Access97, {{true, "location", "LOC", "M"}}, "keep.mdb", Errc::duplicate_field,
+        {OutputKind::Access97,
+         {{true, "location", "LOC", "M"}},
+         "keep.mdb",
+         Errc::duplicate_field,
          "The field name \"location\" cannot be used: the database column \"Location\" holds each drawing's path. "
          "Give the field another name in the template list and process again. No file was changed."},
-        {OutputKind::Access97, {Field("A")}, "no/such/out.mdb", Errc::cannot_create,
+        {OutputKind::Access97,
+         {Field("A")},
+         "no/such/out.mdb",
+         Errc::cannot_create,
          "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
          "files, or another name, and process again."},
-        {OutputKind::Csv, {Field("A")}, "no/such/out.csv", Errc::cannot_create,
+        {OutputKind::Csv,
+         {Field("A")},
+         "no/such/out.csv",
+         Errc::cannot_create,
          "The output file @ could not be created: No such file or directory. Choose a folder where you may save "
          "files, or another name, and process again."},
-        {OutputKind::Csv, {Field("A")}, "folder", Errc::cannot_replace,
+        {OutputKind::Csv,
+         {Field("A")},
+         "folder",
+         Errc::cannot_replace,
          "The existing file @ could not be deleted: a folder has that name. Close the program that has it open, or "
          "choose another name, and process again. Nothing was written."},
     };
@@ -94,12 +125,14 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
         SCOPED_TRACE(c.message);
         recorder = {};
         request.OutputPath = dir.file(c.output);
-        if (c.output.starts_with("keep")) write_bytes(request.OutputPath, "precious");
+        if (c.output.starts_with("keep"))
+            write_bytes(request.OutputPath, "precious");
         request.TemplateItems = c.fields;
         request.Drawings = {{true, "/d/a.dwg"}};
         EXPECT_EQ(Process(c.kind).Error.code, c.error);
         std::string message = c.message;
-        if (const auto at = message.find('@'); at != std::string::npos) message.replace(at, 1, request.OutputPath);
+        if (const auto at = message.find('@'); at != std::string::npos)
+            message.replace(at, 1, request.OutputPath);
         EXPECT_EQ(recorder.events, std::vector<std::string>{"failed " + message});
         if (c.output.starts_with("keep")) {
             EXPECT_EQ(read_bytes(request.OutputPath), "precious");
@@ -111,7 +144,8 @@ TEST_F(RunTest, RefusedRunsSayWhyAndLeaveTheOldFileAlone) {
 
 // Every kind of file replaces an older one and holds the rows written so far,
 // for every reader, however the run ends.
-TEST_F(RunTest, ARunThatEndsEarlyLeavesTheRowsSoFarInAFileEveryReaderTakes) {
+TEST_F(RunTest, ARunThatEndsEarlyLeavesTheRowsSoFarInAFileEveryReaderTakes)
+{
     for (int i : {0, 1, 3, 4}) drawings["/d/" + std::to_string(i) + ".dwg"] = {0, {{"A", std::to_string(i), ""}}};
     request.TemplateItems = {Field("A")};
     request.Jobs = 3;
@@ -126,14 +160,18 @@ TEST_F(RunTest, ARunThatEndsEarlyLeavesTheRowsSoFarInAFileEveryReaderTakes) {
             write_bytes(request.OutputPath, "older file");
             ProcessingRun fresh;
             fresh.Reader = run.Reader;
-            if (end == WriteFails) fresh.MakeWriter = [](OutputKind k, bool) { return std::make_unique<FailingWriter>(k, 3); };
+            if (end == WriteFails)
+                fresh.MakeWriter = [](OutputKind k, bool) { return std::make_unique<FailingWriter>(k, 3); };
             recorder = {};
             recorder.choices = {FailureChoice::Stop};
             RunCallbacks callbacks = recorder.callbacks();
-            if (end != Stop) callbacks.DrawingNotProcessed = nullptr;
-            if (end == Cancel) callbacks.Progress = [&fresh](const RunProgress& p, const std::string&) {
-                if (p.Done == 2) fresh.Cancel();
-            };
+            if (end != Stop)
+                callbacks.DrawingNotProcessed = nullptr;
+            if (end == Cancel)
+                callbacks.Progress = [&fresh](const RunProgress& p, const std::string&) {
+                    if (p.Done == 2)
+                        fresh.Cancel();
+                };
             request.Kind = kind;
             const RunResult result = fresh.Run(request, callbacks);
             EXPECT_EQ(result.Cancelled, end == Cancel || end == Stop);
@@ -156,12 +194,13 @@ TEST_F(RunTest, ARunThatEndsEarlyLeavesTheRowsSoFarInAFileEveryReaderTakes) {
     }
 }
 
-TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
+TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed)
+{
     for (const char* name : {"/d/x1.dwg", "/d/x2.dwg", "/d/x3.dwg"}) drawings[name] = {13, {}};
     for (const char* name : {"/d/a.dwg", "/d/b.dwg"}) drawings[name] = {0, {{"A", "v", ""}}};
     request.TemplateItems = {Field("A")};
-    request.Drawings = {{true, "/d/x1.dwg"}, {true, "/d/a.dwg"}, {true, "/d/x2.dwg"}, {true, "/d/x3.dwg"},
-                        {true, "/d/b.dwg"}};
+    request.Drawings = {
+        {true, "/d/x1.dwg"}, {true, "/d/a.dwg"}, {true, "/d/x2.dwg"}, {true, "/d/x3.dwg"}, {true, "/d/b.dwg"}};
     request.OutputPath = dir.file("choices.csv");
     const struct {
         std::vector<FailureChoice> answers;
@@ -190,17 +229,19 @@ TEST_F(RunTest, TheChoicesAtADrawingThatWasNotProcessed) {
         EXPECT_EQ(result.completed(), !c.cancelled);
         // Every drawing not processed is in the report, asked about or not.
         EXPECT_EQ(result.NotProcessed.size(), static_cast<std::size_t>(c.cancelled ? c.asked : 3));
-        EXPECT_EQ(ReadRows(OutputKind::Csv, request.OutputPath).value_or(Rows{}).size(), static_cast<std::size_t>(c.rows));
+        EXPECT_EQ(ReadRows(OutputKind::Csv, request.OutputPath).value_or(Rows{}).size(),
+                  static_cast<std::size_t>(c.rows));
     }
 }
 
-TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying) {
+TEST_F(RunTest, TheEndReportGathersEverythingWorthSaying)
+{
     const std::string replacement = "\xEF\xBF\xBD";
     drawings["/d/a.dwg"] = {0, {{"A", std::string(40000, 'v'), ""}, {"B", std::string(40000, 'w'), ""}}};
     drawings["/d/damaged.dwg"] = {13, {}};
     drawings["/d/paperless.dwg"] = {20, {}};
     request.TemplateItems = {Field("A"), Field("B")};
-    request.Drawings = {{true, "/d/a.dwg"}, {true, "/d/gone.dwg"}, {true, "/d/damaged.dwg"},
+    request.Drawings = {{true, "/d/a.dwg"},  {true, "/d/gone.dwg"},      {true, "/d/damaged.dwg"},
                         {false, "/d/a.dwg"}, {true, "/d/paperless.dwg"}, {true, "/d/salvaged.dwg"}};
     const std::string head = "5 of 5 drawings processed: 3 rows written to @.\n\n"
                              "Drawings not processed (3):\n"

@@ -8,7 +8,8 @@
 using namespace output;
 using namespace output_test;
 
-TEST(ShardOf, PartsCoverTheTickedDrawingsOnceInOrderAndEvenly) {
+TEST(ShardOf, PartsCoverTheTickedDrawingsOnceInOrderAndEvenly)
+{
     for (std::size_t count : {0u, 1u, 2u, 5u, 7u, 300u}) {
         std::vector<DrawingRow> rows;
         std::vector<std::string> ticked;
@@ -35,7 +36,8 @@ TEST(ShardOf, PartsCoverTheTickedDrawingsOnceInOrderAndEvenly) {
     EXPECT_TRUE(ShardOf(rows, 3, 2).empty());
 }
 
-TEST(MergeCsvParts, OneHeaderInCp1252WhenEverythingFitsElseUtf8AndNothingOfAnotherRun) {
+TEST(MergeCsvParts, OneHeaderInCp1252WhenEverythingFitsElseUtf8AndNothingOfAnotherRun)
+{
     ScratchDir dir;
     const std::string bom = "\xEF\xBB\xBF", header = "\"File Name\",\"T\",\r\n";
     const std::pair<const char*, std::string> files[] = {

@@ -3,8 +3,8 @@
 // leave no half file and an existing file whole.
 
 #include "output/xlsx_file.h"
-#include "test_support.h"
 #include "readback.h"
+#include "test_support.h"
 
 using namespace output;
 using namespace output_test;
@@ -15,11 +15,10 @@ using Row = std::vector<std::string>;
 const Row kHeader = {"File Name", "TITLE", "DWG_NO"};
 const std::string kThird = "0042\nthe longer line 0042";
 
-std::vector<std::string_view> Views(const Row& row) {
-    return {row.begin(), row.end()};
-}
+std::vector<std::string_view> Views(const Row& row) { return {row.begin(), row.end()}; }
 
-Workbook ReadBack(const std::filesystem::path& file) {
+Workbook ReadBack(const std::filesystem::path& file)
+{
     std::string error;
     auto book = ReadWithOpenpyxl(file, error);
     EXPECT_TRUE(book) << error;
@@ -28,7 +27,8 @@ Workbook ReadBack(const std::filesystem::path& file) {
 
 }  // namespace
 
-TEST(XlsxFile, EveryValueComesBackAsTextOrChangedAndNamed) {
+TEST(XlsxFile, EveryValueComesBackAsTextOrChangedAndNamed)
+{
     const std::string longest(kXlsxCellChars, 'x'), smile = "\xF0\x9F\x98\x80", bad = "\xEF\xBF\xBD";
     const std::vector<std::string> none, title{"TITLE"};
     const std::string mixed = "  say \"hi\" a & b <c>\r\nCaf\xC3\xA9\t\xE5\x9B\xBE" + smile + "  ";  // kept as it is
@@ -36,12 +36,20 @@ TEST(XlsxFile, EveryValueComesBackAsTextOrChangedAndNamed) {
         std::string value, stored;
         std::vector<std::string> shortened, replaced;
     } cases[] = {
-        {"007", "007"}, {"=1+1", "=1+1"}, {"1E5", "1E5"}, {"\xEF\xBB\xBFTRUE", "\xEF\xBB\xBFTRUE"}, {"", ""},
-        {longest, longest}, {"_x0041_ stays", "_x0041_ stays"}, {mixed, mixed},
+        {"007", "007"},
+        {"=1+1", "=1+1"},
+        {"1E5", "1E5"},
+        {"\xEF\xBB\xBFTRUE", "\xEF\xBB\xBFTRUE"},
+        {"", ""},
+        {longest, longest},
+        {"_x0041_ stays", "_x0041_ stays"},
+        {mixed, mixed},
         {std::string(40000, 'y'), std::string(kXlsxCellChars, 'y'), title, none},
         // Excel counts UTF-16 units: never half a pair.
         {std::string(kXlsxCellChars - 1, 'z') + smile, std::string(kXlsxCellChars - 1, 'z'), title, none},
-        {"a\xFF" "b", "a" + bad + "b", none, title},  // how malformed UTF-8 decodes is the decoder's
+        {"a\xFF"
+         "b",
+         "a" + bad + "b", none, title},  // how malformed UTF-8 decodes is the decoder's
         {std::string("nul\0bell\a", 9) + "\xEF\xBF\xBF", "nul" + bad + "bell" + bad + bad, none, title},
         {std::string(40000, 'w') + "\xFF", std::string(kXlsxCellChars, 'w'), title, title},
     };
@@ -88,7 +96,8 @@ TEST(XlsxFile, EveryValueComesBackAsTextOrChangedAndNamed) {
     EXPECT_NEAR(book.widths[2], 21, 1);  // the longer line of kThird
 }
 
-TEST(XlsxFile, FailuresLeaveNoFileAndTheOldOneWhole) {
+TEST(XlsxFile, FailuresLeaveNoFileAndTheOldOneWhole)
+{
     ScratchDir dir;
     XlsxFile xlsx;
     CellChanges changes;
@@ -123,7 +132,8 @@ TEST(XlsxFile, FailuresLeaveNoFileAndTheOldOneWhole) {
     EXPECT_EQ(xlsx.Append({"/d/a.dwg", "extra"}, changes).code, Errc::cannot_write);
 }
 
-TEST_F(RunTest, AWorkbookThatCannotBePutInPlaceIsSaidWithoutNamingADrawing) {
+TEST_F(RunTest, AWorkbookThatCannotBePutInPlaceIsSaidWithoutNamingADrawing)
+{
     drawings["/d/a.dwg"] = {0, {{"A", "1", ""}}, {}};
     request.TemplateItems = {Field("A")};
     request.Drawings = {{true, "/d/a.dwg"}};
@@ -136,7 +146,7 @@ TEST_F(RunTest, AWorkbookThatCannotBePutInPlaceIsSaidWithoutNamingADrawing) {
         return read(path, space);
     };
     EXPECT_EQ(Process(OutputKind::Xlsx).Error.code, Errc::cannot_write);
-    EXPECT_TRUE(recorder.events.back().starts_with("failed The output file " + request.OutputPath +
-                                                   " could not be written: "))
+    EXPECT_TRUE(
+        recorder.events.back().starts_with("failed The output file " + request.OutputPath + " could not be written: "))
         << recorder.events.back();
 }

@@ -9,7 +9,8 @@
 
 using namespace platform;
 
-TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8AndReadsEither) {
+TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8AndReadsEither)
+{
     struct Case {
         QString text;
         QByteArray bytes;
@@ -26,14 +27,16 @@ TEST(AnsiTextFile, WritesAnsiWhenEverythingFitsElseMarkedUtf8AndReadsEither) {
     }
     // Without the mark, bytes that would be UTF-8 are still 1252; a mark only
     // counts at the start.
-    const std::pair<QByteArray, const char*> readOnly[] = {
-        {"\xEF\xBB\xBF", ""}, {"\xC3\xA9", "\xC3\x83\xC2\xA9"}, {"\x81\xE9", "\xC2\x81\xC3\xA9"},
-        {"a\xEF\xBB\xBF", "a\xC3\xAF\xC2\xBB\xC2\xBF"}};
+    const std::pair<QByteArray, const char*> readOnly[] = {{"\xEF\xBB\xBF", ""},
+                                                           {"\xC3\xA9", "\xC3\x83\xC2\xA9"},
+                                                           {"\x81\xE9", "\xC2\x81\xC3\xA9"},
+                                                           {"a\xEF\xBB\xBF", "a\xC3\xAF\xC2\xBB\xC2\xBF"}};
     for (const auto& [bytes, utf8] : readOnly)
         EXPECT_EQ(decodeTextFile(bytes), QString::fromUtf8(utf8)) << bytes.toHex().toStdString();
 }
 
-TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
+TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf)
+{
     struct Case {
         const char* text;
         QStringList lines;
@@ -42,7 +45,7 @@ TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
         {"a", {"a"}},
         {"a\r\n", {"a"}},
         {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
-        {"a\n\r", {"a", ""}},         // LF then CR: two endings
+        {"a\n\r", {"a", ""}},  // LF then CR: two endings
         {"a\r\r\n\n", {"a", "", ""}},
         {"\r\n", {""}},
         {" \t x \t ", {" \t x \t "}},
@@ -55,7 +58,8 @@ TEST(TextFileLines, EndInCrLfLoneCrOrLoneLf) {
     }
 }
 
-TEST(TextFileLines, TrimOnlySpaces) {
+TEST(TextFileLines, TrimOnlySpaces)
+{
     const std::pair<QStringView, QStringView> cases[] = {
         {u"  a b  ", u"a b"}, {u"\ta\t", u"\ta\t"}, {u"    ", u""}, {u"", u""}};
     for (const auto& [text, trimmed] : cases) EXPECT_EQ(trimSpaces(text), trimmed) << text.toString().toStdString();

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using templates::TemplateItem;
 using drawings::FileListRow;
 using platform::ListFileError;
+using templates::TemplateItem;
 
 namespace {
 
@@ -29,8 +29,7 @@ QStringList shown(const QList<TemplateItem>& items)
 QStringList shown(const QList<FileListRow>& rows)
 {
     QStringList out;
-    for (const FileListRow& r : rows)
-        out << QString(r.Checked ? "1 " : "0 ") + r.Path;
+    for (const FileListRow& r : rows) out << QString(r.Checked ? "1 " : "0 ") + r.Path;
     return out;
 }
 
@@ -53,7 +52,7 @@ struct FailDevice : QIODevice {
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestListFiles : public QObject {
     Q_OBJECT
@@ -81,13 +80,17 @@ void TestListFiles::reading_data()
     QTest::newRow("xat: endings, blanks around, extra fields")
         << false << QByteArray("   1\tA\tA\t1\tM   \r0\tB\tB\t2\tP\textra\t\n1\t  two  \t T \t\tM")
         << QStringList{"1 A|A|1|M", "0 B|B|2|P", "1   two  | T ||M"} << 0;
-    QTest::newRow("xat: check marks")
-        << false << QByteArray("+1\tA\tA\t\tM\r\n01\tB\tB\t\tM\r\n1.0\tC\tC\t\tM\r\n1 \tD\tD\t\tM\r\n"
-                               "2\tE\tE\t\tM\r\n-1\tF\tF\t\tM\r\n0.5\tG\tG\t\tM\r\n")
-        << QStringList{"1 A|A||M", "1 B|B||M", "1 C|C||M", "1 D|D||M", "0 E|E||M", "0 F|F||M", "0 G|G||M"} << 0;
+    QTest::newRow("xat: check marks") << false
+                                      << QByteArray(
+                                             "+1\tA\tA\t\tM\r\n01\tB\tB\t\tM\r\n1.0\tC\tC\t\tM\r\n1 \tD\tD\t\tM\r\n"
+                                             "2\tE\tE\t\tM\r\n-1\tF\tF\t\tM\r\n0.5\tG\tG\t\tM\r\n")
+                                      << QStringList{"1 A|A||M", "1 B|B||M", "1 C|C||M", "1 D|D||M",
+                                                     "0 E|E||M", "0 F|F||M", "0 G|G||M"}
+                                      << 0;
     QTest::newRow("xat: malformed lines counted, blank ones too")
-        << false << QByteArray("1\tA\tA\t1\tM\r\n\r\n    \r\n1\tA\tA\t1\r\nhello\r\nx\tA\tA\t1\tM\r\n"
-                               "\tA\tA\t1\tM\r\nnan\tA\tA\t1\tM\r\n0\tB\tB\t\tM\r\n")
+        << false
+        << QByteArray("1\tA\tA\t1\tM\r\n\r\n    \r\n1\tA\tA\t1\r\nhello\r\nx\tA\tA\t1\tM\r\n"
+                      "\tA\tA\t1\tM\r\nnan\tA\tA\t1\tM\r\n0\tB\tB\t\tM\r\n")
         << QStringList{"1 A|A|1|M", "0 B|B||M"} << 7;
     QTest::newRow("xal: blank lines pass, malformed ones are counted")
         << true << QByteArray("\r\n   \r\nx\ta\r\n1a\r\n1\t\r\n\tb\r\n0\tok\r\n\r\n") << QStringList{"0 ok"} << 4;
@@ -165,14 +168,12 @@ void TestListFiles::whatIsReadIsWrittenBackUnchanged()
     for (int round = 0; round < 2000; ++round) {
         QByteArray bytes = round % 3 == 0 ? "\xEF\xBB\xBF" : "";
         const int length = int(next() >> 24);
-        for (int i = 0; i < length; ++i)
-            bytes.append(alphabet[(next() >> 16) % (sizeof alphabet - 1)]);
+        for (int i = 0; i < length; ++i) bytes.append(alphabet[(next() >> 16) % (sizeof alphabet - 1)]);
         templates::TemplateReadResult first = templates::parseTemplate(bytes);
         // Blanks closing a space code that extra fields followed end the
         // written line, where reading drops them.
         for (TemplateItem& i : first.rows) {
-            while (i.SpaceCode.endsWith(u' '))
-                i.SpaceCode.chop(1);
+            while (i.SpaceCode.endsWith(u' ')) i.SpaceCode.chop(1);
         }
         const templates::TemplateReadResult second = templates::parseTemplate(templates::formatTemplate(first.rows));
         QCOMPARE(second.skippedLines, 0);
@@ -201,7 +202,7 @@ void TestListFiles::writeFailuresKeepTheOldFile()
 {
     const QList<TemplateItem> items{item(true, "A", "A", "1"), item(true, "B", "B", "2")};
     const QByteArray bytes = templates::formatTemplate(items);
-    FailDevice device(5); // a short write, then a refusal
+    FailDevice device(5);  // a short write, then a refusal
     const platform::ListFileStatus status = platform::writeListBytes(device, bytes);
     QCOMPARE(status.error, ListFileError::WriteFailed);
     QCOMPARE(status.detail, QString("device full"));
@@ -221,7 +222,7 @@ void TestListFiles::writeFailuresKeepTheOldFile()
 void TestListFiles::folderOfSavedLists()
 {
     QTemporaryDir dir;
-    const QString folder = dir.filePath("no/such/Files"); // missing parents are made
+    const QString folder = dir.filePath("no/such/Files");  // missing parents are made
     QVERIFY(platform::ensureListFolder(folder).ok());
     QVERIFY(platform::ensureListFolder(folder).ok());
     // A file in the way: see the window's tests.

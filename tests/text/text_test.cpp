@@ -15,7 +15,12 @@ const std::string kSmile = "\xF0\x9F\x98\x80";  // two UTF-16 units
 
 TEST(Utf8, WalksValidAndMalformedText)
 {
-    struct Case { std::string s; char32_t code; int length; bool valid; } cases[] = {
+    struct Case {
+        std::string s;
+        char32_t code;
+        int length;
+        bool valid;
+    } cases[] = {
         {"A", 'A', 1, true},
         {"\xC3\xA9", 0xE9, 2, true},
         {"\xE2\x82\xAC", 0x20AC, 3, true},
@@ -27,7 +32,9 @@ TEST(Utf8, WalksValidAndMalformedText)
         {"\xED\xA0\x80", 0xED, 1, false},      // surrogate
         {"\xF4\x90\x80\x80", 0xF4, 1, false},  // beyond U+10FFFF
         {"\xE5\x9B", 0xE5, 2, false},          // cut short: one piece
-        {"\xC3" "A", 0xC3, 1, false},           // the next character is kept
+        {"\xC3"
+         "A",
+         0xC3, 1, false},  // the next character is kept
     };
     for (const Case& c : cases) {
         const text::Utf8Char got = text::next_utf8(c.s, 0);
@@ -59,12 +66,12 @@ TEST(Utf16, PairsJoinLoneSurrogatesAreReplacedLengthsCountUnits)
 TEST(Case, FoldsTheScriptsNamesAreWrittenIn)
 {
     const std::pair<const char*, const char*> same[] = {
-        {"tag", "TAG"}, {"\xC3\xA9t\xC3\xBF", "\xC3\x89T\xC5\xB8"},  // étÿ
+        {"tag", "TAG"},
+        {"\xC3\xA9t\xC3\xBF", "\xC3\x89T\xC5\xB8"},                                // étÿ
         {"\xCE\xB1\xCF\x89\xD0\xB4\xD1\x91", "\xCE\x91\xCE\xA9\xD0\x94\xD0\x81"},  // αωдё
-        {"\xC4\x81\xC5\x82\xC5\xBE", "\xC4\x80\xC5\x81\xC5\xBD"},  // āłž
+        {"\xC4\x81\xC5\x82\xC5\xBE", "\xC4\x80\xC5\x81\xC5\xBD"},                  // āłž
     };
-    for (const auto& [a, b] : same)
-        EXPECT_TRUE(text::equal_caseless(a, b)) << a;
+    for (const auto& [a, b] : same) EXPECT_TRUE(text::equal_caseless(a, b)) << a;
     EXPECT_FALSE(text::equal_caseless("\xCF\x82", "\xCE\xA3"));  // final sigma stays
     EXPECT_FALSE(text::equal_caseless("a", "ab"));
     EXPECT_LT(text::compare_caseless("a", "AB"), 0);
@@ -79,22 +86,30 @@ TEST(CodePage, DecodesLossily)
         {"CP1252", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
         {"CP1251", "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
         {"CP932", "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},
-        {"CP932", "ab\x93", "ab" + kFffd},                     // a lead byte and nothing after it
+        {"CP932", "ab\x93", "ab" + kFffd},  // a lead byte and nothing after it
         {"UTF-8", "a\xFF\xE5\x9B", "a" + kFffd + kFffd + kFffd},
         {"NO-SUCH-CHARSET", "a\xE9", "a" + kFffd},
     };
-    for (const auto& [charset, bytes, utf8] : cases)
-        EXPECT_EQ(text::decode_lossy(bytes, charset), utf8) << charset;
+    for (const auto& [charset, bytes, utf8] : cases) EXPECT_EQ(text::decode_lossy(bytes, charset), utf8) << charset;
     EXPECT_FALSE(text::convert("x", "NO-SUCH-CHARSET", "UTF-8"));
 }
 
 TEST(CodePage, Cp1252BothWays)
 {
-    struct Case { std::string utf8; std::optional<std::string> strict, substituted, kept; } cases[] = {  // nothing: fails
+    struct Case {
+        std::string utf8;
+        std::optional<std::string> strict, substituted, kept;
+    } cases[] = {
+        // nothing: fails
         {"plain", "plain", "plain", "plain"},
         {"Caf\xC3\xA9 \xE2\x82\xAC", "Caf\xE9 \x80", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
-        {"A\xE5\x9B\xBE" + kSmile + "!", {}, "A?" "?!", "A?" "?!"},  // one mark per character
-        {"\xC2\x81", {}, "?", "?"},                          // no byte for it in 1252
+        {"A\xE5\x9B\xBE" + kSmile + "!",
+         {},
+         "A?"
+         "?!",
+         "A?"
+         "?!"},                      // one mark per character
+        {"\xC2\x81", {}, "?", "?"},  // no byte for it in 1252
         {"bad \xFF", {}, {}, "bad ?"},
         {"cut \xE5\x9B", {}, {}, "cut ?"},
     };
@@ -115,8 +130,12 @@ TEST(CodePage, Cp1252BothWays)
     std::string out;
     EXPECT_FALSE(text::cp1252_to_utf8("a\x81", out));
     EXPECT_EQ(out, "a");
-    EXPECT_EQ(text::cp1252_to_utf8_lenient(std::string("\x81\x8D\x8F\x90\x9D" "a\0\xE9", 8)),
-              std::string("\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D" "a\0\xC3\xA9", 14));
+    EXPECT_EQ(text::cp1252_to_utf8_lenient(std::string("\x81\x8D\x8F\x90\x9D"
+                                                       "a\0\xE9",
+                                                       8)),
+              std::string("\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"
+                          "a\0\xC3\xA9",
+                          14));
     for (const char b : std::string_view("\x01 ~\x7F\x80\x8E\x9F\xA0\xFF"))  // there and back
         EXPECT_EQ(text::convert(text::cp1252_to_utf8_lenient({&b, 1}), "UTF-8", "CP1252"), std::string(1, b)) << +b;
 }
@@ -146,7 +165,8 @@ TEST(DrawingText, CodePagesAndEscapes)
         {30, "\\U+D83D\\U+DE00", kSmile},
         {30, "\\M+18140", "\xE3\x80\x80"},  // CP932 ideographic space
         {30, "\\M+5D6D0", "\xE4\xB8\xAD"},
-        {30, "%%d \\P {\\fArial;x} \\U+12 \\U+ZZZZ \\M+9ABCD end\\", "%%d \\P {\\fArial;x} \\U+12 \\U+ZZZZ \\M+9ABCD end\\"},
+        {30, "%%d \\P {\\fArial;x} \\U+12 \\U+ZZZZ \\M+9ABCD end\\",
+         "%%d \\P {\\fArial;x} \\U+12 \\U+ZZZZ \\M+9ABCD end\\"},
     };
     for (const auto& [codepage, stored, utf8] : cases)
         EXPECT_EQ(dwg::detail::TextDecoder(codepage).from_codepage(stored), utf8) << codepage << " " << stored;

@@ -24,7 +24,8 @@ bool parse_csv(const std::string& text, std::vector<Record>& records, std::strin
 {
     std::size_t i = 0;
     std::size_t line = 1;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        i = 3;
     while (i < text.size()) {
         Record rec;
         for (;;) {
@@ -47,7 +48,8 @@ bool parse_csv(const std::string& text, std::vector<Record>& records, std::strin
                         ++i;
                         break;
                     }
-                    if (text[i] == '\n') ++line;
+                    if (text[i] == '\n')
+                        ++line;
                     v += text[i++];
                 }
                 // Anything between the closing quote and the separator is kept.
@@ -56,7 +58,8 @@ bool parse_csv(const std::string& text, std::vector<Record>& records, std::strin
             } else {
                 std::string v;
                 while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') v += text[i++];
-                if (!v.empty()) cell = std::move(v);
+                if (!v.empty())
+                    cell = std::move(v);
             }
             rec.push_back(std::move(cell));
             if (i < text.size() && text[i] == ',') {
@@ -65,8 +68,10 @@ bool parse_csv(const std::string& text, std::vector<Record>& records, std::strin
             }
             break;
         }
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
+        if (i < text.size() && text[i] == '\r')
+            ++i;
+        if (i < text.size() && text[i] == '\n')
+            ++i;
         ++line;
         records.push_back(std::move(rec));
     }
@@ -90,17 +95,22 @@ int main(int argc, char** argv)
     }
     const jet::Version version = std::strcmp(argv[2], "97") == 0 ? jet::Version::Jet3 : jet::Version::Jet4;
     std::ifstream in(argv[3], std::ios::binary);
-    if (!in) return fail(std::string("cannot read ") + argv[3]);
+    if (!in)
+        return fail(std::string("cannot read ") + argv[3]);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return fail(std::string("cannot read ") + argv[3]);
+    if (in.bad())
+        return fail(std::string("cannot read ") + argv[3]);
     std::vector<Record> records;
     std::string error;
-    if (!parse_csv(text, records, error)) return fail(std::string(argv[3]) + ": " + error);
-    if (records.empty()) return fail(std::string(argv[3]) + ": no header line");
+    if (!parse_csv(text, records, error))
+        return fail(std::string(argv[3]) + ": " + error);
+    if (records.empty())
+        return fail(std::string(argv[3]) + ": no header line");
 
     std::vector<std::string> columns;
     for (std::size_t i = 0; i < records[0].size(); ++i) {
-        if (!records[0][i]) return fail("header cell " + std::to_string(i + 1) + " is empty");
+        if (!records[0][i])
+            return fail("header cell " + std::to_string(i + 1) + " is empty");
         columns.push_back(*records[0][i]);
     }
     if (const jet::Status s = jet::create(argv[4], version, "Main", columns); !s.ok())
@@ -108,9 +118,11 @@ int main(int argc, char** argv)
     for (std::size_t r = 1; r < records.size(); ++r) {
         jet::Database db;
         jet::Status s = jet::Database::open(argv[4], db);
-        if (s.ok()) s = db.append(records[r]);
+        if (s.ok())
+            s = db.append(records[r]);
         const jet::Status closed = db.close();
-        if (s.ok()) s = closed;
+        if (s.ok())
+            s = closed;
         if (!s.ok())
             return fail("line " + std::to_string(r + 1) + ": " + jet::message(s.code) + ": " + s.detail);
     }

@@ -19,9 +19,9 @@ int main(int argc, char* argv[])
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString folder = QStringLiteral("%1/%2x%2").arg(root).arg(size);
         const QImage image = programImage(size);
-        for (const QString& file : {QStringLiteral("apps/quorvane.png"),
-                                    QStringLiteral("mimetypes/application-x-quorvane-template.png"),
-                                    QStringLiteral("mimetypes/application-x-quorvane-filelist.png")}) {
+        for (const QString& file :
+             {QStringLiteral("apps/quorvane.png"), QStringLiteral("mimetypes/application-x-quorvane-template.png"),
+              QStringLiteral("mimetypes/application-x-quorvane-filelist.png")}) {
             const QString path = folder + u'/' + file;
             if (!QDir().mkpath(QFileInfo(path).path()) || !image.save(path)) {
                 std::fprintf(stderr, "make-icons: cannot write %s\n", qPrintable(path));

@@ -17,29 +17,49 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 struct Sheet {
     const char* file;
-    Pairs paper; // the sheet's title block
-    Pairs model; // the drawn part's title block
+    Pairs paper;  // the sheet's title block
+    Pairs model;  // the drawn part's title block
 };
 
 const Sheet kSheets[] = {
     {"Site plan.dwg",
-     {{"DWG_NO", "QV-100"}, {"TITLE", "SITE PLAN"}, {"REV", "C"}, {"DRAWN", "JM"}, {"DATE", "2024-03-11"},
+     {{"DWG_NO", "QV-100"},
+      {"TITLE", "SITE PLAN"},
+      {"REV", "C"},
+      {"DRAWN", "JM"},
+      {"DATE", "2024-03-11"},
       {"SCALE", "1:500"}},
      {{"DWG_NO", "QV-100"}, {"TITLE", "SITE PLAN"}, {"PART", "SITE"}, {"MATERIAL", "-"}}},
     {"Ground floor.dwg",
-     {{"DWG_NO", "QV-101"}, {"TITLE", "GROUND FLOOR PLAN"}, {"REV", "B"}, {"DRAWN", "JM"},
-      {"DATE", "2024-03-14"}, {"SCALE", "1:100"}},
+     {{"DWG_NO", "QV-101"},
+      {"TITLE", "GROUND FLOOR PLAN"},
+      {"REV", "B"},
+      {"DRAWN", "JM"},
+      {"DATE", "2024-03-14"},
+      {"SCALE", "1:100"}},
      {{"DWG_NO", "QV-101"}, {"TITLE", "GROUND FLOOR PLAN"}, {"PART", "FLOOR 0"}, {"MATERIAL", "CONCRETE"}}},
     {"First floor.dwg",
-     {{"DWG_NO", "QV-102"}, {"TITLE", "FIRST FLOOR PLAN"}, {"REV", "A"}, {"DRAWN", "AK"},
-      {"DATE", "2024-03-18"}, {"SCALE", "1:100"}},
+     {{"DWG_NO", "QV-102"},
+      {"TITLE", "FIRST FLOOR PLAN"},
+      {"REV", "A"},
+      {"DRAWN", "AK"},
+      {"DATE", "2024-03-18"},
+      {"SCALE", "1:100"}},
      {{"DWG_NO", "QV-102"}, {"TITLE", "FIRST FLOOR PLAN"}, {"PART", "FLOOR 1"}, {"MATERIAL", "TIMBER"}}},
     {"Section A-A.dwg",
-     {{"DWG_NO", "QV-110"}, {"TITLE", "SECTION A-A"}, {"REV", "A"}, {"DRAWN", "AK"}, {"DATE", "2024-04-02"},
+     {{"DWG_NO", "QV-110"},
+      {"TITLE", "SECTION A-A"},
+      {"REV", "A"},
+      {"DRAWN", "AK"},
+      {"DATE", "2024-04-02"},
       {"SCALE", "1:50"}},
      {{"DWG_NO", "QV-110"}, {"TITLE", "SECTION A-A"}, {"PART", "SECTION"}, {"MATERIAL", "MIXED"}}},
     {"Door details.dwg",
-     {{"DWG_NO", "QV-120"}, {"TITLE", "DOOR DETAILS"}, {"REV", "0"}, {"DRAWN", "RS"}, {"DATE", "2024-04-09"},
+     {{"DWG_NO", "QV-120"},
+      {"TITLE", "DOOR DETAILS"},
+      {"REV", "0"},
+      {"DRAWN", "RS"},
+      {"DATE", "2024-04-09"},
       {"SCALE", "1:10"}},
      {{"DWG_NO", "QV-120"}, {"TITLE", "DOOR DETAILS"}, {"PART", "D-01"}, {"MATERIAL", "OAK"}}},
 };
@@ -80,7 +100,7 @@ std::uint64_t addBlock(synthetic::Drawing& d, std::uint64_t first, unsigned entm
     return h;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

@@ -1,9 +1,9 @@
 #include "batch.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <charconv>
 #include <filesystem>
 
 #include <QDir>
@@ -69,18 +69,21 @@ Exit codes:
 namespace {
 
 // "K/N" in digits, with K from 1 to N.
-bool ParseShard(const std::string& text, std::size_t& k, std::size_t& n) {
+bool ParseShard(const std::string& text, std::size_t& k, std::size_t& n)
+{
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     const auto [slash, kError] = std::from_chars(begin, end, k);
-    if (kError != std::errc() || slash == end || *slash != '/') return false;
+    if (kError != std::errc() || slash == end || *slash != '/')
+        return false;
     const auto [last, nError] = std::from_chars(slash + 1, end, n);
     return nError == std::errc() && last == end && k >= 1 && k <= n;
 }
 
 }  // namespace
 
-std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
+std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error)
+{
     Options o;
     if (!args.empty() && args.front() == "--merge") {
         if (args.size() < 3) {
@@ -136,8 +139,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                 char* end = nullptr;
                 const long n = std::strtol(jobs.c_str(), &end, 10);
                 ok = *end == '\0' && n >= 1 && n <= 256;
-                if (ok) o.jobs = static_cast<unsigned>(n);
-                else error = "--jobs takes a number from 1 to 256";
+                if (ok)
+                    o.jobs = static_cast<unsigned>(n);
+                else
+                    error = "--jobs takes a number from 1 to 256";
             }
         } else if (name == "--subfolders") {
             ok = flag(o.subfolders);
@@ -165,7 +170,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         } else if (name == "--shard") {
             std::string shard;
             ok = value(shard) && ParseShard(shard, o.shard, o.shards);
-            if (!ok && error.empty()) error = "--shard takes K/N with K from 1 to N, not \"" + shard + "\"";
+            if (!ok && error.empty())
+                error = "--shard takes K/N with K from 1 to N, not \"" + shard + "\"";
         } else if (name == "--merge") {
             error = "--merge comes first, followed by the output file and the parts";
             ok = false;
@@ -173,10 +179,14 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             std::string kind;
             ok = value(kind);
             if (ok) {
-                if (kind == "access97") o.kind = output::OutputKind::Access97;
-                else if (kind == "access2000") o.kind = output::OutputKind::Access2000;
-                else if (kind == "csv") o.kind = output::OutputKind::Csv;
-                else if (kind == "xlsx") o.kind = output::OutputKind::Xlsx;
+                if (kind == "access97")
+                    o.kind = output::OutputKind::Access97;
+                else if (kind == "access2000")
+                    o.kind = output::OutputKind::Access2000;
+                else if (kind == "csv")
+                    o.kind = output::OutputKind::Csv;
+                else if (kind == "xlsx")
+                    o.kind = output::OutputKind::Xlsx;
                 else {
                     error = "unknown kind \"" + kind + "\" (access97, access2000, csv or xlsx)";
                     ok = false;
@@ -187,21 +197,32 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             error = "unknown argument \"" + args[i] + "\"";
             ok = false;
         }
-        if (!ok) return std::nullopt;
+        if (!ok)
+            return std::nullopt;
     }
-    if (o.help) return o;
-    if (o.templatePath.empty()) error = "--template is missing";
-    else if (o.fileListPath.empty() == o.folder.empty()) error = "give either --file-list or --folder";
-    else if (o.subfolders && o.folder.empty()) error = "--subfolders goes with --folder";
-    else if (o.havePattern && o.folder.empty()) error = "--pattern goes with --folder";
-    else if (o.outputPath.empty()) error = "--output is missing";
-    else if (!haveKind) error = "--kind is missing";
-    else if (o.quiet && o.verbose) error = "--quiet and --verbose exclude each other";
-    if (!error.empty()) return std::nullopt;
+    if (o.help)
+        return o;
+    if (o.templatePath.empty())
+        error = "--template is missing";
+    else if (o.fileListPath.empty() == o.folder.empty())
+        error = "give either --file-list or --folder";
+    else if (o.subfolders && o.folder.empty())
+        error = "--subfolders goes with --folder";
+    else if (o.havePattern && o.folder.empty())
+        error = "--pattern goes with --folder";
+    else if (o.outputPath.empty())
+        error = "--output is missing";
+    else if (!haveKind)
+        error = "--kind is missing";
+    else if (o.quiet && o.verbose)
+        error = "--quiet and --verbose exclude each other";
+    if (!error.empty())
+        return std::nullopt;
     return o;
 }
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
+{
     std::string error;
     const std::optional<Options> options = ParseArguments(args, error);
     if (!options) {
@@ -230,8 +251,10 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
     const auto read = templates::readTemplateFile(QString::fromStdString(o.templatePath));
     if (!read.ok()) {
-        err << "quorvane-batch: " << o.templatePath << ": " << templates::templateErrorMessage(read.error).toStdString();
-        if (!read.detail.isEmpty()) err << " (" << read.detail.toStdString() << ")";
+        err << "quorvane-batch: " << o.templatePath << ": "
+            << templates::templateErrorMessage(read.error).toStdString();
+        if (!read.detail.isEmpty())
+            err << " (" << read.detail.toStdString() << ")";
         err << "\n";
         return kNotDone;
     }
@@ -271,7 +294,8 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const bool progressLine = errIsTerminal && !o.quiet;
     bool lineShown = false;
     auto clearLine = [&] {
-        if (lineShown) err << "\r\033[K";
+        if (lineShown)
+            err << "\r\033[K";
         lineShown = false;
     };
     std::chrono::steady_clock::time_point lastShown{};
@@ -282,12 +306,14 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         }
         const auto now = std::chrono::steady_clock::now();
         // A few updates a second are enough to read and cost nothing.
-        if (!progressLine || (now - lastShown < std::chrono::milliseconds(200) && p.Done != p.Total)) return;
+        if (!progressLine || (now - lastShown < std::chrono::milliseconds(200) && p.Done != p.Total))
+            return;
         lastShown = now;
         char rate[32];
         std::snprintf(rate, sizeof rate, "%.1f", p.Rate());
         err << "\r" << p.Done << " of " << p.Total << " drawings, " << rate << " drawings/s";
-        if (p.SecondsLeft() >= 0) err << ", " << output::DurationText(p.SecondsLeft()) << " left";
+        if (p.SecondsLeft() >= 0)
+            err << ", " << output::DurationText(p.SecondsLeft()) << " left";
         err << "\033[K" << std::flush;
         lineShown = true;
     };
@@ -303,9 +329,11 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
     const output::RunResult result = run.Run(request, callbacks);
     clearLine();
-    if (!result.Error.ok() && result.DrawingsHandled == 0) return kNotDone;  // the message says it all
+    if (!result.Error.ok() && result.DrawingsHandled == 0)
+        return kNotDone;  // the message says it all
     err << output::RunReport(result);
-    if (!result.completed()) return kNotDone;
+    if (!result.completed())
+        return kNotDone;
     return result.DrawingsNotProcessed > 0 ? kSomeNotRead : kAllRead;
 }
 

@@ -13,9 +13,9 @@ namespace batch {
 
 // Exit codes, part of the command's interface.
 enum ExitCode : int {
-    kAllRead = 0,       // every ticked drawing was read and has its row
-    kSomeNotRead = 1,   // some drawings were missing or unreadable; the others have their rows
-    kNotDone = 2,       // no run: wrong arguments, unreadable template or list, refused fields, output not writable
+    kAllRead = 0,      // every ticked drawing was read and has its row
+    kSomeNotRead = 1,  // some drawings were missing or unreadable; the others have their rows
+    kNotDone = 2,      // no run: wrong arguments, unreadable template or list, refused fields, output not writable
 };
 
 struct Options {

@@ -5,8 +5,8 @@
 // ATTRIB, SEQEND) with chosen links. The header variables section is left
 // empty, so the reader finds the spaces through the block control object.
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -22,8 +22,7 @@ public:
     void BB(unsigned v) { B(v >> 1), B(v); }
     void RC(std::uint8_t v)
     {
-        for (int i = 7; i >= 0; --i)
-            bit((v >> i) & 1);
+        for (int i = 7; i >= 0; --i) bit((v >> i) & 1);
     }
     void RS(std::uint16_t v) { RC(v & 0xFF), RC(v >> 8); }
     void RL(std::uint32_t v) { RS(v & 0xFFFF), RS(v >> 16); }
@@ -35,43 +34,46 @@ public:
     }
     void BS(std::uint16_t v)
     {
-        if (v == 0) return BB(2);
-        if (v == 256) return BB(3);
-        if (v < 256) return BB(1), RC(static_cast<std::uint8_t>(v));
+        if (v == 0)
+            return BB(2);
+        if (v == 256)
+            return BB(3);
+        if (v < 256)
+            return BB(1), RC(static_cast<std::uint8_t>(v));
         BB(0), RS(v);
     }
     void BL(std::uint32_t v)
     {
-        if (v == 0) return BB(2);
-        if (v < 256) return BB(1), RC(static_cast<std::uint8_t>(v));
+        if (v == 0)
+            return BB(2);
+        if (v < 256)
+            return BB(1), RC(static_cast<std::uint8_t>(v));
         BB(0), RL(v);
     }
     void BD(double v)
     {
-        if (v == 0.0) return BB(2);
-        if (v == 1.0) return BB(1);
+        if (v == 0.0)
+            return BB(2);
+        if (v == 1.0)
+            return BB(1);
         BB(0), RD(v);
     }
     void H(std::uint8_t code, std::uint64_t value)
     {
         std::uint8_t bytes[8];
         int n = 0;
-        for (std::uint64_t v = value; v; v >>= 8)
-            bytes[n++] = static_cast<std::uint8_t>(v);
+        for (std::uint64_t v = value; v; v >>= 8) bytes[n++] = static_cast<std::uint8_t>(v);
         RC(static_cast<std::uint8_t>(code << 4 | n));
-        while (n)
-            RC(bytes[--n]);
+        while (n) RC(bytes[--n]);
     }
     void TV(const std::string& s)
     {
         BS(static_cast<std::uint16_t>(s.size()));
-        for (const char c : s)
-            RC(static_cast<std::uint8_t>(c));
+        for (const char c : s) RC(static_cast<std::uint8_t>(c));
     }
     void append(const BitWriter& o)
     {
-        for (std::size_t i = 0; i < o.bits_; ++i)
-            bit((o.bytes_[i / 8] >> (7 - i % 8)) & 1);
+        for (std::size_t i = 0; i < o.bits_; ++i) bit((o.bytes_[i / 8] >> (7 - i % 8)) & 1);
     }
     std::size_t bits() const { return bits_; }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
@@ -94,7 +96,7 @@ struct Entity {
     unsigned entmode = 2;
     bool nolinks = true;
     std::uint64_t prev = 0, next = 0;  // used when !nolinks
-    std::uint64_t owner = 0;            // used when entmode == 0
+    std::uint64_t owner = 0;           // used when entmode == 0
     std::uint32_t reactors = 0;
     // INSERT / MINSERT
     std::uint64_t first_attrib = 0, last_attrib = 0, seqend = 0;
@@ -108,9 +110,9 @@ struct Drawing {
     std::uint64_t paper_first = 0, paper_last = 0;
     std::map<std::uint64_t, Entity> entities;
     // Damage applied after the objects are laid out.
-    std::map<std::uint64_t, std::int64_t> offset_shift;  // moves an object's map entry
+    std::map<std::uint64_t, std::int64_t> offset_shift;    // moves an object's map entry
     std::map<std::uint64_t, std::uint16_t> size_override;  // replaces an object's MS size
-    bool bad_map_crc = false;  // stores a wrong CRC on the object map's page
+    bool bad_map_crc = false;                              // stores a wrong CRC on the object map's page
     // Handles of the block control object and the space records.
     std::uint64_t control = 1, model = 0x1F, paper = 0x20;
 };
@@ -183,8 +185,7 @@ inline std::vector<std::uint8_t> entity_record(std::uint64_t handle, const Entit
         [&](BitWriter& h) {
             if (e.entmode == 0)
                 h.H(4, e.owner);
-            for (std::uint32_t i = 0; i < std::min<std::uint32_t>(e.reactors, 4); ++i)
-                h.H(4, 0x99);
+            for (std::uint32_t i = 0; i < std::min<std::uint32_t>(e.reactors, 4); ++i) h.H(4, 0x99);
             h.H(3, 0);  // no extension dictionary
             if (!e.nolinks)
                 h.H(4, e.prev), h.H(4, e.next);
@@ -207,7 +208,7 @@ inline std::vector<std::uint8_t> block_header(std::uint64_t handle, const std::s
         [&](BitWriter& w) {
             w.BL(0);
             w.TV(name);
-            w.B(0), w.BS(0), w.B(0);        // 64-flag, xref index, xdep
+            w.B(0), w.BS(0), w.B(0);         // 64-flag, xref index, xdep
             w.B(0), w.B(0), w.B(0), w.B(0);  // anonymous, has attributes, xref, overlaid
             w.B(0);                          // xref loaded
         },
@@ -236,7 +237,7 @@ inline std::vector<std::uint8_t> build(const Drawing& d)
         const std::size_t at = f.size();
         f.insert(f.end(), sentinel, sentinel + 16);
         f.insert(f.end(), {0, 0, 0, 0, 0, 0});  // RL size 0, CRC
-        f.insert(f.end(), 16, 0);              // end sentinel (not read)
+        f.insert(f.end(), 16, 0);               // end sentinel (not read)
         return at;
     };
     const std::size_t header_at = section(header_begin);
@@ -260,8 +261,7 @@ inline std::vector<std::uint8_t> build(const Drawing& d)
                          }));
     place(d.model, block_header(d.model, "*Model_Space", d.model_first, d.model_last, d.control));
     place(d.paper, block_header(d.paper, "*Paper_Space", d.paper_first, d.paper_last, d.control));
-    for (const auto& [handle, e] : d.entities)
-        place(handle, entity_record(handle, e));
+    for (const auto& [handle, e] : d.entities) place(handle, entity_record(handle, e));
 
     // Object map: one page of (UMC handle delta, MC offset delta) pairs.
     std::vector<std::uint8_t> page = {0, 0};

@@ -52,8 +52,7 @@ bool save(QWidget& window, const QString& path)
     // The folder tree lists in the background; let it settle.
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 300)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (waited.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
     if (withTitleBar(window).save(path))
         return true;
     std::fprintf(stderr, "window-screenshots: cannot write %s\n", qPrintable(path));
@@ -95,7 +94,7 @@ struct DialogAnswers {
             // a whole path for its folder while the dialog still lists it.
             if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
                 name->setText(next.path);
-            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the name as a click would
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the name as a click would
             if (!dialog->isVisible())
                 files.pop_front();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -103,12 +102,12 @@ struct DialogAnswers {
             box->done(QMessageBox::Ok);
         } else if (auto* browser = qobject_cast<frmBrowse*>(modal)) {
             browsed = true;
-            browser->cmdPathControl[0]->click(); // OK: a search of the folder it shows
+            browser->cmdPathControl[0]->click();  // OK: a search of the folder it shows
         }
     }
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {
