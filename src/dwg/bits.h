@@ -356,16 +356,12 @@ private:
 template <typename Word>
 Word le_at(std::span<const std::uint8_t> data, std::size_t at)
 {
-    ByteReader r(data);
-    r.seek(at);
+    if (at > data.size() || data.size() - at < sizeof(Word))
+        return 0;
     Word v = 0;
-    if constexpr (sizeof(Word) == 2)
-        v = r.RS();
-    else if constexpr (sizeof(Word) == 4)
-        v = r.RL();
-    else
-        v = r.RLL();
-    return r.ok() ? v : 0;
+    for (std::size_t i = sizeof(Word); i-- > 0;)
+        v = static_cast<Word>((v << 8) | data[at + i]);
+    return v;
 }
 inline std::uint16_t le16_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint16_t>(d, at); }
 inline std::uint32_t le32_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint32_t>(d, at); }
