@@ -359,8 +359,7 @@ Word le_at(std::span<const std::uint8_t> data, std::size_t at)
     if (at > data.size() || data.size() - at < sizeof(Word))
         return 0;
     Word v = 0;
-    for (std::size_t i = sizeof(Word); i-- > 0;)
-        v = static_cast<Word>((v << 8) | data[at + i]);
+    for (std::size_t i = sizeof(Word); i-- > 0;) v = static_cast<Word>((v << 8) | data[at + i]);
     return v;
 }
 inline std::uint16_t le16_at(std::span<const std::uint8_t> d, std::size_t at) { return le_at<std::uint16_t>(d, at); }
