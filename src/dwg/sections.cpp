@@ -34,14 +34,22 @@ void free_block(std::uint8_t* p)
         std::free(p - kHead);
 }
 
+// Plain data, so that a block given back after the thread's clean-up (a
+// drawing held by a static object) still finds it, closed.
 struct Kept {
-    std::array<std::uint8_t*, kSlots> blocks{};
-    ~Kept()
+    std::array<std::uint8_t*, kSlots> blocks;
+    bool closed;
+};
+thread_local Kept kept{};
+
+struct Closer {
+    ~Closer()
     {
-        for (std::uint8_t* p : blocks) free_block(p);
+        for (std::uint8_t*& p : kept.blocks) free_block(std::exchange(p, nullptr));
+        kept.closed = true;
     }
 };
-thread_local Kept kept;
+thread_local Closer closer;
 
 }  // namespace
 
@@ -66,7 +74,8 @@ std::uint8_t* allocate(std::size_t n)
 
 void release(std::uint8_t* p)
 {
-    if (size_of(p) > kLargest) {
+    static_cast<void>(&closer);  // makes sure this thread frees what it keeps
+    if (kept.closed || size_of(p) > kLargest) {
         free_block(p);
         return;
     }
