@@ -58,7 +58,6 @@ public:
     static Error open(const std::filesystem::path& path, Drawing& out);
     // The drawing keeps a copy of `bytes`.
     static Error parse(std::span<const std::uint8_t> bytes, Drawing& out);
-    static Error parse(std::vector<std::uint8_t>&& bytes, Drawing& out) { return parse(std::span(bytes), out); }
 
     // The six-character version string at the start of the file ("AC1015");
     // for a DXF file its $ACADVER, empty when the header does not give it.

@@ -166,7 +166,7 @@ TEST_P(DxfFiles, ReadFromMemoryAndFromFile)
 {
     const std::string& s = GetParam().bytes;
     dwg::Drawing d;
-    expect(d, dwg::Drawing::parse({s.begin(), s.end()}, d));
+    expect(d, dwg::Drawing::parse({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}, d));
 
     const fs::path path = temp_file(GetParam().name);
     std::ofstream(path, std::ios::binary) << s;

@@ -85,7 +85,8 @@ TEST(ReadSpaceAttributes, DamageInsideTheSpaceIsReported)
         copy[at] = static_cast<char>(copy[at] ^ 0x5A);
         dwg::Drawing d;
         dwg::TagValues model;
-        if (dwg::Drawing::parse({copy.begin(), copy.end()}, d) != dwg::Error::Ok ||
+        if (dwg::Drawing::parse({reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size()}, d) !=
+                dwg::Error::Ok ||
             dwg::space_attributes(d, "*Model_Space", model) != dwg::Error::Ok || d.warnings().skipped_objects == 0)
             continue;
         found = true;
